@@ -1,0 +1,47 @@
+# The two everyday commands: `make run` starts VEL, `make test` runs every test.
+# Both install the missing Debian packages first.
+
+BUILD_DIR   ?= build
+BENCH_DIR   ?= build-bench
+PORTABLE    ?= portable
+JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all deps build run test bench clean portable
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD_DIR)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+
+build: deps $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# A portable VEL: the program with down/ and its settings files beside it.
+# Existing settings are never overwritten.
+portable: build
+	@mkdir -p $(PORTABLE)/down
+	@cp -f $(BUILD_DIR)/vel $(PORTABLE)/vel
+	@[ -e $(PORTABLE)/config.bin ] || : > $(PORTABLE)/config.bin
+	@[ -e $(PORTABLE)/config.lis ] || printf 'gif\r\njpg\r\npng\r\n' > $(PORTABLE)/config.lis
+
+run: portable
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "VEL needs a graphical display, but neither DISPLAY nor WAYLAND_DISPLAY is set." >&2; \
+	  echo "Start it from a desktop session (or under Xvfb: xvfb-run make run)." >&2; \
+	  exit 1; \
+	fi
+	cd $(PORTABLE) && ./vel
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DVEL_BUILD_TESTS=OFF -DVEL_BUILD_BENCH=ON
+	cmake --build $(BENCH_DIR) -j $(JOBS)
+	@for b in $(BENCH_DIR)/bench/bench_*; do [ -x "$$b" ] && { echo "== $$b"; "$$b"; } || true; done
+
+clean:
+	rm -rf $(BUILD_DIR) $(BENCH_DIR)

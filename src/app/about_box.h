@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDialog>
+
+class QPushButton;
+
+namespace vel {
+
+// The version information box, shown modelessly from the help menu.
+class AboutBox final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(AboutBox)
+
+public:
+    explicit AboutBox(QWidget* parent = nullptr);
+
+    QPushButton* okButton() const { return m_ok; }
+
+public slots:
+    void OKButtonClick();
+
+private:
+    QPushButton* m_ok;
+};
+
+}  // namespace vel

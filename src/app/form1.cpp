@@ -1,0 +1,575 @@
+#include "app/form1.h"
+
+#include <algorithm>
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QHeaderView>
+#include <QIcon>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QTableView>
+
+#include "app/about_box.h"
+#include "app/default_buttons.h"
+#include "browser/browser_pane.h"
+#include "sitelist/site_grid_model.h"
+#include "text/qt_text.h"
+
+namespace vel {
+
+namespace {
+
+constexpr int kHintMilliseconds = 10000;
+
+const QString kIdle = QStringLiteral("待機中");
+const QString kConnecting = QStringLiteral("ホストに接続しています");
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QString& hint, const char* iconName, QRect geometry)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    // Enter on a focused button presses that button, as on the original's buttons.
+    button->setAutoDefault(true);
+    if (!hint.isEmpty()) {
+        button->setToolTip(hint);
+        button->setToolTipDuration(kHintMilliseconds);
+    }
+    if (iconName)
+        button->setIcon(QIcon::fromTheme(QString::fromLatin1(iconName)));
+    return button;
+}
+
+// The add-to-list rule: image addresses stay out of the site list.
+bool mayAddToList(const QString& text)
+{
+    return !text.contains(QStringLiteral(".gif")) && !text.contains(QStringLiteral(".jpg"));
+}
+
+}  // namespace
+
+Form1::Form1(Form1Services services, QWidget* parent)
+    : QMainWindow(parent)
+    , m_browser(services.browser)
+    , m_saveSiteList(std::move(services.saveSiteList))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("VEL"));
+    if (m_browser)
+        m_browser->setParent(this);
+
+    createControls();
+    createMenus();
+    connectHandlers();
+    Action1Execute();
+    m_aboutBox = new AboutBox(this);
+}
+
+Form1::~Form1()
+{
+    saveExecute();
+}
+
+void Form1::createControls()
+{
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    m_client->setMinimumSize(kClientWidth, kClientHeight);
+    setCentralWidget(m_client);
+
+    m_gridModel = new SiteGridModel(m_grid, this);
+    m_stringGrid1 = new QTableView(m_client);
+    m_stringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+    m_stringGrid1->setModel(m_gridModel);
+    m_stringGrid1->setFocusPolicy(Qt::ClickFocus);
+    m_stringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_stringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_stringGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
+    m_stringGrid1->verticalHeader()->hide();
+    m_stringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_stringGrid1->verticalHeader()->setMinimumSectionSize(15);
+    m_stringGrid1->verticalHeader()->setDefaultSectionSize(15);
+    m_stringGrid1->horizontalHeader()->setFixedHeight(16);
+    m_stringGrid1->horizontalHeader()->setHighlightSections(false);
+    m_stringGrid1->horizontalHeader()->setSectionsClickable(false);
+    const int widths[] = {49, 156, 217, 170};
+    for (int col = 0; col < SiteGrid::kColumnCount; ++col)
+        m_stringGrid1->setColumnWidth(col, widths[col]);
+    m_stringGrid1->setGeometry(8, 2, 617, 143);
+
+    m_label2 = new QLabel(QStringLiteral("タイトル"), m_client);
+    m_label2->setObjectName(QStringLiteral("Label2"));
+    m_label2->move(240, 156);
+    m_label2->adjustSize();
+    m_edit2 = new QLineEdit(m_client);
+    m_edit2->setObjectName(QStringLiteral("Edit2"));
+    m_edit2->setGeometry(283, 152, 270, 20);
+    m_edit2->setAccessibleName(QStringLiteral("タイトル"));
+
+    m_comboBox1 = new QComboBox(m_client);
+    m_comboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    m_comboBox1->setEditable(false);
+    m_comboBox1->setGeometry(560, 152, 65, 20);
+    m_comboBox1->setToolTip(QStringLiteral("検索するファイル拡張子を選択して下さい"));
+    m_comboBox1->setToolTipDuration(kHintMilliseconds);
+
+    m_check = makeButton(m_client, "check", QStringLiteral("ファイルサーチ"),
+                         QStringLiteral("選択されたページのファイル検索を開始します"),
+                         "system-search", {8, 149, 113, 25});
+    m_delete = makeButton(m_client, "delete", QStringLiteral("選択項目を削除"),
+                          QStringLiteral("選択されたページをリストから削除します"), "edit-delete",
+                          {120, 149, 113, 25});
+
+    m_panel1 = new QFrame(m_client);
+    m_panel1->setObjectName(QStringLiteral("Panel1"));
+    m_panel1->setGeometry(0, 179, 633, 32);
+    m_modoru = makeButton(m_panel1, "modoru", QStringLiteral("戻る"),
+                          QStringLiteral("前ページへ戻る"), "go-previous", {8, 3, 57, 25});
+    m_susumu = makeButton(m_panel1, "susumu", QStringLiteral("進む"),
+                          QStringLiteral("次ページへ進む"), "go-next", {64, 3, 58, 25});
+    m_kousin = makeButton(m_panel1, "kousin", QStringLiteral("更新"),
+                          QStringLiteral("ページを更新します"), "view-refresh", {122, 3, 60, 25});
+    m_idou = makeButton(m_panel1, "idou", QStringLiteral("移動"), QStringLiteral("URLへ移動します"),
+                        "go-jump", {464, 3, 58, 25});
+    m_tuika = makeButton(m_panel1, "tuika", QStringLiteral("リストに追加"),
+                         QStringLiteral("現在のページをリストに追加します"), "list-add",
+                         {523, 3, 100, 25});
+
+    // The URL box sits over the navigation row, between refresh and go.
+    m_edit1 = new QLineEdit(QStringLiteral("http://"), m_client);
+    m_edit1->setObjectName(QStringLiteral("Edit1"));
+    m_edit1->setGeometry(184, 184, 277, 20);
+    m_edit1->setAccessibleName(QStringLiteral("URL"));
+    m_edit1->raise();
+
+    m_listBox1 = new QListWidget(m_client);
+    m_listBox1->setObjectName(QStringLiteral("ListBox1"));
+    m_listBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_listBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_listBox1->setGeometry(632, 0, 143, 161);
+
+    m_button2 = makeButton(m_client, "Button2", QStringLiteral("選択ファイルの削除"),
+                           QStringLiteral("選択した項目をダウンロード対象から外します"), nullptr,
+                           {634, 161, 141, 24});
+    m_button3 = makeButton(m_client, "button3", QStringLiteral("ダウンロード"),
+                           QStringLiteral("上記リストに表示されているファイルをダウンロードします"),
+                           "document-save", {634, 186, 141, 24});
+
+    m_panel5 = new QFrame(m_client);
+    m_panel5->setObjectName(QStringLiteral("Panel5"));
+    m_panel5->setGeometry(-1, 211, 783, 310);
+    if (m_browser) {
+        QWidget* view = m_browser->widget();
+        view->setObjectName(QStringLiteral("WebBrowser1"));
+        view->setParent(m_panel5);
+        view->setGeometry(1, 1, 781, 308);
+        view->setFocusPolicy(Qt::ClickFocus);
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
+            m_popupMenu1->popup(view->mapToGlobal(pos));
+        });
+    }
+
+    m_statusBar1 = new QFrame(m_client);
+    m_statusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    static_cast<QFrame*>(m_statusBar1)->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_statusPanel0 = new QLabel(kIdle, m_statusBar1);
+    m_statusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    m_progressBar1 = new QProgressBar(m_client);
+    m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progressBar1->setRange(0, 1000);
+    m_progressBar1->setValue(0);
+    m_progressBar1->setTextVisible(false);
+
+    layoutForClientSize(kClientWidth, kClientHeight);
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+
+    m_defaultButtons = new DefaultButtons(m_check, m_delete, this);
+    m_defaultButtons->watchChildrenOf(m_client);
+    // The browser takes its own keys.
+    if (m_browser)
+        m_defaultButtons->unwatch(m_browser->widget());
+    // Shift+Enter in the two edit boxes reaches their own handlers.
+    m_edit1->installEventFilter(this);
+    m_edit2->installEventFilter(this);
+}
+
+void Form1::createMenus()
+{
+    QMenu* menu = menuBar()->addMenu(QStringLiteral("メニュー"));
+    menu->setObjectName(QStringLiteral("N1"));
+    QAction* n9 = menu->addAction(QStringLiteral("拡張子の追加と削除(&T)"));
+    n9->setObjectName(QStringLiteral("N9"));
+    connect(n9, &QAction::triggered, this, &Form1::N9Click);
+    QAction* n10 = menu->addAction(QStringLiteral("トップページ設定"));
+    n10->setObjectName(QStringLiteral("N10"));
+    connect(n10, &QAction::triggered, this, &Form1::N10Click);
+    QAction* exit1 = menu->addAction(QStringLiteral("終了(&X)"));
+    exit1->setObjectName(QStringLiteral("Exit1"));
+    connect(exit1, &QAction::triggered, this, &Form1::Exit1Click);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ"));
+    help->setObjectName(QStringLiteral("Help1"));
+    QAction* about1 = help->addAction(QStringLiteral("バージョン情報(&V)"));
+    about1->setObjectName(QStringLiteral("About1"));
+    connect(about1, &QAction::triggered, this, &Form1::About1Click);
+
+    m_popupMenu1 = new QMenu(this);
+    m_popupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    QAction* a1 = m_popupMenu1->addAction(QStringLiteral("リストに追加"));
+    a1->setObjectName(QStringLiteral("a1"));
+    connect(a1, &QAction::triggered, this, &Form1::Action2Execute);
+    QAction* n5 = m_popupMenu1->addAction(QStringLiteral("選択ページをチェック"));
+    n5->setObjectName(QStringLiteral("N5"));
+    connect(n5, &QAction::triggered, this, &Form1::checkClick);
+    QAction* n6 = m_popupMenu1->addAction(QStringLiteral("選択ページを削除"));
+    n6->setObjectName(QStringLiteral("N6"));
+    connect(n6, &QAction::triggered, this, &Form1::deleteClick);
+    QAction* n7 = m_popupMenu1->addAction(QStringLiteral("ダウンロード"));
+    n7->setObjectName(QStringLiteral("N7"));
+    connect(n7, &QAction::triggered, this, &Form1::Button3Click);
+    QAction* n8 = m_popupMenu1->addAction(QStringLiteral("ＶＥＬを終了する"));
+    n8->setObjectName(QStringLiteral("N8"));
+    connect(n8, &QAction::triggered, this, &Form1::N8Click);
+
+    m_client->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_client, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        m_popupMenu1->popup(m_client->mapToGlobal(pos));
+    });
+}
+
+void Form1::connectHandlers()
+{
+    m_grid.setChangeListener([this] {
+        m_gridModel->refresh();
+        syncGridView();
+    });
+    connect(m_stringGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (!m_syncingGrid && current.isValid())
+                    m_grid.setCurrent({current.column(), current.row() + 1});
+            });
+    connect(m_stringGrid1, &QAbstractItemView::clicked, this, &Form1::StringGrid1Click);
+
+    connect(m_check, &QPushButton::clicked, this, &Form1::checkClick);
+    connect(m_delete, &QPushButton::clicked, this, &Form1::deleteClick);
+    connect(m_modoru, &QPushButton::clicked, this, &Form1::modoruClick);
+    connect(m_susumu, &QPushButton::clicked, this, &Form1::susumuClick);
+    connect(m_kousin, &QPushButton::clicked, this, &Form1::kousinClick);
+    connect(m_idou, &QPushButton::clicked, this, &Form1::idouClick);
+    connect(m_tuika, &QPushButton::clicked, this, &Form1::Action2Execute);
+    connect(m_button2, &QPushButton::clicked, this, &Form1::Button2Click);
+    connect(m_button3, &QPushButton::clicked, this, &Form1::Button3Click);
+    connect(m_edit1, &QLineEdit::textChanged, this, &Form1::Edit1Change);
+
+    if (m_browser) {
+        connect(m_browser, &BrowserPane::commandStateChanged, this,
+                &Form1::WebBrowser1CommandStateChange);
+        connect(m_browser, &BrowserPane::titleChanged, this, &Form1::WebBrowser1TitleChange);
+        connect(m_browser, &BrowserPane::beforeNavigate, this, &Form1::WebBrowser1BeforeNavigate2);
+        connect(m_browser, &BrowserPane::navigateComplete, this,
+                &Form1::WebBrowser1NavigateComplete2);
+    }
+}
+
+void Form1::layoutForClientSize(int width, int height)
+{
+    // Controls anchored right or bottom follow the window's size.
+    const int dw = width - kClientWidth;
+    const int dh = height - kClientHeight;
+    m_listBox1->setGeometry(632, 0, 143 + dw, 161);
+    m_button2->setGeometry(634, 161, 141 + dw, 24);
+    m_button3->setGeometry(634, 186, 141 + dw, 24);
+    m_panel5->setGeometry(-1, 211, 783 + dw, 310 + dh);
+    if (m_browser)
+        m_browser->widget()->setGeometry(1, 1, 781 + dw, 308 + dh);
+    m_statusBar1->setGeometry(0, 519 + dh, 782 + dw, 25);
+    // Panel 0 runs up to the progress bar so that every status text fits.
+    m_statusPanel0->setGeometry(4, 2, 560 + dw, 21);
+    m_progressBar1->setGeometry(569 + dw, 523 + dh, 209, 19);
+    m_progressBar1->raise();
+}
+
+void Form1::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (m_client)
+        layoutForClientSize(std::max(m_client->width(), int(kClientWidth)),
+                            std::max(m_client->height(), int(kClientHeight)));
+    if (m_listBox1)
+        m_listBox1->update();
+}
+
+QString Form1::statusText() const
+{
+    return m_statusPanel0->text();
+}
+
+void Form1::setStatusText(const QString& text)
+{
+    m_statusPanel0->setText(text);
+}
+
+void Form1::showMessage(const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("VEL"), text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void Form1::navigateTo(const QString& url)
+{
+    if (m_browser)
+        m_browser->navigate(url);
+}
+
+// --- Start-up and end -------------------------------------------------------
+
+void Form1::Action1Execute()
+{
+    m_grid.setCell(1, 0, fromQString(QStringLiteral("サイト名")));
+    m_grid.setCell(2, 0, "URL");
+    m_grid.setCell(3, 0, fromQString(QStringLiteral("状態")));
+    navigateTo(toQString(TopPageUrl));
+    m_grid.setSelection({0, m_grid.rowCount(), SiteGrid::kColumnCount, m_grid.rowCount()});
+
+    const QString listHint = QStringLiteral(
+        "選択項目がgifまたはjpgファイルの場合\n"
+        "スペースキーにてプレビューを見ることができます。\n"
+        "複数選択時はプレビューできません");
+    const QString titleHint = QStringLiteral(
+        "現在のページのタイトルです。リストに追加する場合は\n"
+        "そのままリストに表示されるため、各自で\n"
+        "分かりやすいページ名に変更して下さい");
+    for (QWidget* widget : {static_cast<QWidget*>(m_edit2), static_cast<QWidget*>(m_label2)}) {
+        widget->setToolTip(titleHint);
+        widget->setToolTipDuration(kHintMilliseconds);
+    }
+    m_listBox1->setToolTip(listHint);
+    m_listBox1->setToolTipDuration(kHintMilliseconds);
+
+    m_button2->setEnabled(false);
+    m_button3->setEnabled(false);
+}
+
+void Form1::saveExecute()
+{
+    if (m_saved)
+        return;
+    m_saved = true;
+    if (m_saveSiteList)
+        m_saveSiteList(m_grid);
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    saveExecute();
+    event->accept();
+    QApplication::quit();
+}
+
+void Form1::Exit1Click()
+{
+    close();
+}
+
+void Form1::N8Click()
+{
+    close();
+}
+
+void Form1::About1Click()
+{
+    m_aboutBox->show();
+    m_aboutBox->raise();
+}
+
+void Form1::N9Click()
+{
+}
+
+void Form1::N10Click()
+{
+}
+
+// --- Site list --------------------------------------------------------------
+
+void Form1::syncGridView()
+{
+    QItemSelectionModel* selectionModel = m_stringGrid1->selectionModel();
+    if (!selectionModel)
+        return;
+    m_syncingGrid = true;
+    const int lastCol = SiteGrid::kColumnCount - 1;
+    const int lastRow = m_grid.rowCount() - 1;
+    const GridRect rect = m_grid.selection();
+    const int top = std::max(rect.top, 1);
+    const int bottom = std::min(rect.bottom, lastRow);
+    const int left = std::clamp(rect.left, 0, lastCol);
+    const int right = std::clamp(rect.right, 0, lastCol);
+    if (top <= bottom && m_gridModel->rowCount() > 0) {
+        const QItemSelection selection(m_gridModel->index(top - 1, left),
+                                       m_gridModel->index(bottom - 1, right));
+        selectionModel->select(selection, QItemSelectionModel::ClearAndSelect);
+    } else {
+        selectionModel->clearSelection();
+    }
+    const GridCoord current = m_grid.current();
+    if (current.row >= 1 && current.row <= lastRow) {
+        selectionModel->setCurrentIndex(
+            m_gridModel->index(current.row - 1, std::clamp(current.col, 0, lastCol)),
+            QItemSelectionModel::NoUpdate);
+    } else {
+        selectionModel->clearCurrentIndex();
+    }
+    m_syncingGrid = false;
+}
+
+void Form1::applySelection(const RowSelection& selection, bool enableAdd)
+{
+    if (selection.navigateTo) {
+        navigateTo(toQString(*selection.navigateTo));
+        if (enableAdd)
+            m_tuika->setEnabled(true);
+    }
+    m_check->setFocus();
+}
+
+void Form1::Action2Execute()
+{
+    if (addSite(m_grid, fromQString(m_edit2->text()), fromQString(m_edit1->text()))
+        == AddResult::EmptyUrl) {
+        showMessage(QStringLiteral("URLは必ず記入して下さい"));
+    }
+}
+
+void Form1::deleteClick()
+{
+    if (const auto selection = deleteCurrentSite(m_grid))
+        applySelection(*selection, false);
+}
+
+void Form1::StringGrid1Click()
+{
+    applySelection(selectCurrentRow(m_grid), true);
+}
+
+void Form1::sentakuRect()
+{
+    applySelection(selectCurrentRow(m_grid), false);
+}
+
+void Form1::Edit2KeyPress()
+{
+    m_edit1->setFocus();
+}
+
+// --- Browser ----------------------------------------------------------------
+
+void Form1::modoruClick()
+{
+    if (m_browser)
+        m_browser->goBack();
+}
+
+void Form1::susumuClick()
+{
+    if (m_browser)
+        m_browser->goForward();
+}
+
+void Form1::kousinClick()
+{
+    if (m_browser && m_browser->hasDocument())
+        m_browser->refresh();
+}
+
+void Form1::idouClick()
+{
+    navigateTo(m_edit1->text());
+}
+
+void Form1::Edit1KeyPress()
+{
+    navigateTo(m_edit1->text());
+}
+
+void Form1::Edit1Change()
+{
+    m_tuika->setEnabled(mayAddToList(m_edit1->text()));
+}
+
+void Form1::WebBrowser1CommandStateChange(int command, bool enable)
+{
+    if (command == BrowserPane::kForwardCommand)
+        m_susumu->setEnabled(enable);
+    else if (command == BrowserPane::kBackCommand)
+        m_modoru->setEnabled(enable);
+}
+
+void Form1::WebBrowser1TitleChange(const QString& text)
+{
+    m_edit2->setText(text);
+}
+
+void Form1::WebBrowser1BeforeNavigate2()
+{
+    setStatusText(kConnecting);
+}
+
+void Form1::WebBrowser1NavigateComplete2()
+{
+    if (!m_browser)
+        return;
+    m_edit1->setText(m_browser->locationUrl());
+    setStatusText(kIdle);
+    m_tuika->setEnabled(mayAddToList(m_browser->locationUrl()));
+}
+
+// --- File search and download (filled in by their own parts) -----------------
+
+void Form1::checkClick()
+{
+}
+
+void Form1::Button2Click()
+{
+}
+
+void Form1::Button3Click()
+{
+}
+
+// --- Keys -------------------------------------------------------------------
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && (watched == m_edit1 || watched == m_edit2)) {
+        auto* keyEvent = static_cast<QKeyEvent*>(event);
+        const bool enter = keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter;
+        if (enter && (keyEvent->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier) {
+            if (watched == m_edit1)
+                Edit1KeyPress();
+            else
+                Edit2KeyPress();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace vel

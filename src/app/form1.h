@@ -1,0 +1,154 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <QMainWindow>
+
+#include "sitelist/site_grid.h"
+#include "sitelist/site_list_commands.h"
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+class QWidget;
+
+namespace vel {
+
+class AboutBox;
+class BrowserPane;
+class DefaultButtons;
+class SiteGridModel;
+
+// What the main window is given by the program (or by a test).
+struct Form1Services {
+    // The embedded browser; the window takes ownership.
+    BrowserPane* browser = nullptr;
+    // Runs once when the window ends (the site list save).
+    std::function<void(const SiteGrid&)> saveSiteList;
+};
+
+// The main window: site list, title and URL boxes, found-files list, browser.
+// Slots keep the handler names of the program; each forwards to the logic.
+class Form1 final : public QMainWindow {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Form1)
+
+public:
+    static constexpr int kClientWidth = 782;
+    static constexpr int kClientHeight = 544;
+
+    explicit Form1(Form1Services services, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    SiteGrid& siteGrid() { return m_grid; }
+    BrowserPane* browser() const { return m_browser; }
+    QString statusText() const;
+    void setStatusText(const QString& text);
+
+    // Controls, under the program's names, for the handlers of other windows
+    // and for tests.
+    QTableView* StringGrid1() const { return m_stringGrid1; }
+    QLineEdit* Edit1() const { return m_edit1; }
+    QLineEdit* Edit2() const { return m_edit2; }
+    QComboBox* ComboBox1() const { return m_comboBox1; }
+    QListWidget* ListBox1() const { return m_listBox1; }
+    QPushButton* check() const { return m_check; }
+    QPushButton* deleteButton() const { return m_delete; }
+    QPushButton* modoru() const { return m_modoru; }
+    QPushButton* susumu() const { return m_susumu; }
+    QPushButton* kousin() const { return m_kousin; }
+    QPushButton* idou() const { return m_idou; }
+    QPushButton* tuika() const { return m_tuika; }
+    QPushButton* Button2() const { return m_button2; }
+    QPushButton* button3() const { return m_button3; }
+    QProgressBar* ProgressBar1() const { return m_progressBar1; }
+    QMenu* PopupMenu1() const { return m_popupMenu1; }
+    AboutBox* aboutBox() const { return m_aboutBox; }
+
+    // The program-wide start page address.
+    std::string TopPageUrl;
+
+public slots:
+    void Action1Execute();
+    void Action2Execute();
+    void deleteClick();
+    void StringGrid1Click();
+    void sentakuRect();
+    void checkClick();
+    void Button2Click();
+    void Button3Click();
+    void modoruClick();
+    void susumuClick();
+    void kousinClick();
+    void idouClick();
+    void Edit1Change();
+    void Edit1KeyPress();
+    void Edit2KeyPress();
+    void WebBrowser1CommandStateChange(int command, bool enable);
+    void WebBrowser1TitleChange(const QString& text);
+    void WebBrowser1BeforeNavigate2();
+    void WebBrowser1NavigateComplete2();
+    void N9Click();
+    void N10Click();
+    void Exit1Click();
+    void N8Click();
+    void About1Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void connectHandlers();
+    void layoutForClientSize(int width, int height);
+    void syncGridView();
+    void showMessage(const QString& text);
+    void navigateTo(const QString& url);
+    void applySelection(const RowSelection& selection, bool enableAdd);
+    void saveExecute();
+
+    SiteGrid m_grid;
+    BrowserPane* m_browser = nullptr;
+    std::function<void(const SiteGrid&)> m_saveSiteList;
+    bool m_saved = false;
+    bool m_syncingGrid = false;
+
+    QWidget* m_client = nullptr;
+    SiteGridModel* m_gridModel = nullptr;
+    QTableView* m_stringGrid1 = nullptr;
+    QLabel* m_label2 = nullptr;
+    QLineEdit* m_edit2 = nullptr;
+    QComboBox* m_comboBox1 = nullptr;
+    QPushButton* m_check = nullptr;
+    QPushButton* m_delete = nullptr;
+    QFrame* m_panel1 = nullptr;
+    QPushButton* m_modoru = nullptr;
+    QPushButton* m_susumu = nullptr;
+    QPushButton* m_kousin = nullptr;
+    QLineEdit* m_edit1 = nullptr;
+    QPushButton* m_idou = nullptr;
+    QPushButton* m_tuika = nullptr;
+    QListWidget* m_listBox1 = nullptr;
+    QPushButton* m_button2 = nullptr;
+    QPushButton* m_button3 = nullptr;
+    QFrame* m_panel5 = nullptr;
+    QWidget* m_statusBar1 = nullptr;
+    QLabel* m_statusPanel0 = nullptr;
+    QProgressBar* m_progressBar1 = nullptr;
+    QMenu* m_popupMenu1 = nullptr;
+    DefaultButtons* m_defaultButtons = nullptr;
+    AboutBox* m_aboutBox = nullptr;
+};
+
+}  // namespace vel

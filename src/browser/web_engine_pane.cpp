@@ -1,0 +1,92 @@
+#include "browser/web_engine_pane.h"
+
+#include <QUrl>
+#include <QWebEngineHistory>
+#include <QWebEngineView>
+
+namespace vel {
+
+WebEnginePane::WebEnginePane(QObject* parent)
+    : BrowserPane(parent)
+    , m_view(new QWebEngineView)
+{
+    m_view->setFocusPolicy(Qt::ClickFocus);
+    connect(m_view, &QWebEngineView::loadStarted, this, [this] {
+        emit beforeNavigate();
+    });
+    connect(m_view, &QWebEngineView::titleChanged, this, [this](const QString& title) {
+        emit titleChanged(title);
+    });
+    // A navigation is complete once the browser has committed to the new address;
+    // the back and forward states follow from the history at that moment.
+    connect(m_view, &QWebEngineView::urlChanged, this, [this](const QUrl&) {
+        reportHistoryState();
+        emit navigateComplete();
+    });
+    connect(m_view, &QWebEngineView::loadFinished, this, [this](bool) {
+        m_hasDocument = true;
+        reportHistoryState();
+        emit navigateComplete();
+    });
+}
+
+WebEnginePane::~WebEnginePane()
+{
+    // The view belongs to the window's widget tree once placed; delete it here
+    // only when it never was.
+    if (m_view && !m_view->parent())
+        delete m_view;
+}
+
+QWidget* WebEnginePane::widget()
+{
+    return m_view;
+}
+
+void WebEnginePane::navigate(const QString& url)
+{
+    if (url.isEmpty())
+        return;
+    m_view->setUrl(QUrl::fromUserInput(url));
+}
+
+void WebEnginePane::goBack()
+{
+    m_view->back();
+}
+
+void WebEnginePane::goForward()
+{
+    m_view->forward();
+}
+
+void WebEnginePane::refresh()
+{
+    m_view->reload();
+}
+
+bool WebEnginePane::hasDocument() const
+{
+    return m_hasDocument;
+}
+
+QString WebEnginePane::locationUrl() const
+{
+    return m_view->url().toString();
+}
+
+void WebEnginePane::reportHistoryState()
+{
+    const bool canGoBack = m_view->history()->canGoBack();
+    const bool canGoForward = m_view->history()->canGoForward();
+    if (canGoForward != m_canGoForward) {
+        m_canGoForward = canGoForward;
+        emit commandStateChanged(kForwardCommand, canGoForward);
+    }
+    if (canGoBack != m_canGoBack) {
+        m_canGoBack = canGoBack;
+        emit commandStateChanged(kBackCommand, canGoBack);
+    }
+}
+
+}  // namespace vel
