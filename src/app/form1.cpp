@@ -83,6 +83,12 @@ Form1::Form1(Form1Services services, QWidget* parent)
 Form1::~Form1()
 {
     saveExecute();
+    // The grid view reads the grid through its model: both go before the grid.
+    m_grid.setChangeListener({});
+    delete m_client;
+    m_client = nullptr;
+    delete m_gridModel;
+    m_gridModel = nullptr;
 }
 
 void Form1::createControls()
@@ -308,7 +314,7 @@ void Form1::layoutForClientSize(int width, int height)
 void Form1::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    if (m_client)
+    if (m_client && m_listBox1)
         layoutForClientSize(std::max(m_client->width(), int(kClientWidth)),
                             std::max(m_client->height(), int(kClientHeight)));
     if (m_listBox1)

@@ -2,7 +2,6 @@
 
 #include <QUrl>
 #include <QWebEngineHistory>
-#include <QWebEngineView>
 
 namespace vel {
 
@@ -32,8 +31,6 @@ WebEnginePane::WebEnginePane(QObject* parent)
 
 WebEnginePane::~WebEnginePane()
 {
-    // The view belongs to the window's widget tree once placed; delete it here
-    // only when it never was.
     if (m_view && !m_view->parent())
         delete m_view;
 }

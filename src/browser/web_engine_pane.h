@@ -1,8 +1,9 @@
 #pragma once
 
-#include "browser/browser_pane.h"
+#include <QPointer>
+#include <QWebEngineView>
 
-class QWebEngineView;
+#include "browser/browser_pane.h"
 
 namespace vel {
 
@@ -28,7 +29,8 @@ public:
 private:
     void reportHistoryState();
 
-    QWebEngineView* m_view;
+    // The view lives in the window's widget tree once placed there.
+    QPointer<QWebEngineView> m_view;
     bool m_hasDocument = false;
     bool m_canGoBack = true;
     bool m_canGoForward = true;
