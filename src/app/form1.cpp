@@ -44,7 +44,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(geometry);
-    // Enter on a focused button presses that button, as on the original's buttons.
+    // Enter on a focused button presses that button.
     button->setAutoDefault(true);
     if (!hint.isEmpty()) {
         button->setToolTip(hint);

@@ -16,11 +16,9 @@ WebEnginePane::WebEnginePane(QObject* parent)
     connect(m_view, &QWebEngineView::titleChanged, this, [this](const QString& title) {
         emit titleChanged(title);
     });
-    // A navigation is complete once the browser has committed to the new address;
-    // the back and forward states follow from the history at that moment.
+    // The history changes as soon as the browser commits to a new address.
     connect(m_view, &QWebEngineView::urlChanged, this, [this](const QUrl&) {
         reportHistoryState();
-        emit navigateComplete();
     });
     connect(m_view, &QWebEngineView::loadFinished, this, [this](bool) {
         m_hasDocument = true;

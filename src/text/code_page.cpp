@@ -35,11 +35,14 @@ CharBoundaries::CharBoundaries(std::string_view text)
 {
     // Walk the run of lead bytes before each byte by parity: a byte after an odd
     // run is a second byte.
+    if (currentCodePage() == CodePage::SingleByte)
+        return;
     bool oddRun = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         m_starts[i] = !oddRun;
-        const bool lead = isLeadByte(static_cast<unsigned char>(text[i]));
-        oddRun = lead ? !oddRun : false;
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const bool lead = (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+        oddRun = lead && !oddRun;
     }
 }
 

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vel {
+
+inline constexpr std::string_view kExtensionListFileName = "config.lis";
+
+// More than any real list of extensions; a bigger file loads its beginning.
+inline constexpr std::size_t kMaxExtensionListBytes = 4 * 1024 * 1024;
+
+// One entry per line, unchanged and untrimmed; empty lines are empty entries.
+std::vector<std::string> parseExtensionList(std::string_view bytes);
+
+// Each entry followed by CR LF; an empty list gives no bytes.
+std::string formatExtensionList(const std::vector<std::string>& entries);
+
+// config.lis from the directory (start-up passes the current directory). A
+// missing or unreadable file gives no entries, silently.
+std::vector<std::string> readExtensionList(const std::filesystem::path& directory);
+
+// Writes config.lis into the directory (the caller passes the program's own
+// directory), replacing the old file in one step. False when it could not be
+// written (not reported to the user; the old file then stays as it was).
+bool SaveExtensionList(const std::vector<std::string>& entries, const std::filesystem::path& directory);
+
+// What the extension chooser shows: its items and the selected index, the first
+// item whenever there is one (-1: none).
+struct ChooserContents {
+    std::vector<std::string> items;
+    int selectedIndex = -1;
+    friend bool operator==(const ChooserContents&, const ChooserContents&) = default;
+};
+
+ChooserContents chooserContents(std::vector<std::string> items);
+
+}  // namespace vel
