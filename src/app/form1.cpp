@@ -26,6 +26,8 @@
 #include "app/about_box.h"
 #include "app/default_buttons.h"
 #include "browser/browser_pane.h"
+#include "settings/extension_list_file.h"
+#include "settings/start_page_file.h"
 #include "sitelist/site_grid_model.h"
 #include "text/qt_text.h"
 
@@ -66,6 +68,7 @@ bool mayAddToList(const QString& text)
 Form1::Form1(Form1Services services, QWidget* parent)
     : QMainWindow(parent)
     , m_browser(services.browser)
+    , m_programDirectory(std::move(services.programDirectory))
     , m_saveSiteList(std::move(services.saveSiteList))
 {
     setObjectName(QStringLiteral("Form1"));
@@ -347,10 +350,14 @@ void Form1::navigateTo(const QString& url)
 
 void Form1::Action1Execute()
 {
+    // Settings are read from the directory the program was started in.
+    std::error_code error;
+    TopPageUrl = readStartPage(std::filesystem::current_path(error));
     m_grid.setCell(1, 0, fromQString(QStringLiteral("サイト名")));
     m_grid.setCell(2, 0, "URL");
     m_grid.setCell(3, 0, fromQString(QStringLiteral("状態")));
     navigateTo(toQString(TopPageUrl));
+    LoadExecute();
     m_grid.setSelection({0, m_grid.rowCount(), SiteGrid::kColumnCount, m_grid.rowCount()});
 
     const QString listHint = QStringLiteral(
@@ -372,13 +379,37 @@ void Form1::Action1Execute()
     m_button3->setEnabled(false);
 }
 
+void Form1::LoadExecute()
+{
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    m_siteListLoad = loadSiteList(m_grid, here);
+    if (!readsExtensionList(m_siteListLoad))
+        return;
+    const ChooserContents contents = chooserContents(readExtensionList(here));
+    m_comboBox1->clear();
+    for (const std::string& item : contents.items)
+        m_comboBox1->addItem(toQString(item));
+    m_comboBox1->setCurrentIndex(contents.selectedIndex);
+}
+
 void Form1::saveExecute()
 {
     if (m_saved)
         return;
     m_saved = true;
-    if (m_saveSiteList)
+    if (m_saveSiteList) {
         m_saveSiteList(m_grid);
+        return;
+    }
+    if (m_programDirectory.empty())
+        return;
+    // The site list is written where the program lives, which becomes current.
+    std::error_code error;
+    std::filesystem::current_path(m_programDirectory, error);
+    if (saveSiteList(m_grid, m_programDirectory, m_siteListLoad) == SiteListSaveResult::BadNumber)
+        showMessage(QString::fromUtf8(kSiteListSaveErrorMessage.data(),
+                                      qsizetype(kSiteListSaveErrorMessage.size())));
 }
 
 void Form1::closeEvent(QCloseEvent* event)

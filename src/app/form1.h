@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -7,6 +8,7 @@
 
 #include "sitelist/site_grid.h"
 #include "sitelist/site_list_commands.h"
+#include "sitelist/site_list_file.h"
 
 class QAction;
 class QComboBox;
@@ -31,7 +33,10 @@ class SiteGridModel;
 struct Form1Services {
     // The embedded browser; the window takes ownership.
     BrowserPane* browser = nullptr;
-    // Runs once when the window ends (the site list save).
+    // Where the site list and the extension list are written (and which
+    // becomes the current directory when they are).
+    std::filesystem::path programDirectory;
+    // Replaces the site list save at the end of the run (tests).
     std::function<void(const SiteGrid&)> saveSiteList;
 };
 
@@ -116,11 +121,14 @@ private:
     void showMessage(const QString& text);
     void navigateTo(const QString& url);
     void applySelection(const RowSelection& selection, bool enableAdd);
+    void LoadExecute();
     void saveExecute();
 
     SiteGrid m_grid;
     BrowserPane* m_browser = nullptr;
+    std::filesystem::path m_programDirectory;
     std::function<void(const SiteGrid&)> m_saveSiteList;
+    SiteListLoad m_siteListLoad;
     bool m_saved = false;
     bool m_syncingGrid = false;
 

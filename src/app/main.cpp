@@ -6,8 +6,10 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QIcon>
+#include <QStandardPaths>
 
 #include "app/form1.h"
+#include "app/program_dirs.h"
 #include "app/single_instance.h"
 #include "app/vel_application.h"
 #include "browser/web_engine_pane.h"
@@ -57,6 +59,9 @@ int main(int argc, char** argv)
 
     vel::Form1Services services;
     services.browser = new vel::WebEnginePane;
+    services.programDirectory = vel::programDirectory(
+        QCoreApplication::applicationDirPath().toStdString(),
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
     vel::Form1 form1(std::move(services));
     form1.show();
     return app.exec();
