@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -26,6 +27,13 @@
 #include "app/about_box.h"
 #include "app/default_buttons.h"
 #include "browser/browser_pane.h"
+#include "download/entry_url.h"
+#include "download/found_files_rules.h"
+#include "http/http_client.h"
+#include "search/base_url.h"
+#include "search/found_files.h"
+#include "search/link_scanner.h"
+#include "search/page_fetcher.h"
 #include "settings/extension_list_file.h"
 #include "settings/start_page_file.h"
 #include "sitelist/site_grid_model.h"
@@ -39,6 +47,11 @@ constexpr int kHintMilliseconds = 10000;
 
 const QString kIdle = QStringLiteral("待機中");
 const QString kConnecting = QStringLiteral("ホストに接続しています");
+const QString kConnected = QStringLiteral("接続しました");
+const QString kSearching = QStringLiteral("ファイルを検索しています");
+
+// Found-files entries keep the page's bytes here; the list shows them decoded.
+constexpr int kEntryBytesRole = Qt::UserRole + 1;
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
                         const QString& hint, const char* iconName, QRect geometry)
@@ -75,6 +88,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
     setWindowTitle(QStringLiteral("VEL"));
     if (m_browser)
         m_browser->setParent(this);
+    m_fetcher = new PageFetcher(std::move(services.httpClient), this);
 
     createControls();
     createMenus();
@@ -171,6 +185,9 @@ void Form1::createControls()
     m_listBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_listBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_listBox1->setGeometry(632, 0, 143, 161);
+    // A long list is laid out in steps, so the window keeps repainting.
+    m_listBox1->setLayoutMode(QListView::Batched);
+    m_listBox1->setBatchSize(2000);
 
     m_button2 = makeButton(m_client, "Button2", QStringLiteral("選択ファイルの削除"),
                            QStringLiteral("選択した項目をダウンロード対象から外します"), nullptr,
@@ -216,6 +233,7 @@ void Form1::createControls()
     // Shift+Enter in the two edit boxes reaches their own handlers.
     m_edit1->installEventFilter(this);
     m_edit2->installEventFilter(this);
+    m_listBox1->installEventFilter(this);
 }
 
 void Form1::createMenus()
@@ -243,9 +261,9 @@ void Form1::createMenus()
     QAction* a1 = m_popupMenu1->addAction(QStringLiteral("リストに追加"));
     a1->setObjectName(QStringLiteral("a1"));
     connect(a1, &QAction::triggered, this, &Form1::Action2Execute);
-    QAction* n5 = m_popupMenu1->addAction(QStringLiteral("選択ページをチェック"));
-    n5->setObjectName(QStringLiteral("N5"));
-    connect(n5, &QAction::triggered, this, &Form1::checkClick);
+    m_n5 = m_popupMenu1->addAction(QStringLiteral("選択ページをチェック"));
+    m_n5->setObjectName(QStringLiteral("N5"));
+    connect(m_n5, &QAction::triggered, this, &Form1::checkClick);
     QAction* n6 = m_popupMenu1->addAction(QStringLiteral("選択ページを削除"));
     n6->setObjectName(QStringLiteral("N6"));
     connect(n6, &QAction::triggered, this, &Form1::deleteClick);
@@ -255,6 +273,23 @@ void Form1::createMenus()
     QAction* n8 = m_popupMenu1->addAction(QStringLiteral("ＶＥＬを終了する"));
     n8->setObjectName(QStringLiteral("N8"));
     connect(n8, &QAction::triggered, this, &Form1::N8Click);
+
+    m_popupMenu2 = new QMenu(this);
+    m_popupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    m_n2 = m_popupMenu2->addAction(QStringLiteral("プレビュー"));
+    m_n2->setObjectName(QStringLiteral("N2"));
+    connect(m_n2, &QAction::triggered, this, &Form1::N2Click);
+    m_n3 = m_popupMenu2->addAction(QStringLiteral("選択ファイルの削除"));
+    m_n3->setObjectName(QStringLiteral("N3"));
+    connect(m_n3, &QAction::triggered, this, &Form1::Button2Click);
+    m_n4 = m_popupMenu2->addAction(QStringLiteral("ダウンロード"));
+    m_n4->setObjectName(QStringLiteral("N4"));
+    connect(m_n4, &QAction::triggered, this, &Form1::N4Click);
+    connect(m_popupMenu2, &QMenu::aboutToShow, this, &Form1::PopupMenu2Popup);
+    m_listBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_listBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        m_popupMenu2->popup(m_listBox1->viewport()->mapToGlobal(pos));
+    });
 
     m_client->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_client, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -285,6 +320,7 @@ void Form1::connectHandlers()
     connect(m_button2, &QPushButton::clicked, this, &Form1::Button2Click);
     connect(m_button3, &QPushButton::clicked, this, &Form1::Button3Click);
     connect(m_edit1, &QLineEdit::textChanged, this, &Form1::Edit1Change);
+    connect(m_fetcher, &PageFetcher::finished, this, &Form1::onPageFetched);
 
     if (m_browser) {
         connect(m_browser, &BrowserPane::commandStateChanged, this,
@@ -321,7 +357,12 @@ void Form1::resizeEvent(QResizeEvent* event)
         layoutForClientSize(std::max(m_client->width(), int(kClientWidth)),
                             std::max(m_client->height(), int(kClientHeight)));
     if (m_listBox1)
-        m_listBox1->update();
+        FormResize();
+}
+
+void Form1::FormResize()
+{
+    m_listBox1->viewport()->update();
 }
 
 QString Form1::statusText() const
@@ -414,6 +455,8 @@ void Form1::saveExecute()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
+    // A fetch still waiting on the network ends now; its result is dropped.
+    m_fetcher->abortAndWait();
     saveExecute();
     event->accept();
     QApplication::quit();
@@ -581,10 +624,155 @@ void Form1::WebBrowser1NavigateComplete2()
 
 void Form1::checkClick()
 {
+    const int index = m_comboBox1->currentIndex();
+    const std::string extension =
+        index >= 0 ? fromQString(m_comboBox1->itemText(index)) : std::string();
+    SearchFiles(m_grid.cell(2, m_grid.currentRow()), extension);
 }
+
+void Form1::SearchFiles(const std::string& url, const std::string& extension)
+{
+    if (m_grid.cell(0, m_grid.currentRow()).empty()) {
+        setStatusText(kIdle);
+        return;
+    }
+    // One search at a time: the commands that start one are disabled meanwhile.
+    if (m_fetcher->busy())
+        return;
+    m_tuika->setEnabled(true);
+    m_searchExtension = extension;
+    setStatusText(kConnecting);
+    PageSource.clear();
+    setFetchRunning(true);
+    m_fetcher->start(url);
+}
+
+void Form1::setFetchRunning(bool running)
+{
+    m_check->setEnabled(!running);
+    m_n5->setEnabled(!running);
+}
+
+void Form1::writeStatusToCurrentRow(const QString& text)
+{
+    // The row that is current now, which the user may have changed meanwhile.
+    m_grid.setCell(3, m_grid.currentRow(), fromQString(text));
+}
+
+void Form1::onPageFetched(PageFetchVerdict verdict, std::shared_ptr<std::string> pageSource)
+{
+    setFetchRunning(false);
+    PageSource = std::move(*pageSource);
+    QString failure;
+    QString failureStatus;
+    switch (verdict) {
+    case PageFetchVerdict::Aborted:
+        return;
+    case PageFetchVerdict::Page:
+        finishSearch(m_searchExtension);
+        return;
+    case PageFetchVerdict::ProtocolError:
+        failure = QStringLiteral("このページはご利用できません");
+        failureStatus = QStringLiteral("利用できません");
+        break;
+    case PageFetchVerdict::OtherFailure:
+        failure = QStringLiteral("ページが見つかりません");
+        failureStatus = failure;
+        break;
+    case PageFetchVerdict::FramePage:
+        failure = QStringLiteral("このページはフレームページです");
+        failureStatus = failure;
+        break;
+    }
+    showMessage(failure);
+    writeStatusToCurrentRow(failureStatus);
+    setStatusText(kIdle);
+}
+
+void Form1::finishSearch(const std::string& extension)
+{
+    setStatusText(kConnected);
+    const std::string suffix = "." + extension;
+    setStatusText(kSearching);
+    const std::vector<std::string> absoluteLinks = ScanAbsoluteLinks(PageSource, "http://", suffix);
+    const std::vector<std::string> relativeLinks = ScanRelativeLinks(PageSource, "=\"", suffix);
+    const std::vector<std::string> entries = mergeFoundFiles(absoluteLinks, relativeLinks);
+
+    m_listBox1->clear();
+    for (const std::string& entry : entries) {
+        auto* item = new QListWidgetItem(toQString(entry));
+        item->setData(kEntryBytesRole,
+                      QByteArray(entry.data(), static_cast<qsizetype>(entry.size())));
+        m_listBox1->addItem(item);
+    }
+    BaseUrl = DeriveBaseUrl(m_grid.cell(2, m_grid.currentRow()));
+    FitFileListExtent();
+    const int count = m_listBox1->count();
+    writeStatusToCurrentRow(QString::number(count) + QStringLiteral("個のファイルが見つかりました"));
+    if (count > 0) {
+        m_button2->setEnabled(true);
+        m_button3->setEnabled(true);
+    }
+    setStatusText(kIdle);
+}
+
+void Form1::FitFileListExtent()
+{
+    const QFontMetrics metrics(m_listBox1->font());
+    int widest = 0;
+    for (int i = 0; i < m_listBox1->count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(m_listBox1->item(i)->text()));
+    m_fileListExtent = widest;
+}
+
+std::string Form1::entryBytes(const QListWidgetItem* item)
+{
+    if (!item)
+        return {};
+    const QByteArray bytes = item->data(kEntryBytesRole).toByteArray();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// --- Found-files list -------------------------------------------------------
 
 void Form1::Button2Click()
 {
+    for (int i = m_listBox1->count() - 1; i >= 0; --i) {
+        if (m_listBox1->item(i)->isSelected())
+            delete m_listBox1->takeItem(i);
+    }
+    if (m_listBox1->count() == 0) {
+        m_button2->setEnabled(false);
+        m_button3->setEnabled(false);
+    }
+}
+
+void Form1::openCurrentEntry()
+{
+    const std::string url = fullUrlOfEntry(entryBytes(m_listBox1->currentItem()), BaseUrl);
+    m_edit1->setText(toQString(url));
+    navigateTo(toQString(url));
+    m_tuika->setEnabled(false);
+}
+
+void Form1::N2Click()
+{
+    openCurrentEntry();
+}
+
+void Form1::N4Click()
+{
+    openCurrentEntry();
+}
+
+void Form1::PopupMenu2Popup()
+{
+    const FoundFilesMenuState state =
+        foundFilesMenuState(static_cast<int>(m_listBox1->selectedItems().size()),
+                            m_listBox1->count(), entryBytes(m_listBox1->currentItem()));
+    m_n2->setEnabled(state.preview);
+    m_n3->setEnabled(state.remove);
+    m_n4->setEnabled(state.open);
 }
 
 void Form1::Button3Click()
@@ -595,6 +783,14 @@ void Form1::Button3Click()
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
+    // Space previews a single selected image entry; the list still gets the key.
+    if (event->type() == QEvent::KeyPress && watched == m_listBox1
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space
+        && spaceOpensEntry(static_cast<int>(m_listBox1->selectedItems().size()),
+                           entryBytes(m_listBox1->currentItem()))) {
+        openCurrentEntry();
+        return false;
+    }
     if (event->type() == QEvent::KeyPress && (watched == m_edit1 || watched == m_edit2)) {
         auto* keyEvent = static_cast<QKeyEvent*>(event);
         const bool enter = keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter;

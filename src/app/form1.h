@@ -2,10 +2,13 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include <QMainWindow>
 
+#include "http/http_client.h"
+#include "search/fetch_page.h"
 #include "sitelist/site_grid.h"
 #include "sitelist/site_list_commands.h"
 #include "sitelist/site_list_file.h"
@@ -16,6 +19,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -26,6 +30,7 @@ namespace vel {
 
 class AboutBox;
 class BrowserPane;
+class PageFetcher;
 class DefaultButtons;
 class SiteGridModel;
 
@@ -33,6 +38,8 @@ class SiteGridModel;
 struct Form1Services {
     // The embedded browser; the window takes ownership.
     BrowserPane* browser = nullptr;
+    // The page fetch's HTTP client; none means the file search finds no page.
+    std::unique_ptr<HttpClient> httpClient;
     // Where the site list and the extension list are written (and which
     // becomes the current directory when they are).
     std::filesystem::path programDirectory;
@@ -76,10 +83,18 @@ public:
     QPushButton* button3() const { return m_button3; }
     QProgressBar* ProgressBar1() const { return m_progressBar1; }
     QMenu* PopupMenu1() const { return m_popupMenu1; }
+    QMenu* PopupMenu2() const { return m_popupMenu2; }
+    PageFetcher* pageFetcher() const { return m_fetcher; }
+    // The widest found-files entry in pixels, as the last search measured it.
+    int fileListExtent() const { return m_fileListExtent; }
+    // The bytes of a found-files entry (the list shows them decoded).
+    static std::string entryBytes(const QListWidgetItem* item);
     AboutBox* aboutBox() const { return m_aboutBox; }
 
-    // The program-wide start page address.
+    // Program-wide texts, all bytes in the code page.
     std::string TopPageUrl;
+    std::string PageSource;
+    std::string BaseUrl;
 
 public slots:
     void Action1Execute();
@@ -88,7 +103,13 @@ public slots:
     void StringGrid1Click();
     void sentakuRect();
     void checkClick();
+    void SearchFiles(const std::string& url, const std::string& extension);
+    void FitFileListExtent();
     void Button2Click();
+    void N2Click();
+    void N4Click();
+    void PopupMenu2Popup();
+    void FormResize();
     void Button3Click();
     void modoruClick();
     void susumuClick();
@@ -123,6 +144,11 @@ private:
     void applySelection(const RowSelection& selection, bool enableAdd);
     void LoadExecute();
     void saveExecute();
+    void onPageFetched(PageFetchVerdict verdict, std::shared_ptr<std::string> pageSource);
+    void finishSearch(const std::string& extension);
+    void setFetchRunning(bool running);
+    void writeStatusToCurrentRow(const QString& text);
+    void openCurrentEntry();
 
     SiteGrid m_grid;
     BrowserPane* m_browser = nullptr;
@@ -155,6 +181,14 @@ private:
     QLabel* m_statusPanel0 = nullptr;
     QProgressBar* m_progressBar1 = nullptr;
     QMenu* m_popupMenu1 = nullptr;
+    QMenu* m_popupMenu2 = nullptr;
+    QAction* m_n2 = nullptr;
+    QAction* m_n3 = nullptr;
+    QAction* m_n4 = nullptr;
+    QAction* m_n5 = nullptr;
+    PageFetcher* m_fetcher = nullptr;
+    std::string m_searchExtension;
+    int m_fileListExtent = 0;
     DefaultButtons* m_defaultButtons = nullptr;
     AboutBox* m_aboutBox = nullptr;
 };

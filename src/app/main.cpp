@@ -13,6 +13,7 @@
 #include "app/single_instance.h"
 #include "app/vel_application.h"
 #include "browser/web_engine_pane.h"
+#include "http/http_client.h"
 
 namespace {
 
@@ -59,6 +60,7 @@ int main(int argc, char** argv)
 
     vel::Form1Services services;
     services.browser = new vel::WebEnginePane;
+    services.httpClient = std::make_unique<vel::HttpClient>();
     services.programDirectory = vel::programDirectory(
         QCoreApplication::applicationDirPath().toStdString(),
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());

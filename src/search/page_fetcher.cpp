@@ -1,0 +1,55 @@
+#include "search/page_fetcher.h"
+
+#include <QMetaObject>
+
+#include "http/http_client.h"
+
+namespace vel {
+
+PageFetcher::PageFetcher(std::unique_ptr<HttpClient> client, QObject* parent)
+    : QObject(parent)
+    , m_client(std::move(client))
+{
+}
+
+PageFetcher::~PageFetcher()
+{
+    abortAndWait();
+}
+
+void PageFetcher::start(std::string url)
+{
+    if (m_busy || !m_client)
+        return;
+    if (m_thread.joinable())
+        m_thread.join();
+    m_busy = true;
+    m_client->resetAbort();
+    m_thread = std::thread([this, url = std::move(url)] {
+        auto source = std::make_shared<std::string>();
+        PageFetchVerdict verdict = PageFetchVerdict::OtherFailure;
+        try {
+            verdict = fetchPageSource(*m_client, url, *source);
+        } catch (...) {
+            // Out of memory or the like: the page cannot be had.
+            source->clear();
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, verdict, source] {
+                m_busy = false;
+                emit finished(verdict, source);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void PageFetcher::abortAndWait()
+{
+    if (m_client)
+        m_client->abort();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+}  // namespace vel
