@@ -12,6 +12,14 @@ LoopbackHttpServer::LoopbackHttpServer(QObject* parent)
     m_server.listen(QHostAddress::LocalHost, 0);
 }
 
+LoopbackHttpServer::~LoopbackHttpServer()
+{
+    // Connections still open must not report back into a half-destroyed server.
+    const auto sockets = m_server.findChildren<QTcpSocket*>();
+    for (QTcpSocket* socket : sockets)
+        socket->disconnect(this);
+}
+
 QString LoopbackHttpServer::url(const QString& path) const
 {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
@@ -36,6 +44,8 @@ void LoopbackHttpServer::onNewConnection()
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             m_pending.remove(socket);
+            for (auto& waiting : m_held)
+                waiting.removeAll(socket);
             socket->deleteLater();
         });
     }
@@ -53,10 +63,28 @@ void LoopbackHttpServer::onReadyRead(QTcpSocket* socket)
     m_requests << head;
     const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
     const QByteArray target = requestLine.size() > 1 ? requestLine[1] : QByteArray();
+    if (auto held = m_held.find(target); held != m_held.end()) {
+        held->append(socket);
+        return;
+    }
+    answer(socket, target);
+}
+
+void LoopbackHttpServer::answer(QTcpSocket* socket, const QByteArray& target)
+{
     const QByteArray response = m_responses.value(
         target, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
     socket->write(response);
     socket->disconnectFromHost();
+}
+
+void LoopbackHttpServer::release(const QByteArray& target)
+{
+    const QList<QTcpSocket*> waiting = m_held.take(target);
+    for (QTcpSocket* socket : waiting) {
+        if (socket->state() == QAbstractSocket::ConnectedState)
+            answer(socket, target);
+    }
 }
 
 }  // namespace vel::test

@@ -17,6 +17,7 @@ class LoopbackHttpServer final : public QObject {
 
 public:
     explicit LoopbackHttpServer(QObject* parent = nullptr);
+    ~LoopbackHttpServer() override;
 
     quint16 port() const { return m_server.serverPort(); }
     QString url(const QString& path) const;
@@ -26,15 +27,21 @@ public:
     // A 200 answer with the given type and body, closing the connection.
     void setPage(const QByteArray& target, const QByteArray& contentType, const QByteArray& body);
 
+    // Requests for a held target get their answer only when released.
+    void hold(const QByteArray& target) { m_held.insert(target, {}); }
+    void release(const QByteArray& target);
+
     const QList<QByteArray>& requests() const { return m_requests; }
 
 private:
     void onNewConnection();
     void onReadyRead(QTcpSocket* socket);
+    void answer(QTcpSocket* socket, const QByteArray& target);
 
     QTcpServer m_server;
     QHash<QByteArray, QByteArray> m_responses;
     QHash<QTcpSocket*, QByteArray> m_pending;
+    QHash<QByteArray, QList<QTcpSocket*>> m_held;
     QList<QByteArray> m_requests;
 };
 
