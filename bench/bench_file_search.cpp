@@ -1,0 +1,135 @@
+// The file search on a page with 100 000 distinct links, step by step: fetch
+// from a loopback server, scan, de-duplicate, fill the found-files list and fit
+// its extent.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QListWidget>
+
+#include "http/http_client.h"
+#include "http/loopback_server.h"
+#include "search/found_files.h"
+#include "search/link_scanner.h"
+#include "text/qt_text.h"
+
+namespace {
+
+constexpr int kLinks = 100000;
+constexpr int kFetchRounds = 10;
+
+const std::string& page()
+{
+    static const std::string source = [] {
+        std::string text = "<html><body>\r\n";
+        for (int i = 0; i < kLinks; ++i) {
+            if (i % 2 == 0)
+                text += "<a href=\"http://example.test/pics/" + std::to_string(i) + ".gif\">x</a>\r\n";
+            else
+                text += "<img src=\"thumbs/" + std::to_string(i) + ".gif\" alt=\"t\">\r\n";
+        }
+        return text + "</body></html>\r\n";
+    }();
+    return source;
+}
+
+void BM_Fetch(benchmark::State& state)
+{
+    std::vector<vel::test::ConnectionScript> scripts;
+    const std::string response = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(page().size())
+                                 + "\r\nConnection: close\r\n\r\n" + page();
+    for (int i = 0; i < kFetchRounds; ++i)
+        scripts.push_back({vel::test::receive(), vel::test::send(response)});
+    vel::test::LoopbackServer server(std::move(scripts));
+    vel::HttpClient client;
+    for (auto _ : state) {
+        vel::FetchResult result = client.get(server.url("/index.html"));
+        if (result.outcome != vel::FetchOutcome::Success)
+            state.SkipWithError("fetch failed");
+        benchmark::DoNotOptimize(result.body.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(page().size()));
+}
+BENCHMARK(BM_Fetch)->Iterations(kFetchRounds)->Unit(benchmark::kMillisecond);
+
+void BM_Scan(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto absolute = vel::ScanAbsoluteLinks(page(), "http://", ".gif");
+        auto relative = vel::ScanRelativeLinks(page(), "=\"", ".gif");
+        benchmark::DoNotOptimize(absolute.data());
+        benchmark::DoNotOptimize(relative.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(page().size()));
+}
+BENCHMARK(BM_Scan)->Unit(benchmark::kMillisecond);
+
+std::vector<std::string> entries()
+{
+    return vel::mergeFoundFiles(vel::ScanAbsoluteLinks(page(), "http://", ".gif"),
+                                vel::ScanRelativeLinks(page(), "=\"", ".gif"));
+}
+
+void BM_Deduplicate(benchmark::State& state)
+{
+    const auto absolute = vel::ScanAbsoluteLinks(page(), "http://", ".gif");
+    const auto relative = vel::ScanRelativeLinks(page(), "=\"", ".gif");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(vel::mergeFoundFiles(absolute, relative).data());
+    state.counters["entries"] = static_cast<double>(entries().size());
+}
+BENCHMARK(BM_Deduplicate)->Unit(benchmark::kMillisecond);
+
+void BM_FillList(benchmark::State& state)
+{
+    const auto found = entries();
+    QListWidget list;
+    list.setLayoutMode(QListView::Batched);
+    list.setBatchSize(2000);
+    list.resize(143, 161);
+    list.show();
+    for (auto _ : state) {
+        list.clear();
+        for (const std::string& entry : found) {
+            auto* item = new QListWidgetItem(vel::toQString(entry));
+            item->setData(Qt::UserRole + 1,
+                          QByteArray(entry.data(), static_cast<qsizetype>(entry.size())));
+            list.addItem(item);
+        }
+        QApplication::processEvents();
+    }
+}
+BENCHMARK(BM_FillList)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_FitExtent(benchmark::State& state)
+{
+    const auto found = entries();
+    QListWidget list;
+    for (const std::string& entry : found)
+        list.addItem(vel::toQString(entry));
+    for (auto _ : state) {
+        const QFontMetrics metrics(list.font());
+        int widest = 0;
+        for (int i = 0; i < list.count(); ++i)
+            widest = std::max(widest, metrics.horizontalAdvance(list.item(i)->text()));
+        benchmark::DoNotOptimize(widest);
+    }
+}
+BENCHMARK(BM_FitExtent)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,67 @@
+#include "download/kakunin.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+namespace vel {
+
+Kakunin::Kakunin(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , m_ok(new QPushButton(QStringLiteral("OK"), this))
+    , m_cancel(new QPushButton(QStringLiteral("キャンセル"), this))
+{
+    setObjectName(QStringLiteral("kakunin"));
+    setWindowTitle(QStringLiteral("ダイアログ"));
+    setModal(false);
+    setFixedSize(184, 111);
+
+    const struct {
+        const char* name;
+        QString text;
+        int top;
+    } lines[] = {
+        {"Label1", QStringLiteral("リストに表示されているファイルを"), 8},
+        {"Label2", QStringLiteral("一括ダウンロードします。"), 24},
+        {"Label4", QStringLiteral("既存のファイルは上書きされます。"), 40},
+        {"Label3", QStringLiteral("よろしいですか？"), 56},
+    };
+    for (const auto& line : lines) {
+        auto* label = new QLabel(line.text, this);
+        label->setObjectName(QString::fromLatin1(line.name));
+        label->move(8, line.top);
+        label->adjustSize();
+    }
+
+    m_ok->setObjectName(QStringLiteral("OKBtn"));
+    m_ok->setGeometry(15, 76, 75, 25);
+    m_ok->setDefault(true);
+    m_cancel->setObjectName(QStringLiteral("CancelBtn"));
+    m_cancel->setGeometry(95, 76, 75, 25);
+    connect(m_ok, &QPushButton::clicked, this, &Kakunin::OKBtnClick);
+    connect(m_cancel, &QPushButton::clicked, this, &Kakunin::CancelBtnClick);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void Kakunin::OKBtnClick()
+{
+    hide();
+    emit downloadConfirmed();
+}
+
+void Kakunin::CancelBtnClick()
+{
+    hide();
+}
+
+void Kakunin::reject()
+{
+    // Esc and the close box hide the box like Cancel.
+    CancelBtnClick();
+}
+
+}  // namespace vel
