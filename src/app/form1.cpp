@@ -26,6 +26,9 @@
 
 #include "app/about_box.h"
 #include "app/default_buttons.h"
+#include "download/kakunin.h"
+#include "settings/form4.h"
+#include "settings/toppage_form.h"
 #include "browser/browser_pane.h"
 #include "download/entry_url.h"
 #include "download/found_files_rules.h"
@@ -94,7 +97,12 @@ Form1::Form1(Form1Services services, QWidget* parent)
     createMenus();
     connectHandlers();
     Action1Execute();
+    // The other windows, created hidden after the main window.
     m_aboutBox = new AboutBox(this);
+    m_form4 = new Form4(m_comboBox1, m_programDirectory, this);
+    m_kakunin = new Kakunin(this);
+    m_toppageForm = new TopPageForm([this] { return TopPageUrl; },
+                                    [this] { return m_edit1->text(); }, this);
 }
 
 Form1::~Form1()
@@ -480,10 +488,15 @@ void Form1::About1Click()
 
 void Form1::N9Click()
 {
+    m_form4->show();
+    m_form4->raise();
+    m_form4->activateWindow();
 }
 
 void Form1::N10Click()
 {
+    m_toppageForm->show();
+    m_toppageForm->raise();
 }
 
 // --- Site list --------------------------------------------------------------

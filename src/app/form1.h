@@ -30,6 +30,9 @@ namespace vel {
 
 class AboutBox;
 class BrowserPane;
+class Form4;
+class Kakunin;
+class TopPageForm;
 class PageFetcher;
 class DefaultButtons;
 class SiteGridModel;
@@ -90,6 +93,9 @@ public:
     // The bytes of a found-files entry (the list shows them decoded).
     static std::string entryBytes(const QListWidgetItem* item);
     AboutBox* aboutBox() const { return m_aboutBox; }
+    Form4* form4() const { return m_form4; }
+    Kakunin* kakunin() const { return m_kakunin; }
+    TopPageForm* toppageForm() const { return m_toppageForm; }
 
     // Program-wide texts, all bytes in the code page.
     std::string TopPageUrl;
@@ -191,6 +197,9 @@ private:
     int m_fileListExtent = 0;
     DefaultButtons* m_defaultButtons = nullptr;
     AboutBox* m_aboutBox = nullptr;
+    Form4* m_form4 = nullptr;
+    Kakunin* m_kakunin = nullptr;
+    TopPageForm* m_toppageForm = nullptr;
 };
 
 }  // namespace vel

@@ -1,0 +1,217 @@
+// The batch download against a loopback server: 500 files of 64 KiB and one
+// file of 1 GiB, each beside `wget -i` on the same list in the same run, with
+// the peak resident memory (it must not grow with the 1 GiB file).
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "download/download_all.h"
+#include "download/http_test_server.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kSmallCount = 500;
+constexpr std::uint64_t kSmallSize = 64 * 1024;
+constexpr std::uint64_t kBigSize = std::uint64_t{1} << 30;
+
+class QuietObserver final : public vel::DownloadObserver {
+public:
+    void setStatusText(std::string_view) override {}
+    void setProgressRange(int, int) override {}
+    void setProgress(int) override {}
+    void showMessage(std::string_view) override {}
+    bool cancelled() override { return false; }
+};
+
+// One server and one scratch folder for the whole run.
+struct Fixture {
+    Fixture() : scratch(fs::temp_directory_path() / ("vel-bench-download-" + std::to_string(::getpid())))
+    {
+        // Traffic stays on 127.0.0.1 for both programs.
+        for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+            ::unsetenv(name);
+        home = fs::current_path();
+        fs::create_directories(scratch);
+        for (int i = 0; i < kSmallCount; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/small/f%03d.bin", i);
+            server.route(name, vel::test::generated(kSmallSize));
+            smallList.push_back(server.url(name));
+        }
+        server.route("/big/huge.bin", vel::test::generated(kBigSize));
+        bigList.push_back(server.url("/big/huge.bin"));
+    }
+    ~Fixture()
+    {
+        fs::current_path(home);
+        fs::remove_all(scratch);
+    }
+
+    vel::test::HttpTestServer server;
+    fs::path scratch;
+    fs::path home;
+    std::vector<std::string> smallList;
+    std::vector<std::string> bigList;
+};
+
+Fixture& fixture()
+{
+    static Fixture instance;
+    return instance;
+}
+
+long maxRssKib(int who)
+{
+    rusage usage{};
+    ::getrusage(who, &usage);
+    return usage.ru_maxrss;
+}
+
+std::uint64_t folderBytes(const fs::path& folder)
+{
+    std::uint64_t total = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file())
+            total += entry.file_size();
+    }
+    return total;
+}
+
+void runDownloadAll(benchmark::State& state, const std::vector<std::string>& list, std::uint64_t expected)
+{
+    Fixture& f = fixture();
+    const fs::path work = f.scratch / "vel";
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove_all(work);
+        fs::create_directories(work / "down");
+        fs::current_path(work);
+        const long before = maxRssKib(RUSAGE_SELF);
+        state.ResumeTiming();
+
+        QuietObserver observer;
+        vel::CurlDownloader downloader;
+        downloader.DownloadAll({list, "", f.home, "2024/05/06"}, observer);
+
+        state.PauseTiming();
+        state.counters["maxrss_before_kib"] = static_cast<double>(before);
+        state.counters["maxrss_after_kib"] = static_cast<double>(maxRssKib(RUSAGE_SELF));
+        const std::uint64_t stored = folderBytes(work / "down");
+        if (stored != expected)
+            state.SkipWithError("stored bytes differ from the bytes served");
+        fs::current_path(f.home);
+        fs::remove_all(work);
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * expected));
+}
+
+// wget's own peak, read from /proc while it runs: the getrusage figures of a
+// child start from this process's size at the fork.
+long peakOfChildKib(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+    }
+    return 0;
+}
+
+// Runs wget on the list into `folder`; false when it fails.
+bool runWgetOnce(const fs::path& listFile, const fs::path& folder, long& peakKib)
+{
+    std::string list = listFile.string();
+    std::string prefix = folder.string();
+    std::vector<char*> argv{const_cast<char*>("wget"),   const_cast<char*>("--no-config"),
+                            const_cast<char*>("-q"),     const_cast<char*>("-i"),
+                            list.data(),                 const_cast<char*>("-P"),
+                            prefix.data(),               nullptr};
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, "wget", nullptr, nullptr, argv.data(), environ) != 0)
+        return false;
+    int status = 0;
+    for (;;) {
+        peakKib = std::max(peakKib, peakOfChildKib(pid));
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            break;
+        if (done < 0)
+            return false;
+        ::usleep(2000);
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void runWget(benchmark::State& state, const std::vector<std::string>& list, std::uint64_t expected)
+{
+    Fixture& f = fixture();
+    const fs::path work = f.scratch / "wget";
+    const fs::path listFile = f.scratch / "list.txt";
+    {
+        std::ofstream out(listFile);
+        for (const std::string& url : list)
+            out << url << '\n';
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove_all(work);
+        fs::create_directories(work);
+        long peakKib = 0;
+        state.ResumeTiming();
+
+        const bool ran = runWgetOnce(listFile, work, peakKib);
+
+        state.PauseTiming();
+        state.counters["wget_maxrss_kib"] = static_cast<double>(peakKib);
+        if (!ran || folderBytes(work) != expected)
+            state.SkipWithError("wget failed or stored other bytes");
+        fs::remove_all(work);
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * expected));
+}
+
+void BM_DownloadAll_500x64KiB(benchmark::State& state)
+{
+    runDownloadAll(state, fixture().smallList, kSmallCount * kSmallSize);
+}
+
+void BM_Wget_500x64KiB(benchmark::State& state)
+{
+    runWget(state, fixture().smallList, kSmallCount * kSmallSize);
+}
+
+void BM_DownloadAll_1GiB(benchmark::State& state)
+{
+    runDownloadAll(state, fixture().bigList, kBigSize);
+}
+
+void BM_Wget_1GiB(benchmark::State& state)
+{
+    runWget(state, fixture().bigList, kBigSize);
+}
+
+BENCHMARK(BM_DownloadAll_500x64KiB)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Wget_500x64KiB)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DownloadAll_1GiB)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Wget_1GiB)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vel {
+
+// The batch download's small decisions, kept apart from the network and the
+// file system so they can be checked one by one.
+
+inline constexpr int kProgressMaximum = 1000;
+
+// Status panel texts and the one message of the batch (UTF-8).
+inline constexpr std::string_view kDownloadingText = "ファイルをダウンロードしています";
+inline constexpr std::string_view kDownloadFinishedText = "ファイルのダウンロードが終了しました";
+inline constexpr std::string_view kNoInternetText = "インターネットに接続できる環境がありません";
+
+// The progress step for a batch of `entryCount` entries: 1000 / N rounded to
+// the nearest whole number, a tie going to the even neighbour; 50 for none.
+int downloadStep(std::size_t entryCount);
+
+// The bar's position after one step: the sum while it stays within 1000,
+// otherwise nothing (the step is refused, not cut, and the bar stays).
+std::optional<int> progressAfterStep(int position, int step);
+
+// The date folder's name: the user's short date with every "/" taken out.
+std::string dateFolderName(std::string_view shortDate);
+
+// The URL an entry is fetched from, or nothing when the entry is skipped
+// (it holds "ftp://" and not "http://").
+std::optional<std::string> downloadUrlOfEntry(std::string_view entry, std::string_view baseUrl);
+
+// Everything after the URL's last "/", unchanged (a query or a %-escape stays);
+// empty when the URL ends in "/".
+std::string localFileName(std::string_view url);
+
+// True when a name may be created in the target folder: not empty, not "." or
+// "..", and holding neither "/" nor NUL, so it cannot reach outside the folder.
+bool isSafeLocalName(std::string_view name);
+
+// True when the URL names http or https explicitly (either case); anything
+// else, a URL without a scheme included, cannot be opened.
+bool hasFetchableScheme(std::string_view url);
+
+// The URL as it goes on the wire: spaces, control bytes (CR and LF included),
+// DEL and bytes above 0x7F percent-encoded; every other byte, "%" included,
+// unchanged.
+std::string encodeUrlForRequest(std::string_view url);
+
+}  // namespace vel
