@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDate>
+#include <QLocale>
 #include <QComboBox>
 #include <QFrame>
 #include <QHeaderView>
@@ -26,6 +28,7 @@
 
 #include "app/about_box.h"
 #include "app/default_buttons.h"
+#include "download/download_runner.h"
 #include "download/kakunin.h"
 #include "settings/form4.h"
 #include "settings/toppage_form.h"
@@ -92,6 +95,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
     if (m_browser)
         m_browser->setParent(this);
     m_fetcher = new PageFetcher(std::move(services.httpClient), this);
+    m_downloads = new DownloadRunner(std::move(services.downloader), this);
 
     createControls();
     createMenus();
@@ -101,6 +105,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
     m_aboutBox = new AboutBox(this);
     m_form4 = new Form4(m_comboBox1, m_programDirectory, this);
     m_kakunin = new Kakunin(this);
+    connect(m_kakunin, &Kakunin::downloadConfirmed, this, &Form1::runDownloadAll);
     m_toppageForm = new TopPageForm([this] { return TopPageUrl; },
                                     [this] { return m_edit1->text(); }, this);
 }
@@ -329,6 +334,11 @@ void Form1::connectHandlers()
     connect(m_button3, &QPushButton::clicked, this, &Form1::Button3Click);
     connect(m_edit1, &QLineEdit::textChanged, this, &Form1::Edit1Change);
     connect(m_fetcher, &PageFetcher::finished, this, &Form1::onPageFetched);
+    m_downloads->setMessageBox([this](const QString& text) { showMessage(text); });
+    connect(m_downloads, &DownloadRunner::statusText, this, &Form1::setStatusText);
+    connect(m_downloads, &DownloadRunner::progressRange, m_progressBar1, &QProgressBar::setRange);
+    connect(m_downloads, &DownloadRunner::progress, m_progressBar1, &QProgressBar::setValue);
+    connect(m_downloads, &DownloadRunner::finished, this, &Form1::downloadFinished);
 
     if (m_browser) {
         connect(m_browser, &BrowserPane::commandStateChanged, this,
@@ -463,8 +473,10 @@ void Form1::saveExecute()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
-    // A fetch still waiting on the network ends now; its result is dropped.
+    // A fetch still waiting on the network ends now; its result is dropped. A
+    // batch download stops at its next read.
     m_fetcher->abortAndWait();
+    m_downloads->cancelAndWait();
     saveExecute();
     event->accept();
     QApplication::quit();
@@ -790,12 +802,60 @@ void Form1::PopupMenu2Popup()
 
 void Form1::Button3Click()
 {
+    if (m_listBox1->count() > 0) {
+        m_kakunin->show();
+        m_kakunin->raise();
+        return;
+    }
+    showMessage(QStringLiteral("ダウンロード対象ファイルが\nリストアップされていません"));
+}
+
+void Form1::runDownloadAll()
+{
+    if (m_downloads->running())
+        return;
+    DownloadBatch batch;
+    batch.entries.reserve(static_cast<std::size_t>(m_listBox1->count()));
+    for (int i = 0; i < m_listBox1->count(); ++i)
+        batch.entries.push_back(entryBytes(m_listBox1->item(i)));
+    batch.baseUrl = BaseUrl;
+    std::error_code error;
+    batch.programDir =
+        m_programDirectory.empty() ? std::filesystem::current_path(error) : m_programDirectory;
+    batch.shortDate =
+        QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();
+    // The window takes no input until the batch ends, but keeps repainting.
+    qApp->installEventFilter(this);
+    m_downloads->start(std::move(batch));
+}
+
+void Form1::downloadFinished()
+{
+    qApp->removeEventFilter(this);
 }
 
 // --- Keys -------------------------------------------------------------------
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
+    if (m_downloads && m_downloads->running()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+            if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->window() == this)
+                return true;
+            break;
+        default:
+            break;
+        }
+    }
     // Space previews a single selected image entry; the list still gets the key.
     if (event->type() == QEvent::KeyPress && watched == m_listBox1
         && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space

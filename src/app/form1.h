@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 
+#include "download/download_all.h"
 #include "http/http_client.h"
 #include "search/fetch_page.h"
 #include "sitelist/site_grid.h"
@@ -30,6 +31,7 @@ namespace vel {
 
 class AboutBox;
 class BrowserPane;
+class DownloadRunner;
 class Form4;
 class Kakunin;
 class TopPageForm;
@@ -43,6 +45,8 @@ struct Form1Services {
     BrowserPane* browser = nullptr;
     // The page fetch's HTTP client; none means the file search finds no page.
     std::unique_ptr<HttpClient> httpClient;
+    // The batch download; none means nothing is downloaded.
+    std::unique_ptr<Downloader> downloader;
     // Where the site list and the extension list are written (and which
     // becomes the current directory when they are).
     std::filesystem::path programDirectory;
@@ -88,6 +92,7 @@ public:
     QMenu* PopupMenu1() const { return m_popupMenu1; }
     QMenu* PopupMenu2() const { return m_popupMenu2; }
     PageFetcher* pageFetcher() const { return m_fetcher; }
+    DownloadRunner* downloadRunner() const { return m_downloads; }
     // The widest found-files entry in pixels, as the last search measured it.
     int fileListExtent() const { return m_fileListExtent; }
     // The bytes of a found-files entry (the list shows them decoded).
@@ -117,6 +122,7 @@ public slots:
     void PopupMenu2Popup();
     void FormResize();
     void Button3Click();
+    void runDownloadAll();
     void modoruClick();
     void susumuClick();
     void kousinClick();
@@ -155,6 +161,7 @@ private:
     void setFetchRunning(bool running);
     void writeStatusToCurrentRow(const QString& text);
     void openCurrentEntry();
+    void downloadFinished();
 
     SiteGrid m_grid;
     BrowserPane* m_browser = nullptr;
@@ -193,6 +200,7 @@ private:
     QAction* m_n4 = nullptr;
     QAction* m_n5 = nullptr;
     PageFetcher* m_fetcher = nullptr;
+    DownloadRunner* m_downloads = nullptr;
     std::string m_searchExtension;
     int m_fileListExtent = 0;
     DefaultButtons* m_defaultButtons = nullptr;

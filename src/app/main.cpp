@@ -13,7 +13,9 @@
 #include "app/single_instance.h"
 #include "app/vel_application.h"
 #include "browser/web_engine_pane.h"
+#include "download/download_all.h"
 #include "http/http_client.h"
+#include "text/qt_text.h"
 
 namespace {
 
@@ -61,6 +63,12 @@ int main(int argc, char** argv)
     vel::Form1Services services;
     services.browser = new vel::WebEnginePane;
     services.httpClient = std::make_unique<vel::HttpClient>();
+    vel::DownloadOptions downloadOptions;
+    // Shift-JIS names appear in Japanese on disk.
+    downloadOptions.fileNameFromCodePage = [](std::string_view bytes) {
+        return vel::toQString(bytes).toStdString();
+    };
+    services.downloader = std::make_unique<vel::CurlDownloader>(std::move(downloadOptions));
     services.programDirectory = vel::programDirectory(
         QCoreApplication::applicationDirPath().toStdString(),
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
