@@ -36,8 +36,10 @@ private:
         QSignalSpy completed(m_form->browser(), &BrowserPane::navigateComplete);
         m_form->Edit1()->setText(m_server.url(path));
         QTest::mouseClick(m_form->idou(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(started.count() > 0, kLoadTimeout);
-        QTRY_VERIFY_WITH_TIMEOUT(completed.count() > 0, kLoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(completed.count() > 0
+                                     && m_form->browser()->locationUrl() == m_server.url(path),
+                                 kLoadTimeout);
+        QVERIFY(started.count() > 0);
         QCOMPARE(m_form->Edit1()->text(), m_server.url(path));
         QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
     }
@@ -96,8 +98,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m_form->susumu()->isEnabled(), kLoadTimeout);
 
         const qsizetype before = m_server.requests().size();
+        QSignalSpy reloaded(m_form->browser(), &BrowserPane::navigateComplete);
         QTest::mouseClick(m_form->kousin(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(m_server.requests().size() > before, kLoadTimeout);
+        // Let the reload finish before the next navigation starts.
+        QTRY_VERIFY_WITH_TIMEOUT(reloaded.count() > 0, kLoadTimeout);
     }
 
     void imageAddressesCannotBeAdded()
