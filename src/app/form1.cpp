@@ -313,7 +313,13 @@ void Form1::createMenus()
 void Form1::connectHandlers()
 {
     m_grid.setChangeListener([this] {
+        // The view moves its current index while rows come and go; those moves
+        // are echoes of this change, not the user's.
+        if (m_syncingGrid)
+            return;
+        m_syncingGrid = true;
         m_gridModel->refresh();
+        m_syncingGrid = false;
         syncGridView();
     });
     connect(m_stringGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,

@@ -1,5 +1,6 @@
 #include <stdexcept>
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QComboBox>
 #include <QHeaderView>
@@ -322,6 +323,21 @@ private slots:
         m_form->Edit1()->setText(QStringLiteral("http://h/next"));
         QTest::mouseClick(m_form->idou(), Qt::LeftButton);
         QCOMPARE(m_browser->navigated.last(), QStringLiteral("http://h/next"));
+    }
+
+    void gridModelStaysConsistent()
+    {
+        QAbstractItemModelTester tester(m_form->StringGrid1()->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        for (int i = 0; i < 22; ++i)
+            addSite(QStringLiteral("s%1").arg(i), QStringLiteral("http://h/%1").arg(i));
+        QCOMPARE(m_form->StringGrid1()->model()->rowCount(), 22);
+        clickRow(22);
+        m_form->deleteClick();
+        clickRow(1);
+        m_form->deleteClick();
+        QCOMPARE(m_form->StringGrid1()->model()->index(0, 1).data().toString(), QStringLiteral("s1"));
+        QCOMPARE(m_form->StringGrid1()->model()->index(0, 0).data().toString(), QStringLiteral("1"));
     }
 
     void refreshNeedsADocument()
