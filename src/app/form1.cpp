@@ -680,8 +680,16 @@ void Form1::SearchFiles(const std::string& url, const std::string& extension)
 
 void Form1::setFetchRunning(bool running)
 {
+    // Disabling the focused search button would hand the focus (and so Enter)
+    // to the delete button next to it; the focus comes back when it ends.
+    if (running)
+        m_checkHadFocus = m_check->hasFocus();
     m_check->setEnabled(!running);
     m_n5->setEnabled(!running);
+    if (!running && m_checkHadFocus) {
+        m_checkHadFocus = false;
+        m_check->setFocus();
+    }
 }
 
 void Form1::writeStatusToCurrentRow(const QString& text)

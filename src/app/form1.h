@@ -170,6 +170,7 @@ private:
     SiteListLoad m_siteListLoad;
     bool m_saved = false;
     bool m_syncingGrid = false;
+    bool m_checkHadFocus = false;
 
     QWidget* m_client = nullptr;
     SiteGridModel* m_gridModel = nullptr;

@@ -1,5 +1,7 @@
 #include "download/kakunin.h"
 
+#include <algorithm>
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -16,7 +18,6 @@ Kakunin::Kakunin(QWidget* parent)
     setObjectName(QStringLiteral("kakunin"));
     setWindowTitle(QStringLiteral("ダイアログ"));
     setModal(false);
-    setFixedSize(184, 111);
 
     const struct {
         const char* name;
@@ -28,12 +29,17 @@ Kakunin::Kakunin(QWidget* parent)
         {"Label4", QStringLiteral("既存のファイルは上書きされます。"), 40},
         {"Label3", QStringLiteral("よろしいですか？"), 56},
     };
+    int widest = 0;
     for (const auto& line : lines) {
         auto* label = new QLabel(line.text, this);
         label->setObjectName(QString::fromLatin1(line.name));
         label->move(8, line.top);
         label->adjustSize();
+        widest = std::max(widest, label->width());
     }
+    // The box grows when the system's font draws the question wider than the
+    // box, so that no line is cut off.
+    setFixedSize(std::max(184, widest + 16), 111);
 
     m_ok->setObjectName(QStringLiteral("OKBtn"));
     m_ok->setGeometry(15, 76, 75, 25);

@@ -128,6 +128,23 @@ private slots:
         QCOMPARE(status(1), QStringLiteral("1個のファイルが見つかりました"));
     }
 
+    void focusReturnsToTheSearchButton()
+    {
+        addAndSelect(url("/dir/index.html"));
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        m_form->check()->setFocus();
+        QVERIFY(m_form->check()->hasFocus());
+        m_server->hold("/dir/index.html");
+        QTest::keyClick(m_form->check(), Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1, kTimeout);
+        QVERIFY(!m_form->check()->isEnabled());
+        m_server->release("/dir/index.html");
+        QTRY_VERIFY_WITH_TIMEOUT(m_form->check()->isEnabled(), kTimeout);
+        // Enter now searches again rather than deleting the site.
+        QVERIFY(m_form->check()->hasFocus());
+    }
+
     void failuresKeepThePreviousList_data()
     {
         QTest::addColumn<QString>("path");
