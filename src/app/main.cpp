@@ -4,13 +4,13 @@
 #include <cstdlib>
 
 #include <QCoreApplication>
-#include <QFont>
 #include <QIcon>
 #include <QStandardPaths>
 
 #include "app/form1.h"
 #include "app/program_dirs.h"
 #include "app/single_instance.h"
+#include "app/ui_font.h"
 #include "app/vel_application.h"
 #include "browser/web_engine_pane.h"
 #include "download/download_all.h"
@@ -56,9 +56,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QStringLiteral("hicolor"))
         QIcon::setThemeName(QStringLiteral("Adwaita"));
-    QFont font(QStringLiteral("Noto Sans CJK JP"));
-    font.setPixelSize(12);
-    QApplication::setFont(font);
+    QApplication::setFont(vel::uiFont());
 
     vel::Form1Services services;
     services.browser = new vel::WebEnginePane;

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include <QComboBox>
-#include <QFont>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QIcon>
@@ -21,6 +20,7 @@
 #include <QSignalBlocker>
 
 #include "app/default_buttons.h"
+#include "app/ui_font.h"
 #include "settings/extension_list_file.h"
 #include "text/qt_text.h"
 
@@ -62,10 +62,7 @@ Form4::Form4(QComboBox* chooser, std::filesystem::path programDirectory, QWidget
                    | Qt::WindowCloseButtonHint);
     setModal(false);
     setFixedSize(kClientWidth, kClientHeight);
-    QFont uiFont(QStringLiteral("Noto Sans CJK JP"));
-    uiFont.setStyleHint(QFont::SansSerif);
-    uiFont.setPixelSize(12);
-    setFont(uiFont);
+    setFont(uiFont());
     // Controls without a hint of their own show the dialog's.
     setToolTip(QStringLiteral("追加と削除が終了したらＯＫをクリックして下さい"));
     setToolTipDuration(kHintMilliseconds);

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "app/ui_font.h"
 #include "settings/form4.h"
 #include "settings/temp_dir.h"
 #include "settings/toppage_form.h"
@@ -155,7 +156,7 @@ private slots:
         QCOMPARE(m_form4->windowTitle(), QStringLiteral("拡張子の追加と削除"));
         QCOMPARE(m_form4->size(), QSize(193, 216));
         QCOMPARE(m_form4->toolTip(), QStringLiteral("追加と削除が終了したらＯＫをクリックして下さい"));
-        QCOMPARE(m_form4->font().pixelSize(), 12);
+        QCOMPARE(m_form4->font(), uiFont());
         QCOMPARE(m_topPage->windowTitle(), QStringLiteral("トップページの設定"));
         QCOMPARE(m_topPage->size(), QSize(313, 167));
         for (QDialog* box : {static_cast<QDialog*>(m_form4), static_cast<QDialog*>(m_topPage)}) {
