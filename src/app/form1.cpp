@@ -112,6 +112,15 @@ Form1::Form1(Form1Services services, QWidget* parent)
 
 Form1::~Form1()
 {
+    // Nothing may report back into the window while it comes apart.
+    m_closing = true;
+    m_fetcher->abortAndWait();
+    m_downloads->cancelAndWait();
+    qApp->removeEventFilter(this);
+    if (m_browser)
+        disconnect(m_browser, nullptr, this, nullptr);
+    disconnect(m_fetcher, nullptr, this, nullptr);
+    disconnect(m_downloads, nullptr, nullptr, nullptr);
     saveExecute();
     // The grid view reads the grid through its model: both go before the grid.
     m_grid.setChangeListener({});
@@ -479,6 +488,11 @@ void Form1::saveExecute()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
+    if (m_closing) {
+        event->accept();
+        return;
+    }
+    m_closing = true;
     // A fetch still waiting on the network ends now; its result is dropped. A
     // batch download stops at its next read.
     m_fetcher->abortAndWait();
@@ -639,7 +653,9 @@ void Form1::WebBrowser1TitleChange(const QString& text)
 
 void Form1::WebBrowser1BeforeNavigate2()
 {
-    setStatusText(kConnecting);
+    // During a batch download the status bar reports the download alone.
+    if (!m_downloads->running())
+        setStatusText(kConnecting);
 }
 
 void Form1::WebBrowser1NavigateComplete2()
@@ -647,7 +663,8 @@ void Form1::WebBrowser1NavigateComplete2()
     if (!m_browser)
         return;
     m_edit1->setText(m_browser->locationUrl());
-    setStatusText(kIdle);
+    if (!m_downloads->running())
+        setStatusText(kIdle);
     m_tuika->setEnabled(mayAddToList(m_browser->locationUrl()));
 }
 
@@ -675,20 +692,25 @@ void Form1::SearchFiles(const std::string& url, const std::string& extension)
     setStatusText(kConnecting);
     PageSource.clear();
     setFetchRunning(true);
-    m_fetcher->start(url);
+    if (!m_fetcher->start(url))
+        onPageFetched(PageFetchVerdict::OtherFailure, std::make_shared<std::string>());
 }
 
 void Form1::setFetchRunning(bool running)
 {
-    // Disabling the focused search button would hand the focus (and so Enter)
-    // to the delete button next to it; the focus comes back when it ends.
-    if (running)
-        m_checkHadFocus = m_check->hasFocus();
+    // Disabling the focused search button would hand the focus, and so Enter
+    // and Space, to the delete button beside it: the focus waits in the grid,
+    // where Enter presses the (disabled) search button, and comes back after.
+    if (running && m_check->hasFocus()) {
+        m_stringGrid1->setFocus();
+        m_focusParked = true;
+    }
     m_check->setEnabled(!running);
     m_n5->setEnabled(!running);
-    if (!running && m_checkHadFocus) {
-        m_checkHadFocus = false;
-        m_check->setFocus();
+    if (!running && m_focusParked) {
+        m_focusParked = false;
+        if (m_stringGrid1->hasFocus())
+            m_check->setFocus();
     }
 }
 
@@ -700,6 +722,14 @@ void Form1::writeStatusToCurrentRow(const QString& text)
 
 void Form1::onPageFetched(PageFetchVerdict verdict, std::shared_ptr<std::string> pageSource)
 {
+    if (m_closing)
+        return;
+    // A batch download owns the status bar and the current directory until it
+    // ends; the search goes on after it.
+    if (m_downloads->running()) {
+        m_pendingFetch.emplace(verdict, std::move(pageSource));
+        return;
+    }
     setFetchRunning(false);
     PageSource = std::move(*pageSource);
     QString failure;
@@ -838,14 +868,21 @@ void Form1::runDownloadAll()
         m_programDirectory.empty() ? std::filesystem::current_path(error) : m_programDirectory;
     batch.shortDate =
         QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();
-    // The window takes no input until the batch ends, but keeps repainting.
+    // The program's windows take no input until the batch ends, but keep
+    // repainting.
     qApp->installEventFilter(this);
-    m_downloads->start(std::move(batch));
+    if (!m_downloads->start(std::move(batch)))
+        qApp->removeEventFilter(this);
 }
 
 void Form1::downloadFinished()
 {
     qApp->removeEventFilter(this);
+    if (m_pendingFetch && !m_closing) {
+        auto [verdict, source] = std::move(*m_pendingFetch);
+        m_pendingFetch.reset();
+        onPageFetched(verdict, std::move(source));
+    }
 }
 
 // --- Keys -------------------------------------------------------------------
@@ -863,7 +900,18 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
         case QEvent::ContextMenu:
         case QEvent::Shortcut:
         case QEvent::ShortcutOverride:
-            if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->window() == this)
+        case QEvent::InputMethod:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+            // Every window of the program but the batch's own message box.
+            if (auto* widget = qobject_cast<QWidget*>(watched);
+                widget && !qobject_cast<QMessageBox*>(widget->window()))
                 return true;
             break;
         default:

@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include <QMainWindow>
 
@@ -170,7 +172,11 @@ private:
     SiteListLoad m_siteListLoad;
     bool m_saved = false;
     bool m_syncingGrid = false;
-    bool m_checkHadFocus = false;
+    bool m_focusParked = false;
+    bool m_closing = false;
+    // A fetch result that arrived while a batch download ran; it is handled
+    // when the batch ends.
+    std::optional<std::pair<PageFetchVerdict, std::shared_ptr<std::string>>> m_pendingFetch;
 
     QWidget* m_client = nullptr;
     SiteGridModel* m_gridModel = nullptr;

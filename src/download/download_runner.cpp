@@ -1,5 +1,7 @@
 #include "download/download_runner.h"
 
+#include <chrono>
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMetaObject>
@@ -75,42 +77,56 @@ DownloadRunner::~DownloadRunner()
     cancelAndWait();
 }
 
-void DownloadRunner::start(DownloadBatch batch)
+bool DownloadRunner::start(DownloadBatch batch)
 {
     if (m_running || !m_downloader)
-        return;
+        return false;
     if (m_thread.joinable())
         m_thread.join();
-    m_running = true;
     m_cancel = false;
     m_workerDone = false;
-    m_thread = std::thread([this, batch = std::move(batch)] {
-        Observer observer(this);
-        try {
-            m_downloader->DownloadAll(batch, observer);
-        } catch (...) {
-            // The batch reports its own failures; nothing may escape the worker.
-        }
+    try {
+        m_thread = std::thread([this, batch = std::move(batch)] {
+            Observer observer(this);
+            try {
+                m_downloader->DownloadAll(batch, observer);
+            } catch (...) {
+                // The batch reports its own failures; nothing may escape the worker.
+            }
+            m_workerDone = true;
+            try {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this] {
+                        if (m_thread.joinable())
+                            m_thread.join();
+                        m_running = false;
+                        emit finished();
+                    },
+                    Qt::QueuedConnection);
+            } catch (...) {
+                // Nothing can be told any more; cancelAndWait still sees us done.
+            }
+        });
+    } catch (...) {
         m_workerDone = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (m_thread.joinable())
-                    m_thread.join();
-                m_running = false;
-                emit finished();
-            },
-            Qt::QueuedConnection);
-    });
+        return false;
+    }
+    m_running = true;
+    return true;
 }
 
 void DownloadRunner::cancelAndWait()
 {
     m_cancel = true;
-    while (!m_workerDone)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    // Reports the worker waits on (its message box) are answered meanwhile.
+    while (!m_workerDone) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     if (m_thread.joinable())
         m_thread.join();
+    m_running = false;
 }
 
 }  // namespace vel

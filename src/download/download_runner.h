@@ -30,7 +30,9 @@ public:
         m_showMessage = std::move(showMessage);
     }
 
-    void start(DownloadBatch batch);
+    // False when no batch could start (one runs already, no downloader, or no
+    // thread to be had); nothing is reported then.
+    bool start(DownloadBatch batch);
     // Stops the batch at its next read and waits for the worker, keeping the
     // window's events flowing so a pending report cannot hold it up.
     void cancelAndWait();

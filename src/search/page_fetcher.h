@@ -24,8 +24,9 @@ public:
     ~PageFetcher() override;
 
     bool busy() const { return m_busy; }
-    // Starts a fetch; ignored while one runs.
-    void start(std::string url);
+    // Starts a fetch. False when none could start (one runs already, no
+    // client, or no thread to be had); no result will come then.
+    bool start(std::string url);
     // Ends a running fetch at once and waits for its thread.
     void abortAndWait();
 

@@ -20,6 +20,7 @@
 #include "download/download_runner.h"
 #include "download/kakunin.h"
 #include "search/page_fetcher.h"
+#include "settings/toppage_form.h"
 #include "support/fake_browser_pane.h"
 #include "support/loopback_http_server.h"
 #include "support/modal_watcher.h"
@@ -189,6 +190,12 @@ private slots:
         QSignalSpy checks(m_form->check(), &QPushButton::clicked);
         QTest::mouseClick(m_form->check(), Qt::LeftButton);
         QCOMPARE(checks.count(), 0);
+        // The other windows too: the start page box cannot write into the
+        // folder the batch has made current.
+        m_form->N10Click();
+        QTest::mouseClick(m_form->toppageForm()->OKBtn(), Qt::LeftButton);
+        QVERIFY(m_form->toppageForm()->isVisible());
+        QVERIFY(!fs::exists(dateFolder() / "config.vel"));
 
         // Closing stops the batch at its next read and ends normally.
         m_form->close();

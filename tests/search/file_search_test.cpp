@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -139,6 +140,13 @@ private slots:
         QTest::keyClick(m_form->check(), Qt::Key_Return);
         QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1, kTimeout);
         QVERIFY(!m_form->check()->isEnabled());
+        // Enter and Space while the search waits neither delete nor search.
+        QWidget* focused = QApplication::focusWidget();
+        QVERIFY(focused != m_form->deleteButton());
+        QTest::keyClick(focused, Qt::Key_Return);
+        QTest::keyClick(focused, Qt::Key_Space);
+        QCOMPARE(countSites(m_form->siteGrid()), 1);
+        QCOMPARE(m_server->requests().size(), 1);
         m_server->release("/dir/index.html");
         QTRY_VERIFY_WITH_TIMEOUT(m_form->check()->isEnabled(), kTimeout);
         // Enter now searches again rather than deleting the site.
