@@ -29,6 +29,7 @@
 #include "app/about_box.h"
 #include "app/default_buttons.h"
 #include "download/download_runner.h"
+#include "download/found_files_list.h"
 #include "download/kakunin.h"
 #include "settings/form4.h"
 #include "settings/toppage_form.h"
@@ -202,7 +203,7 @@ void Form1::createControls()
     m_edit1->setAccessibleName(QStringLiteral("URL"));
     m_edit1->raise();
 
-    m_listBox1 = new QListWidget(m_client);
+    m_listBox1 = new FoundFilesList(m_client);
     m_listBox1->setObjectName(QStringLiteral("ListBox1"));
     m_listBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_listBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -792,6 +793,7 @@ void Form1::FitFileListExtent()
     for (int i = 0; i < m_listBox1->count(); ++i)
         widest = std::max(widest, metrics.horizontalAdvance(m_listBox1->item(i)->text()));
     m_fileListExtent = widest;
+    m_listBox1->setHorizontalExtent(widest);
 }
 
 std::string Form1::entryBytes(const QListWidgetItem* item)

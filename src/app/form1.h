@@ -10,6 +10,7 @@
 #include <QMainWindow>
 
 #include "download/download_all.h"
+#include "download/found_files_list.h"
 #include "http/http_client.h"
 #include "search/fetch_page.h"
 #include "sitelist/site_grid.h"
@@ -80,7 +81,7 @@ public:
     QLineEdit* Edit1() const { return m_edit1; }
     QLineEdit* Edit2() const { return m_edit2; }
     QComboBox* ComboBox1() const { return m_comboBox1; }
-    QListWidget* ListBox1() const { return m_listBox1; }
+    FoundFilesList* ListBox1() const { return m_listBox1; }
     QPushButton* check() const { return m_check; }
     QPushButton* deleteButton() const { return m_delete; }
     QPushButton* modoru() const { return m_modoru; }
@@ -193,7 +194,7 @@ private:
     QLineEdit* m_edit1 = nullptr;
     QPushButton* m_idou = nullptr;
     QPushButton* m_tuika = nullptr;
-    QListWidget* m_listBox1 = nullptr;
+    FoundFilesList* m_listBox1 = nullptr;
     QPushButton* m_button2 = nullptr;
     QPushButton* m_button3 = nullptr;
     QFrame* m_panel5 = nullptr;

@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTcpServer>
 #include <QTest>
 
@@ -356,6 +357,13 @@ private slots:
                                             + QStringLiteral("/pics/big.gif"),
                                         QStringLiteral("./logo.gif"), QStringLiteral("../up.gif")}));
         QVERIFY(m_form->Button2()->isEnabled());
+        // The extent the search measured stays when the widest entry goes.
+        const int extent = list->horizontalScrollBar()->maximum();
+        QVERIFY(extent > 0);
+        list->clearSelection();
+        list->item(0)->setSelected(true);
+        m_form->Button2Click();
+        QCOMPARE(list->horizontalScrollBar()->maximum(), extent);
         list->selectAll();
         QTest::mouseClick(m_form->Button2(), Qt::LeftButton);
         QCOMPARE(list->count(), 0);
