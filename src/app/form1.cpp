@@ -41,6 +41,7 @@
 #include "search/found_files.h"
 #include "search/link_scanner.h"
 #include "search/page_fetcher.h"
+#include "settings/extension_chooser.h"
 #include "settings/extension_list_file.h"
 #include "settings/start_page_file.h"
 #include "sitelist/site_grid_model.h"
@@ -462,10 +463,7 @@ void Form1::LoadExecute()
     if (!readsExtensionList(m_siteListLoad))
         return;
     const ChooserContents contents = chooserContents(readExtensionList(here));
-    m_comboBox1->clear();
-    for (const std::string& item : contents.items)
-        m_comboBox1->addItem(toQString(item));
-    m_comboBox1->setCurrentIndex(contents.selectedIndex);
+    fillExtensionChooser(m_comboBox1, contents.items, contents.selectedIndex);
 }
 
 void Form1::saveExecute()
@@ -673,9 +671,7 @@ void Form1::WebBrowser1NavigateComplete2()
 
 void Form1::checkClick()
 {
-    const int index = m_comboBox1->currentIndex();
-    const std::string extension =
-        index >= 0 ? fromQString(m_comboBox1->itemText(index)) : std::string();
+    const std::string extension = extensionChooserItem(m_comboBox1, m_comboBox1->currentIndex());
     SearchFiles(m_grid.cell(2, m_grid.currentRow()), extension);
 }
 

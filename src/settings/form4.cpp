@@ -21,6 +21,7 @@
 
 #include "app/default_buttons.h"
 #include "app/ui_font.h"
+#include "settings/extension_chooser.h"
 #include "settings/extension_list_file.h"
 #include "text/qt_text.h"
 
@@ -132,12 +133,7 @@ bool Form4::eventFilter(QObject* watched, QEvent* event)
 
 void Form4::FormShow()
 {
-    std::vector<std::string> items;
-    if (m_chooser) {
-        for (int i = 0; i < m_chooser->count(); ++i)
-            items.push_back(fromQString(m_chooser->itemText(i)));
-    }
-    m_editor.reload(items);
+    m_editor.reload(m_chooser ? extensionChooserItems(m_chooser) : std::vector<std::string>());
     showWorkingList();
 }
 
@@ -170,12 +166,8 @@ void Form4::ListBox1KeyDown(int key)
 void Form4::okClick()
 {
     const ChooserContents contents = chooserContents(m_editor.items());
-    if (m_chooser) {
-        m_chooser->clear();
-        for (const std::string& item : contents.items)
-            m_chooser->addItem(toQString(item));
-        m_chooser->setCurrentIndex(contents.selectedIndex);
-    }
+    if (m_chooser)
+        fillExtensionChooser(m_chooser, contents.items, contents.selectedIndex);
     SaveExtensionList();
     hide();
 }

@@ -4,11 +4,13 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "app/form1.h"
 #include "app/vel_application.h"
+#include "settings/form4.h"
 #include "sitelist/site_record.h"
 #include "support/fake_browser_pane.h"
 #include "text/qt_text.h"
@@ -111,6 +113,20 @@ private slots:
         QCOMPARE(saved[2].url, std::string("http://h/3"));
         // The start directory's file is left as it was.
         QCOMPARE(readBytes(m_start / "config.bin"), twoSites());
+    }
+
+    void extensionsKeepTheirBytesThroughTheDialog()
+    {
+        // 0xA0 and 0x85 0x40 are no characters in the code page; they must
+        // still be written back as they were read.
+        const std::string list = "gif\r\nx\xA0y\r\n\x85\x40z\r\n";
+        writeBytes(m_start / "config.bin", "");
+        writeBytes(m_start / "config.lis", list);
+        auto form = startForm();
+        QCOMPARE(form->ComboBox1()->count(), 3);
+        form->N9Click();
+        QTest::mouseClick(form->form4()->ok(), Qt::LeftButton);
+        QCOMPARE(readBytes(m_program / "config.lis"), list);
     }
 
     void readOnlySiteListKeepsItsContent()
