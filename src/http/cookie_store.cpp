@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "http/cookie_date.h"
+#include "http/header_text.h"
 #include "text/code_page.h"
 
 namespace vel {
@@ -13,21 +14,6 @@ using std::chrono::sys_seconds;
 
 // A Max-Age beyond this is as good as forever and keeps the sum in range.
 constexpr std::chrono::seconds kLongestMaxAge{std::chrono::hours{24 * 366 * 100}};
-
-std::string_view trim(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && toLowerAscii(a) == toLowerAscii(b);
-}
 
 bool hasControlBytes(std::string_view text)
 {
@@ -98,10 +84,10 @@ std::optional<Cookie> readSetCookie(std::string_view text, std::string_view host
     bool first = true;
     while (true) {
         const std::size_t semicolon = text.find(';');
-        const std::string_view part = trim(text.substr(0, semicolon));
+        const std::string_view part = trimBlanks(text.substr(0, semicolon));
         const std::size_t eq = part.find('=');
-        const std::string_view key = trim(part.substr(0, eq));
-        const std::string_view value = eq == std::string_view::npos ? std::string_view() : trim(part.substr(eq + 1));
+        const std::string_view key = trimBlanks(part.substr(0, eq));
+        const std::string_view value = eq == std::string_view::npos ? std::string_view() : trimBlanks(part.substr(eq + 1));
         if (first) {
             cookie.name = key;
             cookie.value = value;

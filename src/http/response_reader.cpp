@@ -7,31 +7,11 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "http/header_text.h"
+
 namespace vel {
 
 namespace {
-
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size()
-           && std::equal(a.begin(), a.end(), b.begin(),
-                         [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
-}
-
-std::string_view trim(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
 
 // The second space-separated field of the status line as a decimal number.
 int parseStatus(std::string_view line)
@@ -61,7 +41,7 @@ struct ContentLength {
 ContentLength parseContentLength(std::string_view text, std::uint64_t cap)
 {
     ContentLength result;
-    text = trim(text);
+    text = trimBlanks(text);
     bool negative = false;
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
         negative = text.front() == '-';
@@ -323,8 +303,8 @@ void ResponseReader::handleHeaderLine(std::string_view line)
     const std::size_t colon = line.find(':');
     if (colon == std::string_view::npos)
         return;
-    const std::string_view name = trim(line.substr(0, colon));
-    const std::string_view value = trim(line.substr(colon + 1));
+    const std::string_view name = trimBlanks(line.substr(0, colon));
+    const std::string_view value = trimBlanks(line.substr(colon + 1));
     if (equalsIgnoringCase(name, "Set-Cookie") || equalsIgnoringCase(name, "Set-Cookie2"))
         m_blockCookies.emplace_back(value);
     m_headers.emplace_back(name, value);
