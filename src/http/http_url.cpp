@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "http/header_text.h"
 #include "text/code_page.h"
 
 namespace vel {
@@ -12,11 +13,6 @@ bool isControlByte(char c)
 {
     const auto byte = static_cast<unsigned char>(c);
     return byte < 0x20 || byte == 0x7F;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && toLowerAscii(a) == toLowerAscii(b);
 }
 
 // "1".."65535" with any leading zeros; 0 when the text is no such number.
