@@ -27,6 +27,37 @@ private slots:
         QVERIFY(third.acquire());
     }
 
+    void withoutADisplayItSaysSoAndEnds_data()
+    {
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("none") << QString() << QStringLiteral("needs a graphical display");
+        QTest::newRow("not answering") << QStringLiteral(":4711")
+                                       << QStringLiteral("cannot reach the display :4711");
+    }
+
+    void withoutADisplayItSaysSoAndEnds()
+    {
+        QFETCH(QString, display);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("DISPLAY"));
+        if (!display.isEmpty())
+            env.insert(QStringLiteral("DISPLAY"), display);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+        QProcess vel;
+        vel.setProcessEnvironment(env);
+        vel.setWorkingDirectory(dir.path());
+        vel.start(QStringLiteral(VEL_EXECUTABLE), {});
+        QVERIFY(vel.waitForFinished(60000));
+        QCOMPARE(vel.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(vel.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(vel.readAllStandardError()).contains(message));
+    }
+
     void secondStartEndsAtOnceAndTouchesNoFile()
     {
         QTemporaryDir runtime;
