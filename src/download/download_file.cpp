@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "download/download_rules.h"
+#include "settings/settings_file_io.h"
 
 namespace vel {
 
@@ -23,7 +24,8 @@ bool DownloadFile::create(const std::string& name)
 
     struct stat existing {};
     if (::lstat(name.c_str(), &existing) == 0) {
-        if (!S_ISREG(existing.st_mode) || ::access(name.c_str(), W_OK) != 0)
+        // A file without write permission keeps its content, for root too.
+        if (!S_ISREG(existing.st_mode) || !isWritable(name))
             return false;
         if (::unlink(name.c_str()) != 0)
             return false;

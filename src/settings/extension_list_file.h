@@ -10,7 +10,7 @@ namespace vel {
 inline constexpr std::string_view kExtensionListFileName = "config.lis";
 
 // More than any real list of extensions; a bigger file loads its beginning.
-inline constexpr std::size_t kMaxExtensionListBytes = 4 * 1024 * 1024;
+inline constexpr std::size_t kMaxExtensionListBytes = 64 * 1024;
 
 // One entry per line, unchanged and untrimmed; empty lines are empty entries.
 std::vector<std::string> parseExtensionList(std::string_view bytes);

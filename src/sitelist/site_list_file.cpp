@@ -46,6 +46,9 @@ SiteListLoad loadSiteList(SiteGrid& grid, const fs::path& directory)
 
     if (read.status == ReadStatus::Ok && isWritable(file)) {
         load.status = SiteListLoadStatus::Loaded;
+        // A list longer than we load must not be cut short by the save at exit.
+        if (read.truncated)
+            load.unreadableFile = fileId(file);
     } else {
         load.status = SiteListLoadStatus::Unreadable;
         load.unreadableFile = fileId(file);
@@ -76,7 +79,7 @@ std::optional<std::vector<TSiteRecord>> siteRecordsFromGrid(const SiteGrid& grid
 SiteListSaveResult saveSiteList(const SiteGrid& grid, const fs::path& directory, const SiteListLoad& load)
 {
     const fs::path file = directory / kSiteListFileName;
-    if (load.status == SiteListLoadStatus::Unreadable) {
+    if (load.status == SiteListLoadStatus::Unreadable || load.unreadableFile) {
         // Compared by identity: started elsewhere, the file here is another one.
         // Without a recorded identity any existing file is kept.
         const std::optional<FileId> present = fileId(file);

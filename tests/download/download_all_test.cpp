@@ -301,6 +301,19 @@ TEST_F(DownloadAllTest, LinksAtTargetNamesAreNeverWrittenThrough)
     EXPECT_EQ(observer.positions, barPositions(333, 3));
 }
 
+TEST_F(DownloadAllTest, ReadOnlyFileAtTheNameKeepsItsContent)
+{
+    fs::create_directories(dateDir());
+    writeFile(dateDir() / "a.gif", "kept");
+    fs::permissions(dateDir() / "a.gif", fs::perms::owner_read | fs::perms::group_read);
+    m_server.route("/dir/a.gif", ok("a body"));
+
+    const RecordingObserver observer = run({"a.gif"});
+
+    EXPECT_EQ(readFile(dateDir() / "a.gif"), "kept");
+    EXPECT_EQ(observer.positions, barPositions(1000, 1));
+}
+
 TEST_F(DownloadAllTest, WithoutDownTheDateFolderIsMadeInTheCurrentDirectory)
 {
     fs::remove_all(work() / "down");

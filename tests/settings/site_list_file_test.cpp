@@ -89,6 +89,19 @@ TEST(SiteListFile, ANumberThatIsNoIntegerKeepsTheOldFile)
     EXPECT_EQ(readBytes(dir / "config.bin"), "old");
 }
 
+TEST(SiteListFile, ListLongerThanWeLoadIsNeverCutShortAtExit)
+{
+    TempDir dir;
+    const std::string bytes = encodeSiteRecords(numberedSites(static_cast<int>(kMaxSiteRecords) + 3));
+    writeBytes(dir / "config.bin", bytes);
+    SiteGrid grid;
+    const SiteListLoad load = loadSiteList(grid, dir.path());
+    EXPECT_EQ(load.status, SiteListLoadStatus::Loaded);
+    EXPECT_EQ(load.sitesLoaded, static_cast<int>(kMaxSiteRecords));
+    EXPECT_EQ(saveSiteList(grid, dir.path(), load), SiteListSaveResult::KeptUnreadable);
+    EXPECT_EQ(readBytes(dir / "config.bin"), bytes);
+}
+
 TEST(SiteListFile, ReadOnlyFileLoadsNoSiteAndIsNeverOverwritten)
 {
     TempDir dir;
