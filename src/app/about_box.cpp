@@ -1,10 +1,10 @@
 #include "app/about_box.h"
 
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
+
+#include "app/window_placement.h"
 
 namespace vel {
 
@@ -38,8 +38,7 @@ AboutBox::AboutBox(QWidget* parent)
     m_ok->setDefault(true);
     connect(m_ok, &QPushButton::clicked, this, &AboutBox::OKButtonClick);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen(this);
 }
 
 void AboutBox::OKButtonClick()

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
+
+#include "app/window_placement.h"
 
 namespace vel {
 
@@ -49,8 +49,7 @@ Kakunin::Kakunin(QWidget* parent)
     connect(m_ok, &QPushButton::clicked, this, &Kakunin::OKBtnClick);
     connect(m_cancel, &QPushButton::clicked, this, &Kakunin::CancelBtnClick);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen(this);
 }
 
 void Kakunin::OKBtnClick()

@@ -7,7 +7,6 @@
 
 #include <QComboBox>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,12 +14,12 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QSignalBlocker>
 
 #include "app/default_buttons.h"
 #include "app/ui_font.h"
+#include "app/window_placement.h"
 #include "settings/extension_chooser.h"
 #include "settings/extension_list_file.h"
 #include "text/qt_text.h"
@@ -111,8 +110,7 @@ Form4::Form4(QComboBox* chooser, std::filesystem::path programDirectory, QWidget
     connect(m_cancel, &QPushButton::clicked, this, &Form4::cancelClick);
     connect(m_listBox1, &QListWidget::itemSelectionChanged, this, &Form4::listSelectionChanged);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen(this);
 }
 
 void Form4::showEvent(QShowEvent* event)

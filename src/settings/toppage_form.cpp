@@ -5,14 +5,13 @@
 #include <utility>
 
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 
 #include "app/default_buttons.h"
+#include "app/window_placement.h"
 #include "settings/start_page_file.h"
 #include "text/qt_text.h"
 
@@ -75,8 +74,7 @@ TopPageForm::TopPageForm(std::function<std::string()> topPageUrl,
     connect(m_okBtn, &QPushButton::clicked, this, &TopPageForm::OKBtnClick);
     connect(m_cancelBtn, &QPushButton::clicked, this, &TopPageForm::CancelBtnClick);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen(this);
 }
 
 void TopPageForm::showEvent(QShowEvent* event)
