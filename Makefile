@@ -41,7 +41,7 @@ test: build
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DVEL_BUILD_TESTS=OFF -DVEL_BUILD_BENCH=ON
 	cmake --build $(BENCH_DIR) -j $(JOBS)
-	@for b in $(BENCH_DIR)/bench/bench_*; do [ -x "$$b" ] && { echo "== $$b"; "$$b"; } || true; done
+	@for b in $(BENCH_DIR)/bench/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$b"; "$$b" || exit 1; fi; done
 
 clean:
 	rm -rf $(BUILD_DIR) $(BENCH_DIR)
