@@ -324,14 +324,8 @@ void Form1::createMenus()
 void Form1::connectHandlers()
 {
     m_grid.setChangeListener([this] {
-        // The view moves its current index while rows come and go; those moves
-        // are echoes of this change, not the user's.
-        if (m_syncingGrid)
-            return;
-        m_syncingGrid = true;
-        m_gridModel->refresh();
-        m_syncingGrid = false;
-        syncGridView();
+        if (m_gridBatch == 0)
+            showGrid();
     });
     connect(m_stringGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
@@ -429,6 +423,7 @@ void Form1::Action1Execute()
     // Settings are read from the directory the program was started in.
     std::error_code error;
     TopPageUrl = readStartPage(std::filesystem::current_path(error));
+    const GridBatch batch(*this);
     m_grid.setCell(1, 0, fromQString(QStringLiteral("サイト名")));
     m_grid.setCell(2, 0, "URL");
     m_grid.setCell(3, 0, fromQString(QStringLiteral("状態")));
@@ -459,7 +454,10 @@ void Form1::LoadExecute()
 {
     std::error_code error;
     const std::filesystem::path here = std::filesystem::current_path(error);
-    m_siteListLoad = loadSiteList(m_grid, here);
+    {
+        const GridBatch batch(*this);
+        m_siteListLoad = loadSiteList(m_grid, here);
+    }
     if (!readsExtensionList(m_siteListLoad))
         return;
     const ChooserContents contents = chooserContents(readExtensionList(here));
@@ -532,6 +530,30 @@ void Form1::N10Click()
 
 // --- Site list --------------------------------------------------------------
 
+void Form1::showGrid()
+{
+    // The view moves its current index while rows come and go; those moves
+    // are echoes of this change, not the user's.
+    if (m_syncingGrid)
+        return;
+    m_syncingGrid = true;
+    m_gridModel->refresh();
+    m_syncingGrid = false;
+    syncGridView();
+}
+
+Form1::GridBatch::GridBatch(Form1& form)
+    : m_form(form)
+{
+    ++m_form.m_gridBatch;
+}
+
+Form1::GridBatch::~GridBatch()
+{
+    if (--m_form.m_gridBatch == 0)
+        m_form.showGrid();
+}
+
 void Form1::syncGridView()
 {
     QItemSelectionModel* selectionModel = m_stringGrid1->selectionModel();
@@ -575,15 +597,24 @@ void Form1::applySelection(const RowSelection& selection, bool enableAdd)
 
 void Form1::Action2Execute()
 {
-    if (addSite(m_grid, fromQString(m_edit2->text()), fromQString(m_edit1->text()))
-        == AddResult::EmptyUrl) {
+    AddResult result = AddResult::Added;
+    {
+        const GridBatch batch(*this);
+        result = addSite(m_grid, fromQString(m_edit2->text()), fromQString(m_edit1->text()));
+    }
+    if (result == AddResult::EmptyUrl) {
         showMessage(QStringLiteral("URLは必ず記入して下さい"));
     }
 }
 
 void Form1::deleteClick()
 {
-    if (const auto selection = deleteCurrentSite(m_grid))
+    std::optional<RowSelection> selection;
+    {
+        const GridBatch batch(*this);
+        selection = deleteCurrentSite(m_grid);
+    }
+    if (selection)
         applySelection(*selection, false);
 }
 
@@ -788,7 +819,6 @@ void Form1::FitFileListExtent()
     int widest = 0;
     for (int i = 0; i < m_listBox1->count(); ++i)
         widest = std::max(widest, metrics.horizontalAdvance(m_listBox1->item(i)->text()));
-    m_fileListExtent = widest;
     m_listBox1->setHorizontalExtent(widest);
 }
 

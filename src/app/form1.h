@@ -97,7 +97,7 @@ public:
     PageFetcher* pageFetcher() const { return m_fetcher; }
     DownloadRunner* downloadRunner() const { return m_downloads; }
     // The widest found-files entry in pixels, as the last search measured it.
-    int fileListExtent() const { return m_fileListExtent; }
+    int fileListExtent() const { return m_listBox1->horizontalExtent(); }
     // The bytes of a found-files entry (the list shows them decoded).
     static std::string entryBytes(const QListWidgetItem* item);
     AboutBox* aboutBox() const { return m_aboutBox; }
@@ -153,7 +153,21 @@ private:
     void createMenus();
     void connectHandlers();
     void layoutForClientSize(int width, int height);
+    void showGrid();
     void syncGridView();
+
+    // Shows the grid once when a command that changes many cells is done,
+    // rather than after every cell.
+    class GridBatch {
+    public:
+        explicit GridBatch(Form1& form);
+        ~GridBatch();
+        GridBatch(const GridBatch&) = delete;
+        GridBatch& operator=(const GridBatch&) = delete;
+
+    private:
+        Form1& m_form;
+    };
     void showMessage(const QString& text);
     void navigateTo(const QString& url);
     void applySelection(const RowSelection& selection, bool enableAdd);
@@ -173,6 +187,7 @@ private:
     SiteListLoad m_siteListLoad;
     bool m_saved = false;
     bool m_syncingGrid = false;
+    int m_gridBatch = 0;
     bool m_focusParked = false;
     bool m_closing = false;
     // A fetch result that arrived while a batch download ran; it is handled
@@ -210,7 +225,6 @@ private:
     PageFetcher* m_fetcher = nullptr;
     DownloadRunner* m_downloads = nullptr;
     std::string m_searchExtension;
-    int m_fileListExtent = 0;
     DefaultButtons* m_defaultButtons = nullptr;
     AboutBox* m_aboutBox = nullptr;
     Form4* m_form4 = nullptr;
