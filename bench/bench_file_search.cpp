@@ -1,21 +1,18 @@
 // The file search on a page with 100 000 distinct links, step by step: fetch
 // from a loopback server, scan, de-duplicate, fill the found-files list and fit
 // its extent.
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QFontMetrics>
-#include <QListWidget>
 
+#include "download/found_files_list.h"
 #include "http/http_client.h"
 #include "http/loopback_server.h"
 #include "search/found_files.h"
 #include "search/link_scanner.h"
-#include "text/qt_text.h"
 
 namespace {
 
@@ -87,19 +84,13 @@ BENCHMARK(BM_Deduplicate)->Unit(benchmark::kMillisecond);
 void BM_FillList(benchmark::State& state)
 {
     const auto found = entries();
-    QListWidget list;
+    vel::FoundFilesList list;
     list.setLayoutMode(QListView::Batched);
     list.setBatchSize(2000);
     list.resize(143, 161);
     list.show();
     for (auto _ : state) {
-        list.clear();
-        for (const std::string& entry : found) {
-            auto* item = new QListWidgetItem(vel::toQString(entry));
-            item->setData(Qt::UserRole + 1,
-                          QByteArray(entry.data(), static_cast<qsizetype>(entry.size())));
-            list.addItem(item);
-        }
+        list.setEntries(found);
         QApplication::processEvents();
     }
 }
@@ -108,16 +99,10 @@ BENCHMARK(BM_FillList)->Iterations(3)->Unit(benchmark::kMillisecond);
 void BM_FitExtent(benchmark::State& state)
 {
     const auto found = entries();
-    QListWidget list;
-    for (const std::string& entry : found)
-        list.addItem(vel::toQString(entry));
-    for (auto _ : state) {
-        const QFontMetrics metrics(list.font());
-        int widest = 0;
-        for (int i = 0; i < list.count(); ++i)
-            widest = std::max(widest, metrics.horizontalAdvance(list.item(i)->text()));
-        benchmark::DoNotOptimize(widest);
-    }
+    vel::FoundFilesList list;
+    list.setEntries(found);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(list.widestEntryWidth());
 }
 BENCHMARK(BM_FitExtent)->Iterations(3)->Unit(benchmark::kMillisecond);
 

@@ -19,7 +19,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QFontMetrics>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -58,8 +57,6 @@ const QString kConnecting = QStringLiteral("ホストに接続しています");
 const QString kConnected = QStringLiteral("接続しました");
 const QString kSearching = QStringLiteral("ファイルを検索しています");
 
-// Found-files entries keep the page's bytes here; the list shows them decoded.
-constexpr int kEntryBytesRole = Qt::UserRole + 1;
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
                         const QString& hint, const char* iconName, QRect geometry)
@@ -795,13 +792,7 @@ void Form1::finishSearch(const std::string& extension)
     const std::vector<std::string> relativeLinks = ScanRelativeLinks(PageSource, "=\"", suffix);
     const std::vector<std::string> entries = mergeFoundFiles(absoluteLinks, relativeLinks);
 
-    m_listBox1->clear();
-    for (const std::string& entry : entries) {
-        auto* item = new QListWidgetItem(toQString(entry));
-        item->setData(kEntryBytesRole,
-                      QByteArray(entry.data(), static_cast<qsizetype>(entry.size())));
-        m_listBox1->addItem(item);
-    }
+    m_listBox1->setEntries(entries);
     BaseUrl = DeriveBaseUrl(m_grid.cell(2, m_grid.currentRow()));
     FitFileListExtent();
     const int count = m_listBox1->count();
@@ -815,19 +806,7 @@ void Form1::finishSearch(const std::string& extension)
 
 void Form1::FitFileListExtent()
 {
-    const QFontMetrics metrics(m_listBox1->font());
-    int widest = 0;
-    for (int i = 0; i < m_listBox1->count(); ++i)
-        widest = std::max(widest, metrics.horizontalAdvance(m_listBox1->item(i)->text()));
-    m_listBox1->setHorizontalExtent(widest);
-}
-
-std::string Form1::entryBytes(const QListWidgetItem* item)
-{
-    if (!item)
-        return {};
-    const QByteArray bytes = item->data(kEntryBytesRole).toByteArray();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    m_listBox1->setHorizontalExtent(m_listBox1->widestEntryWidth());
 }
 
 // --- Found-files list -------------------------------------------------------
@@ -846,7 +825,8 @@ void Form1::Button2Click()
 
 void Form1::openCurrentEntry()
 {
-    const std::string url = fullUrlOfEntry(entryBytes(m_listBox1->currentItem()), BaseUrl);
+    const std::string url =
+        fullUrlOfEntry(FoundFilesList::entryBytes(m_listBox1->currentItem()), BaseUrl);
     m_edit1->setText(toQString(url));
     navigateTo(toQString(url));
     m_tuika->setEnabled(false);
@@ -866,7 +846,8 @@ void Form1::PopupMenu2Popup()
 {
     const FoundFilesMenuState state =
         foundFilesMenuState(static_cast<int>(m_listBox1->selectedItems().size()),
-                            m_listBox1->count(), entryBytes(m_listBox1->currentItem()));
+                            m_listBox1->count(),
+                            FoundFilesList::entryBytes(m_listBox1->currentItem()));
     m_n2->setEnabled(state.preview);
     m_n3->setEnabled(state.remove);
     m_n4->setEnabled(state.open);
@@ -889,7 +870,7 @@ void Form1::runDownloadAll()
     DownloadBatch batch;
     batch.entries.reserve(static_cast<std::size_t>(m_listBox1->count()));
     for (int i = 0; i < m_listBox1->count(); ++i)
-        batch.entries.push_back(entryBytes(m_listBox1->item(i)));
+        batch.entries.push_back(FoundFilesList::entryBytes(m_listBox1->item(i)));
     batch.baseUrl = BaseUrl;
     std::error_code error;
     batch.programDir =
@@ -950,7 +931,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress && watched == m_listBox1
         && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space
         && spaceOpensEntry(static_cast<int>(m_listBox1->selectedItems().size()),
-                           entryBytes(m_listBox1->currentItem()))) {
+                           FoundFilesList::entryBytes(m_listBox1->currentItem()))) {
         openCurrentEntry();
         return false;
     }

@@ -98,8 +98,6 @@ public:
     DownloadRunner* downloadRunner() const { return m_downloads; }
     // The widest found-files entry in pixels, as the last search measured it.
     int fileListExtent() const { return m_listBox1->horizontalExtent(); }
-    // The bytes of a found-files entry (the list shows them decoded).
-    static std::string entryBytes(const QListWidgetItem* item);
     AboutBox* aboutBox() const { return m_aboutBox; }
     Form4* form4() const { return m_form4; }
     Kakunin* kakunin() const { return m_kakunin; }

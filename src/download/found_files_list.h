@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include <QListWidget>
 
 namespace vel {
@@ -13,6 +16,14 @@ class FoundFilesList final : public QListWidget {
 public:
     explicit FoundFilesList(QWidget* parent = nullptr);
 
+    // Replaces the entries. Each keeps the page's bytes; the list shows them
+    // decoded.
+    void setEntries(const std::vector<std::string>& entries);
+    // The bytes of an entry; empty for no item.
+    static std::string entryBytes(const QListWidgetItem* item);
+
+    // The width in pixels of the widest entry in the list's font.
+    int widestEntryWidth() const;
     int horizontalExtent() const { return m_extent; }
     void setHorizontalExtent(int pixels);
 
