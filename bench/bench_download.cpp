@@ -17,8 +17,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "download/download_all.h"
-#include "download/http_test_server.h"
+#include "core/download/download_all.h"
+#include "core/download/http_test_server.h"
 
 namespace {
 

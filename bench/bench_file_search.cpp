@@ -8,11 +8,11 @@
 
 #include <QApplication>
 
-#include "download/found_files_list.h"
-#include "http/http_client.h"
-#include "http/loopback_server.h"
-#include "search/found_files.h"
-#include "search/link_scanner.h"
+#include "gui/foundfiles/found_files_list.h"
+#include "core/http/http_client.h"
+#include "core/http/loopback_server.h"
+#include "core/foundfiles/found_files_merge.h"
+#include "core/search/link_scanner.h"
 
 namespace {
 

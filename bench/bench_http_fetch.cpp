@@ -16,7 +16,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "http/http_client.h"
+#include "core/http/http_client.h"
 
 namespace {
 

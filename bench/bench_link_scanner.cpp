@@ -6,8 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "search/link_scanner.h"
-#include "search/reference_scanner.h"
+#include "core/search/link_scanner.h"
+#include "core/search/reference_scanner.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "http/response_reader.h"
+#include "core/http/response_reader.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "browser/browser_pane.h"
+#include "gui/browser/browser_pane.h"
 
 namespace vel::test {
 

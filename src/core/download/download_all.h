@@ -1,0 +1,70 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/download/curl_fetcher.h"
+
+namespace vel {
+
+// What the batch reports to the window. DownloadAll runs on a worker thread
+// and calls these there; the window marshals each call to the GUI thread.
+class DownloadObserver {
+public:
+    virtual ~DownloadObserver() = default;
+
+    // Status panel 0.
+    virtual void setStatusText(std::string_view utf8Text) = 0;
+    virtual void setProgressRange(int minimum, int maximum) = 0;
+    virtual void setProgress(int position) = 0;
+    // A modal message box with an OK button; returns once the user closed it.
+    virtual void showMessage(std::string_view utf8Text) = 0;
+    // Asked before each entry and at every read (also while a server is
+    // silent, about once a second); true stops the batch. Must be cheap and
+    // safe to call from the worker thread.
+    virtual bool cancelled() = 0;
+};
+
+// One batch's inputs, read when "OK" is pressed.
+struct DownloadBatch {
+    std::vector<std::string> entries;  // the found-files list, code-page bytes, in list order
+    std::string baseUrl;               // code-page bytes
+    std::filesystem::path programDir;  // made current again when the batch ends
+    std::string shortDate;             // today in the user's short date format, file-system bytes
+};
+
+struct DownloadOptions {
+    FetchLimits limits;
+    // Turns a local file name from code-page bytes into file-system bytes
+    // (UTF-8); when empty the bytes are used as they are.
+    std::function<std::string(std::string_view)> fileNameFromCodePage;
+};
+
+// The batch download, as the window sees it; tests of the window hand in
+// their own.
+class Downloader {
+public:
+    virtual ~Downloader() = default;
+    virtual void DownloadAll(const DownloadBatch& batch, DownloadObserver& observer) = 0;
+};
+
+// Fetches every entry into the date folder under `down` (looked up in the
+// current directory, never created), the date folder created when missing;
+// the process's current directory moves there and is set back to the
+// program's directory at the end in every case. Raises nothing.
+class CurlDownloader final : public Downloader {
+public:
+    explicit CurlDownloader(DownloadOptions options = {});
+
+    void DownloadAll(const DownloadBatch& batch, DownloadObserver& observer) override;
+
+private:
+    std::string fileNameOf(std::string_view url) const;
+
+    DownloadOptions m_options;
+};
+
+}  // namespace vel

@@ -1,0 +1,91 @@
+#include "core/download/download_rules.h"
+
+#include "core/foundfiles/entry_url.h"
+
+namespace vel {
+
+int downloadStep(std::size_t entryCount)
+{
+    if (entryCount == 0)
+        return 50;
+    const std::size_t quotient = kProgressMaximum / entryCount;
+    const std::size_t twiceRemainder = 2 * (kProgressMaximum % entryCount);
+    std::size_t step = quotient;
+    if (twiceRemainder > entryCount || (twiceRemainder == entryCount && quotient % 2 == 1))
+        ++step;
+    return static_cast<int>(step);
+}
+
+std::optional<int> progressAfterStep(int position, int step)
+{
+    if (position + step > kProgressMaximum)
+        return std::nullopt;
+    return position + step;
+}
+
+std::string dateFolderName(std::string_view shortDate)
+{
+    std::string name;
+    name.reserve(shortDate.size());
+    for (char c : shortDate) {
+        if (c != '/')
+            name.push_back(c);
+    }
+    return name;
+}
+
+std::optional<std::string> downloadUrlOfEntry(std::string_view entry, std::string_view baseUrl)
+{
+    if (entry.find("http://") == std::string_view::npos && entry.find("ftp://") != std::string_view::npos)
+        return std::nullopt;
+    return fullUrlOfEntry(entry, baseUrl);
+}
+
+std::string localFileName(std::string_view url)
+{
+    const std::size_t slash = url.rfind('/');
+    return std::string(slash == std::string_view::npos ? url : url.substr(slash + 1));
+}
+
+bool isSafeLocalName(std::string_view name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos
+        && name.find('\0') == std::string_view::npos;
+}
+
+bool hasFetchableScheme(std::string_view url)
+{
+    auto startsWithNoCase = [url](std::string_view prefix) {
+        if (url.size() < prefix.size())
+            return false;
+        for (std::size_t i = 0; i < prefix.size(); ++i) {
+            char c = url[i];
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+            if (c != prefix[i])
+                return false;
+        }
+        return true;
+    };
+    return startsWithNoCase("http://") || startsWithNoCase("https://");
+}
+
+std::string encodeUrlForRequest(std::string_view url)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    encoded.reserve(url.size());
+    for (char c : url) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7F) {
+            encoded.push_back('%');
+            encoded.push_back(kHex[byte >> 4]);
+            encoded.push_back(kHex[byte & 0x0F]);
+        } else {
+            encoded.push_back(c);
+        }
+    }
+    return encoded;
+}
+
+}  // namespace vel

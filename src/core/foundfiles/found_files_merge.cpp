@@ -1,0 +1,33 @@
+#include "core/foundfiles/found_files_merge.h"
+
+#include <unordered_set>
+
+namespace vel {
+
+std::string normaliseRelativeLink(std::string_view link)
+{
+    link.remove_prefix(std::min<std::size_t>(2, link.size()));
+    if (!link.empty() && link.front() == '/')
+        link.remove_prefix(1);
+    return std::string(link);
+}
+
+std::vector<std::string> mergeFoundFiles(const std::vector<std::string>& absoluteLinks,
+                                         const std::vector<std::string>& relativeLinks)
+{
+    std::vector<std::string> entries;
+    entries.reserve(absoluteLinks.size() + relativeLinks.size());
+    std::unordered_set<std::string> seen;
+    seen.reserve(absoluteLinks.size() + relativeLinks.size());
+    auto addOnce = [&](std::string entry) {
+        if (seen.insert(entry).second)
+            entries.push_back(std::move(entry));
+    };
+    for (const std::string& link : absoluteLinks)
+        addOnce(link);
+    for (const std::string& link : relativeLinks)
+        addOnce(normaliseRelativeLink(link));
+    return entries;
+}
+
+}  // namespace vel

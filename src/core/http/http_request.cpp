@@ -1,0 +1,33 @@
+#include "core/http/http_request.h"
+
+namespace vel {
+
+std::string buildGetRequest(const HttpUrl& url, std::string_view cookies)
+{
+    std::string request;
+    request.reserve(160 + url.target.size() + url.host.size() + cookies.size());
+    request += "GET ";
+    request += url.target;
+    request += " HTTP/1.1\r\n";
+    request += "Content-Type: text/html\r\n";
+    request += "Host: ";
+    request += url.host;
+    if (url.portText != "80") {
+        request += ':';
+        request += url.portText;
+    }
+    request += "\r\n";
+    request += "Accept: text/html, */*\r\n";
+    request += "User-Agent: ";
+    request += kUserAgent;
+    request += "\r\n";
+    if (!cookies.empty()) {
+        request += "Cookie: ";
+        request += cookies;
+        request += "\r\n";
+    }
+    request += "\r\n";
+    return request;
+}
+
+}  // namespace vel

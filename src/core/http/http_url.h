@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/http/fetch_error.h"
+
+namespace vel {
+
+// The parts of a page URL that a request needs. Everything is kept as written:
+// no percent-encoding, no case folding.
+struct HttpUrl {
+    std::string host;
+    // The port as written in the URL, "80" when it gives none. The Host header
+    // names the port whenever this text is not "80".
+    std::string portText = "80";
+    std::uint16_t port = 80;
+    // Path, file name and query, "/" when nothing follows the host.
+    std::string target = "/";
+
+    // The target up to and including the last "/" in front of the file name;
+    // cookie paths are matched against it.
+    std::string directory() const;
+
+    friend bool operator==(const HttpUrl&, const HttpUrl&) = default;
+};
+
+struct UrlReading {
+    FetchError error = FetchError::None;
+    HttpUrl url;
+
+    bool ok() const { return error == FetchError::None; }
+};
+
+// Reads a page URL: backslashes count as "/" (never the second byte of a
+// double-byte character), "scheme://[user[:password]@]host[:port][/rest]".
+// Only "http" is served; a missing port means 80. User name and password are
+// dropped. A "#" in the file name or the query ends the target. URLs with
+// control bytes are refused so that no header can be smuggled into the request.
+UrlReading readHttpUrl(std::string_view text);
+
+}  // namespace vel

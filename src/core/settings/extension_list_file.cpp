@@ -1,0 +1,46 @@
+#include "core/settings/extension_list_file.h"
+
+#include <utility>
+
+#include "core/io/file_io.h"
+#include "core/settings/text_lines.h"
+
+namespace vel {
+
+std::vector<std::string> parseExtensionList(std::string_view bytes)
+{
+    return splitTextLines(bytes);
+}
+
+std::string formatExtensionList(const std::vector<std::string>& entries)
+{
+    std::string bytes;
+    for (const std::string& entry : entries) {
+        bytes += entry;
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+std::vector<std::string> readExtensionList(const std::filesystem::path& directory)
+{
+    const FileRead read = readFileBounded(directory / kExtensionListFileName, kMaxExtensionListBytes);
+    if (read.status != ReadStatus::Ok)
+        return {};
+    return parseExtensionList(read.bytes);
+}
+
+bool SaveExtensionList(const std::vector<std::string>& entries, const std::filesystem::path& directory)
+{
+    return writeFileAtomically(directory / kExtensionListFileName, formatExtensionList(entries));
+}
+
+ChooserContents chooserContents(std::vector<std::string> items)
+{
+    ChooserContents contents;
+    contents.selectedIndex = items.empty() ? -1 : 0;
+    contents.items = std::move(items);
+    return contents;
+}
+
+}  // namespace vel

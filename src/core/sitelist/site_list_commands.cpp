@@ -1,0 +1,58 @@
+#include "core/sitelist/site_list_commands.h"
+
+namespace vel {
+
+int countSites(const SiteGrid& grid)
+{
+    int count = 0;
+    while (!grid.cell(0, count + 1).empty())
+        ++count;
+    return count;
+}
+
+AddResult addSite(SiteGrid& grid, std::string_view title, std::string_view url)
+{
+    const int row = countSites(grid) + 1;
+    if (url.empty())
+        return AddResult::EmptyUrl;
+    grid.setCell(0, row, std::to_string(row));
+    grid.setCell(1, row, title);
+    grid.setCell(2, row, url);
+    if (row >= grid.rowCount())
+        grid.setRowCount(grid.rowCount() + 1);
+    return AddResult::Added;
+}
+
+RowSelection selectCurrentRow(SiteGrid& grid)
+{
+    const int row = grid.currentRow();
+    grid.setSelection({0, row, SiteGrid::kColumnCount, row});
+    RowSelection selection;
+    if (!grid.cell(0, row).empty())
+        selection.navigateTo = grid.cell(2, row);
+    return selection;
+}
+
+std::optional<RowSelection> deleteCurrentSite(SiteGrid& grid)
+{
+    const int current = grid.currentRow();
+    if (grid.cell(0, current).empty())
+        return std::nullopt;
+
+    for (int col = 1; col < grid.columnCount(); ++col) {
+        for (int row = current; row < grid.rowCount(); ++row)
+            grid.setCell(col, row, grid.cell(col, row + 1));
+    }
+    if (grid.rowCount() > 1)
+        grid.setRowCount(grid.rowCount() - 1);
+    // The last site row lost its texts to the move; it loses its number too. A
+    // list with a gap in its numbers must never reach the header row here.
+    if (const int sites = countSites(grid); sites > 0) {
+        for (int col = 0; col < grid.columnCount(); ++col)
+            grid.setCell(col, sites, "");
+    }
+    grid.setRowCount(grid.rowCount() + 1);
+    return selectCurrentRow(grid);
+}
+
+}  // namespace vel

@@ -1,0 +1,72 @@
+#include "gui/download/download_confirm_dialog.h"
+
+#include <algorithm>
+
+#include <QLabel>
+#include <QPushButton>
+
+#include "gui/common/window_placement.h"
+
+namespace vel {
+
+DownloadConfirmDialog::DownloadConfirmDialog(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , m_ok(new QPushButton(QStringLiteral("OK"), this))
+    , m_cancel(new QPushButton(QStringLiteral("キャンセル"), this))
+{
+    setObjectName(QStringLiteral("kakunin"));
+    setWindowTitle(QStringLiteral("ダイアログ"));
+    setModal(false);
+
+    const struct {
+        const char* name;
+        QString text;
+        int top;
+    } lines[] = {
+        {"Label1", QStringLiteral("リストに表示されているファイルを"), 8},
+        {"Label2", QStringLiteral("一括ダウンロードします。"), 24},
+        {"Label4", QStringLiteral("既存のファイルは上書きされます。"), 40},
+        {"Label3", QStringLiteral("よろしいですか？"), 56},
+    };
+    int widest = 0;
+    for (const auto& line : lines) {
+        auto* label = new QLabel(line.text, this);
+        label->setObjectName(QString::fromLatin1(line.name));
+        label->move(8, line.top);
+        label->adjustSize();
+        widest = std::max(widest, label->width());
+    }
+    // The box grows when the system's font draws the question wider than the
+    // box, so that no line is cut off.
+    setFixedSize(std::max(184, widest + 16), 111);
+
+    m_ok->setObjectName(QStringLiteral("OKBtn"));
+    m_ok->setGeometry(15, 76, 75, 25);
+    m_ok->setDefault(true);
+    m_cancel->setObjectName(QStringLiteral("CancelBtn"));
+    m_cancel->setGeometry(95, 76, 75, 25);
+    connect(m_ok, &QPushButton::clicked, this, &DownloadConfirmDialog::OKBtnClick);
+    connect(m_cancel, &QPushButton::clicked, this, &DownloadConfirmDialog::CancelBtnClick);
+
+    centreOnScreen(this);
+}
+
+void DownloadConfirmDialog::OKBtnClick()
+{
+    hide();
+    emit downloadConfirmed();
+}
+
+void DownloadConfirmDialog::CancelBtnClick()
+{
+    hide();
+}
+
+void DownloadConfirmDialog::reject()
+{
+    // Esc and the close box hide the box like Cancel.
+    CancelBtnClick();
+}
+
+}  // namespace vel

@@ -1,0 +1,129 @@
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/http/cookie_date.h"
+#include "core/http/cookie_store.h"
+
+namespace vel {
+namespace {
+
+using namespace std::chrono;
+
+const sys_seconds kNow = sys_days{2024y / 5 / 1} + hours{12};
+
+sys_seconds at(year_month_day date, int h, int m, int s)
+{
+    return sys_days{date} + hours{h} + minutes{m} + seconds{s};
+}
+
+TEST(CookieDate, ReadsTheCommonForms)
+{
+    const std::pair<const char*, std::optional<sys_seconds>> rows[] = {
+        {"Wed, 09 Jun 2021 10:18:14 GMT", at(2021y / 6 / 9, 10, 18, 14)},
+        {"Wednesday, 09-Jun-21 10:18:14 GMT", at(2021y / 6 / 9, 10, 18, 14)},
+        {"Thu, 01-Jan-1970 00:00:00 GMT", at(1970y / 1 / 1, 0, 0, 0)},
+        {"Sun Nov  6 08:49:37 1994", at(1994y / 11 / 6, 8, 49, 37)},
+        {"Fri, 31 Dec 9999 23:59:59 GMT", at(9999y / 12 / 31, 23, 59, 59)},
+        {"Mon, 01 jan 99 00:00 GMT", at(1999y / 1 / 1, 0, 0, 0)},
+        {"31 Feb 2021", std::nullopt},
+        {"Wed, 09 Jun 2021 25:00:00 GMT", std::nullopt},
+        {"tomorrow", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [text, expected] : rows)
+        EXPECT_EQ(parseCookieDate(text), expected) << text;
+}
+
+struct SetCookieRow {
+    const char* text;
+    const char* host;
+    std::optional<Cookie> expected;
+};
+
+TEST(CookieStore, ReadsSetCookie)
+{
+    const auto cookie = [](const char* name, const char* value, const char* domain, const char* path,
+                           std::optional<sys_seconds> expires = {}, bool secure = false) {
+        return std::optional<Cookie>(Cookie{name, value, domain, path, expires, secure});
+    };
+    const SetCookieRow rows[] = {
+        {"a=1", "www.example.com", cookie("a", "1", "www.example.com", "/d/")},
+        {" a = x=y ; Path=\"/p/\" ; SECURE", "h", cookie("a", "x=y", "h", "/p/", {}, true)},
+        {"a=1; DOMAIN=.example.com", "www.example.com", cookie("a", "1", ".example.com", "/d/")},
+        {"a=1; domain=.example.com", "a.b.example.com", std::nullopt},
+        {"a=1; domain=.example.com", "example.com", std::nullopt},
+        {"a=1; domain=example.com", "www.example.com", std::nullopt},
+        {"a=1; domain=.Example.com", "www.example.com", std::nullopt},
+        {"a=1; domain=.com", "example.com", std::nullopt},
+        {"a=1; domain=.0.0.1", "127.0.0.1", std::nullopt},
+        {"a=1; domain=127.0.0.1", "127.0.0.1", cookie("a", "1", "127.0.0.1", "/d/")},
+        {"a=1; expires=Wed, 09 Jun 2021 10:18:14 GMT; max-age=60", "h",
+         cookie("a", "1", "h", "/d/", at(2021y / 6 / 9, 10, 18, 14))},
+        {"a=1; Max-Age=60", "h", cookie("a", "1", "h", "/d/", kNow + seconds{60})},
+        {"a=1; max-age=-1", "h", cookie("a", "1", "h", "/d/")},
+        {"a=1; expires=never; max-age=10", "h", cookie("a", "1", "h", "/d/", kNow + seconds{10})},
+        {"flag", "h", cookie("flag", "", "h", "/d/")},
+        {"=1", "h", std::nullopt},
+        {"a=1\x01", "h", std::nullopt},
+        {"a\tb=1", "h", std::nullopt},
+    };
+    for (const SetCookieRow& row : rows)
+        EXPECT_EQ(readSetCookie(row.text, row.host, "/d/", kNow), row.expected) << row.text << " from " << row.host;
+}
+
+TEST(CookieStore, DomainMatchesAtADotOnly)
+{
+    const std::tuple<const char*, const char*, bool> rows[] = {
+        {"example.com", "example.com", true},      {".example.com", "www.example.com", true},
+        {"example.com", "WWW.EXAMPLE.COM", true},  {".example.com", "example.com", true},
+        {"example.com", "notexample.com", false},  {"example.com", "example.com.evil.org", false},
+        {"www.example.com", "example.com", false}, {".", "example.com", false},
+    };
+    for (const auto& [domain, host, matches] : rows)
+        EXPECT_EQ(cookieDomainMatches(domain, host), matches) << domain << " / " << host;
+}
+
+TEST(CookieStore, ChoosesOrdersAndReplaces)
+{
+    CookieStore store;
+    store.take({"root=1; path=/", "deep=2; path=/a/b/", "mid=3; path=/a", "upper=4; path=/A/", "dir=5", "sec=6; secure", "empty=",
+                "gone=6; max-age=0", "old=7; expires=Thu, 01-Jan-1970 00:00:00 GMT",
+                "later=8; expires=Fri, 31 Dec 9999 23:59:59 GMT"},
+               "www.example.com", "/a/", kNow);
+    store.take({"site=9; domain=.example.com; path=/"}, "www.example.com", "/", kNow);
+
+    EXPECT_EQ(store.headerFor("www.example.com", "/a/b/c/", kNow), "deep=2; dir=5; later=8; mid=3; root=1; site=9");
+    EXPECT_EQ(store.headerFor("www.example.com", "/x/", kNow), "root=1; site=9");
+    EXPECT_EQ(store.headerFor("img.example.com", "/a/", kNow), "site=9");
+    EXPECT_EQ(store.headerFor("www.example.org", "/a/", kNow), "");
+    // Paths are byte prefixes; expired cookies are dropped for good.
+    EXPECT_EQ(store.cookies().size(), 9u);
+
+    // Same domain and name (any case) replaces; another domain keeps its own.
+    store.take({"ROOT=new; path=/"}, "www.example.com", "/", kNow);
+    store.take({"root=other; path=/"}, "other.org", "/", kNow);
+    EXPECT_EQ(store.headerFor("www.example.com", "/", kNow), "ROOT=new; site=9");
+    EXPECT_EQ(store.headerFor("other.org", "/", kNow), "root=other");
+
+    // Max-Age runs out.
+    store.take({"brief=1; max-age=10; path=/"}, "h", "/", kNow);
+    EXPECT_EQ(store.headerFor("h", "/", kNow + seconds{9}), "brief=1");
+    EXPECT_EQ(store.headerFor("h", "/", kNow + seconds{10}), "");
+}
+
+TEST(CookieStore, TakesAtMostFiftyFromOneResponse)
+{
+    std::vector<std::string> many;
+    for (int i = 0; i < 80; ++i)
+        many.push_back(std::to_string(i) + "=v");
+    CookieStore store;
+    store.take(many, "h", "/", kNow);
+    EXPECT_EQ(store.cookies().size(), CookieStore::kMaxTakenPerResponse);
+}
+
+}  // namespace
+}  // namespace vel

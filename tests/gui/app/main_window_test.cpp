@@ -1,0 +1,394 @@
+#include <stdexcept>
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+#include "gui/app/about_box.h"
+#include "gui/app/main_window.h"
+#include "gui/app/vel_application.h"
+#include "support/fake_browser_pane.h"
+#include "support/modal_watcher.h"
+#include "gui/common/qt_text.h"
+
+namespace vel {
+
+class Form1Test final : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<MainWindow> m_form;
+    test::FakeBrowserPane* m_browser = nullptr;
+    int m_saves = 0;
+
+    void makeForm()
+    {
+        m_form.reset();
+        m_saves = 0;
+        m_browser = new test::FakeBrowserPane;
+        MainWindowServices services;
+        services.browser = m_browser;
+        services.saveSiteList = [this](const SiteGrid&) { ++m_saves; };
+        m_form = std::make_unique<MainWindow>(std::move(services));
+        m_form->show();
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        // Creation opened the (empty) start page.
+        QCOMPARE(m_browser->navigated, QStringList{QString()});
+        m_browser->navigated.clear();
+    }
+
+    void addSite(const QString& title, const QString& url)
+    {
+        m_form->Edit2()->setText(title);
+        m_form->Edit1()->setText(url);
+        m_form->Action2Execute();
+    }
+
+    void clickRow(int gridRow)
+    {
+        QTableView* view = m_form->StringGrid1();
+        const QModelIndex index = view->model()->index(gridRow - 1, 1);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+    }
+
+    QAction* action(QObject* owner, const char* name)
+    {
+        return owner->findChild<QAction*>(QString::fromLatin1(name));
+    }
+
+private slots:
+    void init() { makeForm(); }
+    void cleanup() { m_form.reset(); }
+
+    void initialStates()
+    {
+        QCOMPARE(m_form->windowTitle(), QStringLiteral("VEL"));
+        QCOMPARE(m_form->centralWidget()->size(), QSize(782, 544));
+        QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
+        QCOMPARE(m_form->Edit1()->text(), QStringLiteral("http://"));
+        QVERIFY(!m_form->Button2()->isEnabled());
+        QVERIFY(!m_form->button3()->isEnabled());
+        for (QPushButton* button : {m_form->check(), m_form->deleteButton(), m_form->modoru(),
+                                    m_form->susumu(), m_form->kousin(), m_form->idou(),
+                                    m_form->tuika()})
+            QVERIFY2(button->isEnabled(), qPrintable(button->objectName()));
+        QCOMPARE(m_form->ProgressBar1()->value(), 0);
+
+        QTableView* grid = m_form->StringGrid1();
+        QCOMPARE(grid->model()->rowCount(), 19);  // 20 rows with the header row
+        QCOMPARE(grid->model()->columnCount(), 4);
+        QCOMPARE(grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("サイト名"));
+        QCOMPARE(grid->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("URL"));
+        QCOMPARE(grid->model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("状態"));
+        QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QString());
+        QCOMPARE(grid->columnWidth(0), 49);
+        QCOMPARE(grid->columnWidth(3), 170);
+        QVERIFY(!grid->currentIndex().isValid());
+        QCOMPARE(m_form->siteGrid().currentRow(), 20);
+        QCOMPARE(grid->focusPolicy(), Qt::ClickFocus);
+    }
+
+    void controlsCaptionsHintsAndPlaces_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("hint");
+        QTest::addColumn<QRect>("geometry");
+        QTest::newRow("check") << "check" << "ファイルサーチ" << "選択されたページのファイル検索を開始します" << QRect(8, 149, 113, 25);
+        QTest::newRow("delete") << "delete" << "選択項目を削除" << "選択されたページをリストから削除します" << QRect(120, 149, 113, 25);
+        QTest::newRow("modoru") << "modoru" << "戻る" << "前ページへ戻る" << QRect(8, 3, 57, 25);
+        QTest::newRow("susumu") << "susumu" << "進む" << "次ページへ進む" << QRect(64, 3, 58, 25);
+        QTest::newRow("kousin") << "kousin" << "更新" << "ページを更新します" << QRect(122, 3, 60, 25);
+        QTest::newRow("idou") << "idou" << "移動" << "URLへ移動します" << QRect(464, 3, 58, 25);
+        QTest::newRow("tuika") << "tuika" << "リストに追加" << "現在のページをリストに追加します" << QRect(523, 3, 100, 25);
+        QTest::newRow("Button2") << "Button2" << "選択ファイルの削除" << "選択した項目をダウンロード対象から外します" << QRect(634, 161, 141, 24);
+        QTest::newRow("button3") << "button3" << "ダウンロード" << "上記リストに表示されているファイルをダウンロードします" << QRect(634, 186, 141, 24);
+    }
+
+    void controlsCaptionsHintsAndPlaces()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QFETCH(QString, hint);
+        QFETCH(QRect, geometry);
+        auto* button = m_form->findChild<QPushButton*>(name);
+        QVERIFY(button);
+        QCOMPARE(button->text(), caption);
+        QCOMPARE(button->toolTip(), hint);
+        QCOMPARE(button->toolTipDuration(), 10000);
+        QCOMPARE(button->geometry(), geometry);
+    }
+
+    void otherControlsAndHints()
+    {
+        QCOMPARE(m_form->StringGrid1()->geometry(), QRect(8, 2, 617, 143));
+        QCOMPARE(m_form->Edit2()->geometry(), QRect(283, 152, 270, 20));
+        QCOMPARE(m_form->Edit1()->geometry(), QRect(184, 184, 277, 20));
+        QCOMPARE(m_form->ComboBox1()->geometry(), QRect(560, 152, 65, 20));
+        QCOMPARE(m_form->ListBox1()->geometry(), QRect(632, 0, 143, 161));
+        QCOMPARE(m_form->ProgressBar1()->geometry(), QRect(569, 523, 209, 19));
+        QCOMPARE(m_form->browser()->widget()->geometry(), QRect(1, 1, 781, 308));
+        QCOMPARE(m_form->ComboBox1()->toolTip(), QStringLiteral("検索するファイル拡張子を選択して下さい"));
+        QCOMPARE(m_form->Edit2()->toolTip(),
+                 QStringLiteral("現在のページのタイトルです。リストに追加する場合は\nそのままリストに表示されるため、各自で\n分かりやすいページ名に変更して下さい"));
+        QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("Label2"))->toolTip(), m_form->Edit2()->toolTip());
+        QCOMPARE(m_form->ListBox1()->toolTip(),
+                 QStringLiteral("選択項目がgifまたはjpgファイルの場合\nスペースキーにてプレビューを見ることができます。\n複数選択時はプレビューできません"));
+        QCOMPARE(m_form->ListBox1()->selectionMode(), QAbstractItemView::ExtendedSelection);
+    }
+
+    void menusAndTheirCaptions()
+    {
+        const QList<QAction*> menus = m_form->menuBar()->actions();
+        QCOMPARE(menus.size(), 2);
+        QCOMPARE(menus[0]->text(), QStringLiteral("メニュー"));
+        QCOMPARE(menus[1]->text(), QStringLiteral("ヘルプ"));
+        QStringList mainItems;
+        for (QAction* item : menus[0]->menu()->actions())
+            mainItems << item->text();
+        QCOMPARE(mainItems, (QStringList{QStringLiteral("拡張子の追加と削除(&T)"),
+                                         QStringLiteral("トップページ設定"), QStringLiteral("終了(&X)")}));
+        QCOMPARE(menus[1]->menu()->actions().size(), 1);
+        QCOMPARE(menus[1]->menu()->actions()[0]->text(), QStringLiteral("バージョン情報(&V)"));
+
+        QStringList popupItems;
+        for (QAction* item : m_form->PopupMenu1()->actions())
+            popupItems << item->objectName() + QLatin1Char('=') + item->text();
+        QCOMPARE(popupItems, (QStringList{QStringLiteral("a1=リストに追加"),
+                                          QStringLiteral("N5=選択ページをチェック"),
+                                          QStringLiteral("N6=選択ページを削除"),
+                                          QStringLiteral("N7=ダウンロード"),
+                                          QStringLiteral("N8=ＶＥＬを終了する")}));
+    }
+
+    void aboutBoxIsModelessAndHidesOnOk()
+    {
+        action(m_form.get(), "About1")->trigger();
+        AboutBox* about = m_form->aboutBox();
+        QVERIFY(about->isVisible());
+        QVERIFY(!about->isModal());
+        QCOMPARE(about->windowTitle(), QStringLiteral("バージョン情報"));
+        QCOMPARE(about->size(), QSize(289, 105));
+        QVERIFY(about->findChild<QLabel*>(QStringLiteral("ProductName"))->text() == QStringLiteral("VEL version 1.0"));
+        QTest::mouseClick(about->okButton(), Qt::LeftButton);
+        QVERIFY(!about->isVisible());
+    }
+
+    void enterPressesFileSearchFromEveryNonButtonControl()
+    {
+        QSignalSpy checks(m_form->check(), &QPushButton::clicked);
+        const QList<QWidget*> controls{m_form->StringGrid1(), m_form->Edit2(), m_form->Edit1(),
+                                       m_form->ComboBox1(), m_form->ListBox1()};
+        for (QWidget* control : controls) {
+            control->setFocus();
+            const int before = checks.count();
+            QTest::keyClick(control, Qt::Key_Return);
+            QCOMPARE(checks.count(), before + 1);
+            QTest::keyClick(control, Qt::Key_Enter, Qt::KeypadModifier);
+            QCOMPARE(checks.count(), before + 2);
+        }
+        QCOMPARE(m_form->Edit1()->text(), QStringLiteral("http://"));
+        QVERIFY(m_browser->navigated.isEmpty());
+
+        // A focused button takes Enter itself.
+        QSignalSpy refreshes(m_form->kousin(), &QPushButton::clicked);
+        m_form->kousin()->setFocus();
+        const int before = checks.count();
+        QTest::keyClick(m_form->kousin(), Qt::Key_Return);
+        QCOMPARE(refreshes.count(), 1);
+        QCOMPARE(checks.count(), before);
+    }
+
+    void escDeletesTheCurrentSiteFromAnyControl()
+    {
+        QSignalSpy deletes(m_form->deleteButton(), &QPushButton::clicked);
+        const QList<QWidget*> controls{m_form->StringGrid1(), m_form->Edit2(), m_form->Edit1(),
+                                       m_form->ComboBox1(), m_form->ListBox1(), m_form->idou()};
+        for (QWidget* control : controls) {
+            control->setFocus();
+            QTest::keyClick(control, Qt::Key_Escape);
+        }
+        QCOMPARE(deletes.count(), controls.size());
+
+        addSite(QStringLiteral("one"), QStringLiteral("http://h/1"));
+        addSite(QStringLiteral("two"), QStringLiteral("http://h/2"));
+        clickRow(1);
+        QTest::keyClick(m_form->check(), Qt::Key_Escape);
+        QCOMPARE(toQString(m_form->siteGrid().cell(1, 1)), QStringLiteral("two"));
+        QCOMPARE(m_form->siteGrid().cell(1, 2), std::string());
+        QCOMPARE(m_browser->navigated.last(), QStringLiteral("http://h/2"));
+    }
+
+    void shiftEnterReachesTheEditBoxes()
+    {
+        QSignalSpy checks(m_form->check(), &QPushButton::clicked);
+        m_form->Edit2()->setFocus();
+        m_form->Edit2()->setText(QStringLiteral("title"));
+        QTest::keyClick(m_form->Edit2(), Qt::Key_Return, Qt::ShiftModifier);
+        QVERIFY(m_form->Edit1()->hasFocus());
+        QCOMPARE(m_form->Edit2()->text(), QStringLiteral("title"));
+
+        m_form->Edit1()->setText(QStringLiteral("http://example.test/"));
+        QTest::keyClick(m_form->Edit1(), Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(m_browser->navigated, QStringList{QStringLiteral("http://example.test/")});
+        QCOMPARE(m_form->Edit1()->text(), QStringLiteral("http://example.test/"));
+        QCOMPARE(checks.count(), 0);
+    }
+
+    void addNeedsAUrlAndShowsTheTitleDecoded()
+    {
+        test::ModalWatcher watcher;
+        m_form->Edit1()->clear();
+        QTest::mouseClick(m_form->tuika(), Qt::LeftButton);
+        QCOMPARE(watcher.texts(), QStringList{QStringLiteral("URLは必ず記入して下さい")});
+        QCOMPARE(m_form->siteGrid().cell(0, 1), std::string());
+
+        addSite(QStringLiteral("日本語のサイト"), QStringLiteral("http://h/"));
+        const QAbstractItemModel* model = m_form->StringGrid1()->model();
+        QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("1"));
+        QCOMPARE(model->index(0, 1).data().toString(), QStringLiteral("日本語のサイト"));
+        QCOMPARE(m_form->siteGrid().cell(1, 1), fromQString(QStringLiteral("日本語のサイト")));
+        // The context menu's add works while the button is disabled.
+        m_form->Edit1()->setText(QStringLiteral("http://h/a.jpg"));
+        QVERIFY(!m_form->tuika()->isEnabled());
+        action(m_form.get(), "a1")->trigger();
+        QCOMPARE(m_form->siteGrid().cell(2, 2), std::string("http://h/a.jpg"));
+    }
+
+    void clickingARowOpensItsSite()
+    {
+        addSite(QStringLiteral("one"), QStringLiteral("http://h/1"));
+        m_form->Edit1()->setText(QStringLiteral("http://h/p.gif"));
+        QVERIFY(!m_form->tuika()->isEnabled());
+
+        clickRow(3);  // empty row: highlighted, focus to check, nothing else
+        QVERIFY(m_browser->navigated.isEmpty());
+        QVERIFY(!m_form->tuika()->isEnabled());
+        QVERIFY(m_form->check()->hasFocus());
+        QCOMPARE(m_form->siteGrid().selection(), (GridRect{0, 3, 4, 3}));
+        QCOMPARE(m_form->StringGrid1()->selectionModel()->selectedIndexes().size(), 4);
+
+        clickRow(1);
+        QCOMPARE(m_browser->navigated, QStringList{QStringLiteral("http://h/1")});
+        QVERIFY(m_form->tuika()->isEnabled());
+        QVERIFY(m_form->check()->hasFocus());
+
+        // Growing the grid after a row selection narrows the highlight to column 3.
+        for (int i = 2; i <= 20; ++i)
+            addSite(QStringLiteral("s"), QStringLiteral("http://h/n"));
+        QCOMPARE(m_form->StringGrid1()->model()->rowCount(), 20);
+        QCOMPARE(m_form->siteGrid().current(), (GridCoord{3, 1}));
+        const QModelIndexList selected = m_form->StringGrid1()->selectionModel()->selectedIndexes();
+        QCOMPARE(selected.size(), 1);
+        QCOMPARE(selected[0].column(), 3);
+    }
+
+    void browserNotificationsDriveTheBoxesAndButtons()
+    {
+        m_browser->complete(QStringLiteral("http://h/pic.jpg"), QStringLiteral("A picture"));
+        QCOMPARE(m_form->Edit1()->text(), QStringLiteral("http://h/pic.jpg"));
+        QCOMPARE(m_form->Edit2()->text(), QStringLiteral("A picture"));
+        QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
+        QVERIFY(!m_form->tuika()->isEnabled());
+        m_browser->complete(QStringLiteral("http://h/index.html"), QStringLiteral("Home"));
+        QVERIFY(m_form->tuika()->isEnabled());
+
+        emit m_browser->beforeNavigate();
+        QCOMPARE(m_form->statusText(), QStringLiteral("ホストに接続しています"));
+
+        emit m_browser->commandStateChanged(BrowserPane::kForwardCommand, false);
+        QVERIFY(!m_form->susumu()->isEnabled());
+        QVERIFY(m_form->modoru()->isEnabled());
+        emit m_browser->commandStateChanged(BrowserPane::kBackCommand, false);
+        QVERIFY(!m_form->modoru()->isEnabled());
+        emit m_browser->commandStateChanged(-1, false);
+        emit m_browser->commandStateChanged(BrowserPane::kBackCommand, true);
+        QVERIFY(m_form->modoru()->isEnabled());
+
+        QTest::mouseClick(m_form->modoru(), Qt::LeftButton);
+        QCOMPARE(m_browser->backs, 1);
+        m_form->Edit1()->setText(QStringLiteral("http://h/next"));
+        QTest::mouseClick(m_form->idou(), Qt::LeftButton);
+        QCOMPARE(m_browser->navigated.last(), QStringLiteral("http://h/next"));
+    }
+
+    void gridModelStaysConsistent()
+    {
+        QAbstractItemModelTester tester(m_form->StringGrid1()->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        for (int i = 0; i < 22; ++i)
+            addSite(QStringLiteral("s%1").arg(i), QStringLiteral("http://h/%1").arg(i));
+        QCOMPARE(m_form->StringGrid1()->model()->rowCount(), 22);
+        clickRow(22);
+        m_form->deleteClick();
+        clickRow(1);
+        m_form->deleteClick();
+        QCOMPARE(m_form->StringGrid1()->model()->index(0, 1).data().toString(), QStringLiteral("s1"));
+        QCOMPARE(m_form->StringGrid1()->model()->index(0, 0).data().toString(), QStringLiteral("1"));
+    }
+
+    void refreshNeedsADocument()
+    {
+        QTest::mouseClick(m_form->kousin(), Qt::LeftButton);
+        QCOMPARE(m_browser->refreshes, 0);
+        m_browser->complete(QStringLiteral("http://h/"), QStringLiteral("t"));
+        QTest::mouseClick(m_form->kousin(), Qt::LeftButton);
+        QCOMPARE(m_browser->refreshes, 1);
+    }
+
+    void everyWayOutRunsTheSaveOnce_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("menu") << QStringLiteral("Exit1");
+        QTest::newRow("context menu") << QStringLiteral("N8");
+        QTest::newRow("close box") << QString();
+    }
+
+    void everyWayOutRunsTheSaveOnce()
+    {
+        QFETCH(QString, way);
+        if (way.isEmpty())
+            m_form->close();
+        else
+            m_form->findChild<QAction*>(way)->trigger();
+        QVERIFY(!m_form->isVisible());
+        QCOMPARE(m_saves, 1);
+        m_form.reset();
+        QCOMPARE(m_saves, 1);
+    }
+
+    void escapingErrorsAreShownAndTheProgramGoesOn()
+    {
+        test::ModalWatcher watcher;
+        QTimer::singleShot(0, this, [] { throw std::runtime_error("broken handler"); });
+        QTRY_COMPARE(watcher.texts(), QStringList{QStringLiteral("broken handler")});
+        // Still working afterwards.
+        addSite(QStringLiteral("t"), QStringLiteral("http://h/"));
+        QCOMPARE(m_form->siteGrid().cell(0, 1), std::string("1"));
+    }
+};
+
+}  // namespace vel
+
+int main(int argc, char** argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    vel::VelApplication app(argc, argv);
+    vel::Form1Test test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "main_window_test.moc"

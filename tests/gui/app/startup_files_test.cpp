@@ -1,0 +1,157 @@
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "gui/app/main_window.h"
+#include "gui/app/vel_application.h"
+#include "gui/settings/extension_list_dialog.h"
+#include "core/sitelist/site_record.h"
+#include "support/fake_browser_pane.h"
+#include "gui/common/qt_text.h"
+
+namespace vel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void writeBytes(const fs::path& file, const std::string& bytes)
+{
+    std::ofstream out(file, std::ios::binary);
+    out << bytes;
+}
+
+std::string readBytes(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string twoSites()
+{
+    return encodeSiteRecords({{1, "\x83\x54\x83\x43\x83\x67", "http://h/1"},  // サイト
+                              {2, "two", "http://h/2"}});
+}
+
+}  // namespace
+
+// The settings files at start-up and at the end of the run, in real directories.
+class StartupFilesTest final : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_root;
+    fs::path m_start;
+    fs::path m_program;
+    fs::path m_savedCwd;
+    test::FakeBrowserPane* m_browser = nullptr;
+
+    std::unique_ptr<MainWindow> startForm()
+    {
+        fs::current_path(m_start);
+        m_browser = new test::FakeBrowserPane;
+        MainWindowServices services;
+        services.browser = m_browser;
+        services.programDirectory = m_program;
+        return std::make_unique<MainWindow>(std::move(services));
+    }
+
+private slots:
+    void init()
+    {
+        m_savedCwd = fs::current_path();
+        m_start = fs::path(m_root.path().toStdString()) / QTest::currentTestFunction() / "start";
+        m_program = m_start.parent_path() / "program";
+        fs::create_directories(m_start);
+        fs::create_directories(m_program);
+    }
+
+    void cleanup() { fs::current_path(m_savedCwd); }
+
+    void withoutSiteListTheExtensionsAreNotRead()
+    {
+        writeBytes(m_start / "config.lis", "gif\r\njpg\r\n");
+        auto form = startForm();
+        QCOMPARE(form->ComboBox1()->count(), 0);
+        QCOMPARE(form->siteGrid().rowCount(), 20);
+        form.reset();
+        // The end of the run creates the (empty) site list in the program's directory.
+        QVERIFY(fs::exists(m_program / "config.bin"));
+        QCOMPARE(fs::file_size(m_program / "config.bin"), 0u);
+        QVERIFY(!fs::exists(m_start / "config.bin"));
+    }
+
+    void startedElsewhereReadsThereAndWritesBesideTheProgram()
+    {
+        writeBytes(m_start / "config.bin", twoSites());
+        writeBytes(m_start / "config.lis", "gif\r\njpg\r\npng");
+        writeBytes(m_start / "config.vel", "http://start.test/\r\n");
+        auto form = startForm();
+        QCOMPARE(form->TopPageUrl, std::string("http://start.test/"));
+        QCOMPARE(m_browser->navigated.value(0), QStringLiteral("http://start.test/"));
+        QCOMPARE(form->ComboBox1()->count(), 3);
+        QCOMPARE(form->ComboBox1()->currentText(), QStringLiteral("gif"));
+        QCOMPARE(toQString(form->siteGrid().cell(1, 1)), QStringLiteral("サイト"));
+        QCOMPARE(form->siteGrid().cell(2, 2), std::string("http://h/2"));
+        // No site row is current after start-up, even with sites loaded.
+        QCOMPARE(form->siteGrid().currentRow(), form->siteGrid().rowCount());
+
+        form->Edit2()->setText(QStringLiteral("three"));
+        form->Edit1()->setText(QStringLiteral("http://h/3"));
+        form->Action2Execute();
+        form->close();
+        QCOMPARE(fs::current_path(), m_program);
+        const std::vector<SiteRecord> saved = decodeSiteRecords(readBytes(m_program / "config.bin"));
+        QCOMPARE(saved.size(), 3u);
+        QCOMPARE(saved[0].name, std::string("\x83\x54\x83\x43\x83\x67"));
+        QCOMPARE(saved[2].url, std::string("http://h/3"));
+        // The start directory's file is left as it was.
+        QCOMPARE(readBytes(m_start / "config.bin"), twoSites());
+    }
+
+    void extensionsKeepTheirBytesThroughTheDialog()
+    {
+        // 0xA0 and 0x85 0x40 are no characters in the code page; they must
+        // still be written back as they were read.
+        const std::string list = "gif\r\nx\xA0y\r\n\x85\x40z\r\n";
+        writeBytes(m_start / "config.bin", "");
+        writeBytes(m_start / "config.lis", list);
+        auto form = startForm();
+        QCOMPARE(form->ComboBox1()->count(), 3);
+        form->N9Click();
+        QTest::mouseClick(form->form4()->ok(), Qt::LeftButton);
+        QCOMPARE(readBytes(m_program / "config.lis"), list);
+    }
+
+    void readOnlySiteListKeepsItsContent()
+    {
+        // The program's directory is the start directory, as for a portable VEL.
+        m_program = m_start;
+        writeBytes(m_start / "config.bin", twoSites());
+        fs::permissions(m_start / "config.bin", fs::perms::owner_read | fs::perms::group_read
+                                                    | fs::perms::others_read);
+        auto form = startForm();
+        form->Edit1()->setText(QStringLiteral("http://h/new"));
+        form->Action2Execute();
+        form.reset();
+        QCOMPARE(readBytes(m_start / "config.bin"), twoSites());
+    }
+};
+
+}  // namespace vel
+
+int main(int argc, char** argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    vel::VelApplication app(argc, argv);
+    vel::StartupFilesTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "startup_files_test.moc"

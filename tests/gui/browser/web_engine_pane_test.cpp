@@ -1,0 +1,133 @@
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "gui/app/main_window.h"
+#include "gui/app/vel_application.h"
+#include "gui/browser/web_engine_pane.h"
+#include "support/loopback_http_server.h"
+
+namespace vel {
+
+namespace {
+
+constexpr int kLoadTimeout = 60000;
+
+QByteArray page(const QByteArray& title)
+{
+    return "<html><head><title>" + title + "</title></head><body><p>" + title
+           + "</p></body></html>";
+}
+
+}  // namespace
+
+// The main window on the real browser engine, against pages from a loopback server.
+class WebEnginePaneTest final : public QObject {
+    Q_OBJECT
+
+private:
+    test::LoopbackHttpServer m_server;
+    std::unique_ptr<MainWindow> m_form;
+
+    void go(const QString& path)
+    {
+        QSignalSpy started(m_form->browser(), &BrowserPane::beforeNavigate);
+        QSignalSpy completed(m_form->browser(), &BrowserPane::navigateComplete);
+        m_form->Edit1()->setText(m_server.url(path));
+        QTest::mouseClick(m_form->idou(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(completed.count() > 0
+                                     && m_form->browser()->locationUrl() == m_server.url(path),
+                                 kLoadTimeout);
+        QVERIFY(started.count() > 0);
+        QCOMPARE(m_form->Edit1()->text(), m_server.url(path));
+        QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_server.setPage("/a.html", "text/html", page("Page A"));
+        m_server.setPage("/b.html", "text/html", page("Page B"));
+        // A one-pixel GIF served under a .jpg name is enough for the browser.
+        m_server.setPage("/pic.jpg", "image/gif",
+                         QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7"));
+        MainWindowServices services;
+        services.browser = new WebEnginePane;
+        m_form = std::make_unique<MainWindow>(std::move(services));
+        m_form->show();
+    }
+
+    void cleanupTestCase() { m_form.reset(); }
+
+    void refreshWithoutDocumentDoesNothing()
+    {
+        QVERIFY(!m_form->browser()->hasDocument());
+        QTest::mouseClick(m_form->kousin(), Qt::LeftButton);
+        QTest::qWait(200);
+        QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
+        QCOMPARE(m_server.requests().size(), 0);
+    }
+
+    void titleAndLocationArrive()
+    {
+        go(QStringLiteral("/a.html"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->Edit2()->text(), QStringLiteral("Page A"), kLoadTimeout);
+        QVERIFY(m_form->browser()->hasDocument());
+        QVERIFY(m_form->tuika()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->modoru()->isEnabled(), kLoadTimeout);
+        QVERIFY(!m_form->susumu()->isEnabled());
+    }
+
+    void backAndForwardFollowTheHistory()
+    {
+        go(QStringLiteral("/b.html"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->Edit2()->text(), QStringLiteral("Page B"), kLoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(m_form->modoru()->isEnabled(), kLoadTimeout);
+        QVERIFY(!m_form->susumu()->isEnabled());
+
+        QTest::mouseClick(m_form->modoru(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->Edit1()->text(), m_server.url(QStringLiteral("/a.html")),
+                                  kLoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(m_form->susumu()->isEnabled(), kLoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->modoru()->isEnabled(), kLoadTimeout);
+
+        QTest::mouseClick(m_form->susumu(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->Edit1()->text(), m_server.url(QStringLiteral("/b.html")),
+                                  kLoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->susumu()->isEnabled(), kLoadTimeout);
+
+        const qsizetype before = m_server.requests().size();
+        QSignalSpy reloaded(m_form->browser(), &BrowserPane::navigateComplete);
+        QTest::mouseClick(m_form->kousin(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(m_server.requests().size() > before, kLoadTimeout);
+        // Let the reload finish before the next navigation starts.
+        QTRY_VERIFY_WITH_TIMEOUT(reloaded.count() > 0, kLoadTimeout);
+    }
+
+    void imageAddressesCannotBeAdded()
+    {
+        // Typing is enough to disable the button, before any navigation.
+        m_form->Edit1()->setText(m_server.url(QStringLiteral("/pic.jpg")));
+        QVERIFY(!m_form->tuika()->isEnabled());
+        m_form->Edit1()->setText(m_server.url(QStringLiteral("/b.html")));
+        QVERIFY(m_form->tuika()->isEnabled());
+
+        go(QStringLiteral("/pic.jpg"));
+        QVERIFY(!m_form->tuika()->isEnabled());
+        go(QStringLiteral("/a.html"));
+        QVERIFY(m_form->tuika()->isEnabled());
+    }
+};
+
+}  // namespace vel
+
+int main(int argc, char** argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    vel::VelApplication app(argc, argv);
+    vel::WebEnginePaneTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "web_engine_pane_test.moc"

@@ -1,0 +1,44 @@
+#include <QTest>
+
+#include "core/text/code_page.h"
+#include "gui/common/qt_text.h"
+
+namespace vel {
+
+class QtTextTest final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void shiftJisRoundTrips()
+    {
+        const std::string bytes = "\x83\x54\x83\x43\x83\x67\x96\xBC abc";  // "サイト名 abc"
+        QCOMPARE(toQString(bytes), QStringLiteral("サイト名 abc"));
+        QCOMPARE(fromQString(QStringLiteral("サイト名 abc")), bytes);
+        // The CP932 extensions (NEC row 13: circled one) survive both ways.
+        const std::string circledOne = "\x87\x40";
+        QCOMPARE(toQString(circledOne), QStringLiteral("①"));
+        QCOMPARE(fromQString(QStringLiteral("①")), circledOne);
+        QCOMPARE(fromQString(QStringLiteral("～")), std::string("\x81\x60"));
+    }
+
+    void singleByteSettingMapsBytesOneToOne()
+    {
+        setCurrentCodePage(CodePage::SingleByte);
+        const std::string bytes = "\x83\x54\xE9";
+        const QString text = toQString(bytes);
+        QCOMPARE(text.size(), 3);
+        QCOMPARE(fromQString(text), bytes);
+        setCurrentCodePage(CodePage::Cp932);
+    }
+
+    void embeddedNulIsKept()
+    {
+        const std::string bytes("a\0b", 3);
+        QCOMPARE(fromQString(toQString(bytes)), bytes);
+    }
+};
+
+}  // namespace vel
+
+QTEST_GUILESS_MAIN(vel::QtTextTest)
+#include "qt_text_test.moc"

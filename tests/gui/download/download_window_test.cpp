@@ -1,0 +1,219 @@
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDate>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "gui/app/main_window.h"
+#include "gui/app/vel_application.h"
+#include "gui/download/download_runner.h"
+#include "gui/download/download_confirm_dialog.h"
+#include "gui/search/page_fetcher.h"
+#include "gui/settings/start_page_dialog.h"
+#include "support/fake_browser_pane.h"
+#include "support/loopback_http_server.h"
+#include "support/modal_watcher.h"
+
+namespace vel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kTimeout = 30000;
+
+std::string readFile(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+}  // namespace
+
+// The download command through the window: the empty-list message, the
+// confirmation box, and a batch against a loopback server.
+class DownloadWindowTest final : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::LoopbackHttpServer> m_server;
+    std::unique_ptr<MainWindow> m_form;
+    QTemporaryDir m_root;
+    fs::path m_program;
+    fs::path m_savedCwd;
+    int m_saves = 0;
+
+    void searchPage(const char* path)
+    {
+        m_form->Edit1()->setText(m_server->url(QString::fromLatin1(path)));
+        m_form->Action2Execute();
+        m_form->siteGrid().setCurrent({1, 1});
+        m_form->StringGrid1Click();
+        m_form->checkClick();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->pageFetcher()->busy(), kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->statusText(), QStringLiteral("待機中"), kTimeout);
+    }
+
+    fs::path dateFolder() const
+    {
+        QString date = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+        date.remove(QLatin1Char('/'));
+        return m_program / "down" / date.toStdString();
+    }
+
+private slots:
+    void init()
+    {
+        m_savedCwd = fs::current_path();
+        m_program = fs::path(m_root.path().toStdString()) / QTest::currentTestFunction();
+        fs::create_directories(m_program / "down");
+        fs::current_path(m_program);
+
+        m_server = std::make_unique<test::LoopbackHttpServer>();
+        m_server->setPage("/dir/index.html", "text/html",
+                          "<img src=\"a.gif\"><img src=\"sub/b.gif\"><img src=\"c.gif\">");
+        m_server->setPage("/dir/a.gif", "image/gif", "GIF-A");
+        m_server->setPage("/dir/sub/b.gif", "image/gif", "GIF-B");
+        m_server->setPage("/dir/c.gif", "image/gif", "GIF-C");
+
+        m_saves = 0;
+        MainWindowServices services;
+        services.browser = new test::FakeBrowserPane;
+        services.httpClient = std::make_unique<HttpClient>();
+        services.downloader = std::make_unique<CurlDownloader>();
+        services.programDirectory = m_program;
+        services.saveSiteList = [this](const SiteGrid&) { ++m_saves; };
+        m_form = std::make_unique<MainWindow>(std::move(services));
+        m_form->ComboBox1()->addItem(QStringLiteral("gif"));
+        m_form->show();
+    }
+
+    void cleanup()
+    {
+        m_form.reset();
+        m_server.reset();
+        fs::current_path(m_savedCwd);
+    }
+
+    void emptyListShowsTheMessageInsteadOfTheBox()
+    {
+        test::ModalWatcher watcher;
+        m_form->Button3Click();
+        m_form->findChild<QAction*>(QStringLiteral("N7"))->trigger();
+        QCOMPARE(watcher.texts(),
+                 QStringList(2, QStringLiteral("ダウンロード対象ファイルが\nリストアップされていません")));
+        QVERIFY(!m_form->kakunin()->isVisible());
+    }
+
+    void confirmationBoxLayoutAndCancel()
+    {
+        DownloadConfirmDialog* box = m_form->kakunin();
+        QCOMPARE(box->windowTitle(), QStringLiteral("ダイアログ"));
+        QCOMPARE(box->height(), 111);
+        QVERIFY(box->width() >= 184);
+        QVERIFY(!box->isModal());
+        QCOMPARE(box->okButton()->geometry(), QRect(15, 76, 75, 25));
+        QCOMPARE(box->cancelButton()->geometry(), QRect(95, 76, 75, 25));
+        QCOMPARE(box->cancelButton()->text(), QStringLiteral("キャンセル"));
+        QStringList lines;
+        for (const char* name : {"Label1", "Label2", "Label4", "Label3"}) {
+            const QLabel* label = box->findChild<QLabel*>(QString::fromLatin1(name));
+            lines << label->text();
+            QVERIFY2(label->geometry().right() < box->width(), name);  // no line cut off
+        }
+        QCOMPARE(lines, (QStringList{QStringLiteral("リストに表示されているファイルを"),
+                                     QStringLiteral("一括ダウンロードします。"),
+                                     QStringLiteral("既存のファイルは上書きされます。"),
+                                     QStringLiteral("よろしいですか？")}));
+
+        searchPage("/dir/index.html");
+        QCOMPARE(m_form->ListBox1()->count(), 3);
+        QTest::mouseClick(m_form->button3(), Qt::LeftButton);
+        QVERIFY(box->isVisible());
+        QTest::mouseClick(box->cancelButton(), Qt::LeftButton);
+        QVERIFY(!box->isVisible());
+        m_form->Button3Click();
+        QTest::keyClick(box, Qt::Key_Escape);
+        QVERIFY(!box->isVisible());
+        QVERIFY(!fs::exists(dateFolder()));
+    }
+
+    void okDownloadsEveryEntryIntoTheDateFolder()
+    {
+        searchPage("/dir/index.html");
+        QSignalSpy steps(m_form->downloadRunner(), &DownloadRunner::progress);
+        QSignalSpy texts(m_form->downloadRunner(), &DownloadRunner::statusText);
+        QSignalSpy done(m_form->downloadRunner(), &DownloadRunner::finished);
+        m_form->Button3Click();
+        QTest::mouseClick(m_form->kakunin()->okButton(), Qt::LeftButton);
+        QVERIFY(!m_form->kakunin()->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
+
+        QCOMPARE(readFile(dateFolder() / "a.gif"), std::string("GIF-A"));
+        QCOMPARE(readFile(dateFolder() / "b.gif"), std::string("GIF-B"));
+        QCOMPARE(readFile(dateFolder() / "c.gif"), std::string("GIF-C"));
+        QList<int> positions;
+        for (const auto& step : steps)
+            positions << step.at(0).toInt();
+        QCOMPARE(positions.mid(positions.size() - 4), (QList<int>{333, 666, 999, 0}));
+        QCOMPARE(texts.first().at(0).toString(), QStringLiteral("ファイルをダウンロードしています"));
+        QCOMPARE(m_form->statusText(), QStringLiteral("ファイルのダウンロードが終了しました"));
+        QCOMPARE(m_form->ProgressBar1()->value(), 0);
+        QCOMPARE(m_form->ProgressBar1()->maximum(), 1000);
+        QCOMPARE(fs::current_path(), m_program);
+    }
+
+    void windowTakesNoInputDuringTheBatchAndCloseStopsIt()
+    {
+        searchPage("/dir/index.html");
+        m_server->hold("/dir/a.gif");
+        m_form->Button3Click();
+        QTest::mouseClick(m_form->kakunin()->okButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() >= 2, kTimeout);
+        QVERIFY(m_form->downloadRunner()->running());
+
+        // Input goes nowhere while the batch runs.
+        m_form->Edit2()->setFocus();
+        QTest::keyClicks(m_form->Edit2(), QStringLiteral("abc"));
+        QCOMPARE(m_form->Edit2()->text(), QString());
+        QSignalSpy checks(m_form->check(), &QPushButton::clicked);
+        QTest::mouseClick(m_form->check(), Qt::LeftButton);
+        QCOMPARE(checks.count(), 0);
+        // The other windows too: the start page box cannot write into the
+        // folder the batch has made current.
+        m_form->N10Click();
+        QTest::mouseClick(m_form->toppageForm()->OKBtn(), Qt::LeftButton);
+        QVERIFY(m_form->toppageForm()->isVisible());
+        QVERIFY(!fs::exists(dateFolder() / "config.vel"));
+
+        // Closing stops the batch at its next read and ends normally.
+        m_form->close();
+        QVERIFY(!m_form->isVisible());
+        QCOMPARE(m_saves, 1);
+        QCOMPARE(fs::current_path(), m_program);
+        QVERIFY(!fs::exists(dateFolder() / "c.gif"));
+    }
+};
+
+}  // namespace vel
+
+int main(int argc, char** argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    vel::VelApplication app(argc, argv);
+    vel::DownloadWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "download_window_test.moc"

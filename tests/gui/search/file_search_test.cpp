@@ -1,0 +1,388 @@
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTcpServer>
+#include <QTest>
+
+#include "gui/app/main_window.h"
+#include "gui/app/vel_application.h"
+#include "gui/search/page_fetcher.h"
+#include "support/fake_browser_pane.h"
+#include "support/loopback_http_server.h"
+#include "support/modal_watcher.h"
+#include "gui/common/qt_text.h"
+
+namespace vel {
+
+namespace {
+
+constexpr int kTimeout = 30000;
+
+QByteArray workedExamplePage(const QByteArray& host)
+{
+    return "<html><body>\r\n"
+           "<a href=\"http://" + host + "/pics/big.gif\"><img src=\"thumbs/small.gif\" alt=\"x\"></a>\r\n"
+           "<img src=\"./logo.gif\"> <img src=\"/img/top.gif\"> <img src=\"../up.gif\">\r\n"
+           "<a href=\"http://" + host + "/page.html\">next</a> <img src=\"icon.GIF\">\r\n"
+           "<img src=\"thumbs/small.gif\">\r\n"
+           "</body></html>\r\n";
+}
+
+}  // namespace
+
+// The file search through the real window, the real HTTP client and a loopback server.
+class FileSearchTest final : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::LoopbackHttpServer> m_server;
+    std::unique_ptr<MainWindow> m_form;
+    test::FakeBrowserPane* m_browser = nullptr;
+    QByteArray m_host;
+
+    QString url(const char* path) const { return m_server->url(QString::fromLatin1(path)); }
+
+    // Adds a site row for the URL and makes it current by a click.
+    void addAndSelect(const QString& siteUrl)
+    {
+        m_form->Edit2()->setText(QStringLiteral("site"));
+        m_form->Edit1()->setText(siteUrl);
+        m_form->Action2Execute();
+        const int row = countSites(m_form->siteGrid());
+        m_form->siteGrid().setCurrent({1, row});
+        m_form->StringGrid1Click();
+    }
+
+    void search(const QString& extension)
+    {
+        m_form->ComboBox1()->setCurrentIndex(m_form->ComboBox1()->findText(extension));
+        QTest::mouseClick(m_form->check(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->pageFetcher()->busy(), kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->statusText(), QStringLiteral("待機中"), kTimeout);
+    }
+
+    QStringList listed() const
+    {
+        QStringList texts;
+        for (int i = 0; i < m_form->ListBox1()->count(); ++i)
+            texts << m_form->ListBox1()->item(i)->text();
+        return texts;
+    }
+
+    QString status(int row) const { return toQString(m_form->siteGrid().cell(3, row)); }
+
+private slots:
+    void init()
+    {
+        m_server = std::make_unique<test::LoopbackHttpServer>();
+        m_host = "127.0.0.1:" + QByteArray::number(m_server->port());
+        m_server->setPage("/dir/index.html", "text/html", workedExamplePage(m_host));
+        m_server->setPage("/frames.html", "text/html",
+                          "<html><!-- old FrameSet layout --><body><img src=\"a.gif\"></body></html>");
+        m_server->setPage("/other/list.html", "text/html",
+                          "<img src=\"one.jpg\"><img src=\"two.gif\"><img src=\"THREE.JPG\"><a href=\"doc.pdf\">");
+        m_server->setResponse("/missing.html",
+                              "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here.");
+
+        m_browser = new test::FakeBrowserPane;
+        MainWindowServices services;
+        services.browser = m_browser;
+        services.httpClient = std::make_unique<HttpClient>();
+        services.saveSiteList = [](const SiteGrid&) {};
+        m_form = std::make_unique<MainWindow>(std::move(services));
+        for (const char* extension : {"gif", "GIF", "jpg", "pdf"})
+            m_form->ComboBox1()->addItem(QString::fromLatin1(extension));
+        m_form->show();
+    }
+
+    void cleanup()
+    {
+        m_form.reset();
+        m_server.reset();
+    }
+
+    void workedExampleFillsTheListOnce()
+    {
+        addAndSelect(url("/dir/index.html"));
+        m_browser->navigated.clear();
+        search(QStringLiteral("gif"));
+        const QString host = QString::fromLatin1(m_host);
+        QCOMPARE(listed(), (QStringList{QStringLiteral("http://") + host + QStringLiteral("/pics/big.gif"),
+                                        QStringLiteral("thumbs/small.gif"), QStringLiteral("./logo.gif"),
+                                        QStringLiteral("img/top.gif"), QStringLiteral("../up.gif")}));
+        QCOMPARE(QString::fromStdString(m_form->BaseUrl), url("/dir/"));
+        QCOMPARE(status(1), QStringLiteral("5個のファイルが見つかりました"));
+        QVERIFY(m_form->Button2()->isEnabled());
+        QVERIFY(m_form->button3()->isEnabled());
+        QVERIFY(m_form->check()->isEnabled());
+        QVERIFY(m_form->fileListExtent() > 0);
+        // The request went out once, as the client builds it.
+        QCOMPARE(m_server->requests().size(), 1);
+        QVERIFY(m_server->requests()[0].startsWith("GET /dir/index.html HTTP/1.1\r\n"));
+
+        search(QStringLiteral("GIF"));
+        QCOMPARE(listed(), QStringList{QStringLiteral("icon.GIF")});
+        QCOMPARE(status(1), QStringLiteral("1個のファイルが見つかりました"));
+    }
+
+    void focusReturnsToTheSearchButton()
+    {
+        addAndSelect(url("/dir/index.html"));
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        m_form->check()->setFocus();
+        QVERIFY(m_form->check()->hasFocus());
+        m_server->hold("/dir/index.html");
+        QTest::keyClick(m_form->check(), Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1, kTimeout);
+        QVERIFY(!m_form->check()->isEnabled());
+        // Enter and Space while the search waits neither delete nor search.
+        QWidget* focused = QApplication::focusWidget();
+        QVERIFY(focused != m_form->deleteButton());
+        QTest::keyClick(focused, Qt::Key_Return);
+        QTest::keyClick(focused, Qt::Key_Space);
+        QCOMPARE(countSites(m_form->siteGrid()), 1);
+        QCOMPARE(m_server->requests().size(), 1);
+        m_server->release("/dir/index.html");
+        QTRY_VERIFY_WITH_TIMEOUT(m_form->check()->isEnabled(), kTimeout);
+        // Enter now searches again rather than deleting the site.
+        QVERIFY(m_form->check()->hasFocus());
+    }
+
+    void failuresKeepThePreviousList_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("rowStatus");
+        QTest::newRow("error status") << QStringLiteral("/missing.html")
+                                      << QStringLiteral("このページはご利用できません")
+                                      << QStringLiteral("利用できません");
+        QTest::newRow("frame page") << QStringLiteral("/frames.html")
+                                    << QStringLiteral("このページはフレームページです")
+                                    << QStringLiteral("このページはフレームページです");
+        QTest::newRow("unsupported scheme") << QStringLiteral("https://127.0.0.1/x.html")
+                                            << QStringLiteral("ページが見つかりません")
+                                            << QStringLiteral("ページが見つかりません");
+    }
+
+    void failuresKeepThePreviousList()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, message);
+        QFETCH(QString, rowStatus);
+        addAndSelect(url("/dir/index.html"));
+        search(QStringLiteral("gif"));
+        const QStringList before = listed();
+        const std::string baseBefore = m_form->BaseUrl;
+
+        test::ModalWatcher watcher;
+        addAndSelect(path.startsWith(QLatin1Char('/')) ? m_server->url(path) : path);
+        search(QStringLiteral("gif"));
+        QCOMPARE(watcher.texts(), QStringList{message});
+        QCOMPARE(status(2), rowStatus);
+        QCOMPARE(listed(), before);
+        QCOMPARE(m_form->BaseUrl, baseBefore);
+        QVERIFY(m_form->Button2()->isEnabled());
+        QVERIFY(m_form->tuika()->isEnabled());
+        if (path == QStringLiteral("/frames.html"))
+            QVERIFY(m_form->PageSource.find("FrameSet") != std::string::npos);
+        else
+            QVERIFY(m_form->PageSource.empty());
+    }
+
+    void refusedConnectionIsAPageNotFound()
+    {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        test::ModalWatcher watcher;
+        addAndSelect(QStringLiteral("http://127.0.0.1:%1/x.html").arg(port));
+        search(QStringLiteral("gif"));
+        QCOMPARE(watcher.texts(), QStringList{QStringLiteral("ページが見つかりません")});
+        QCOMPARE(status(1), QStringLiteral("ページが見つかりません"));
+    }
+
+    void rowWithoutSiteStartsNoFetch()
+    {
+        m_form->setStatusText(QStringLiteral("x"));
+        m_form->siteGrid().setCurrent({1, 3});
+        m_form->checkClick();
+        QVERIFY(!m_form->pageFetcher()->busy());
+        QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
+        QTest::qWait(100);
+        QVERIFY(m_server->requests().isEmpty());
+    }
+
+    void emptyChooserSearchesForTheDotAlone()
+    {
+        m_server->setPage("/dots.html", "text/html",
+                          "http://h/dir.x/a.gif <img src=\"pics/a.gif\">");
+        addAndSelect(url("/dots.html"));
+        m_form->ComboBox1()->clear();
+        m_form->checkClick();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->pageFetcher()->busy(), kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->statusText(), QStringLiteral("待機中"), kTimeout);
+        QCOMPARE(listed(), (QStringList{QStringLiteral("http://h/dir."), QStringLiteral("pics/a.")}));
+    }
+
+    void secondSearchWaitsAndResultGoesToTheRowNowCurrent()
+    {
+        addAndSelect(url("/dir/index.html"));
+        addAndSelect(url("/other/list.html"));
+        m_server->hold("/other/list.html");
+        m_form->ComboBox1()->setCurrentIndex(0);
+        m_form->checkClick();
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1, kTimeout);
+        QVERIFY(m_form->pageFetcher()->busy());
+        QVERIFY(!m_form->check()->isEnabled());
+        QVERIFY(!m_form->findChild<QAction*>(QStringLiteral("N5"))->isEnabled());
+        // A second start is refused while the first waits.
+        m_form->checkClick();
+        // The user moves to row 1 meanwhile; the window still works.
+        m_form->siteGrid().setCurrent({1, 1});
+        m_form->StringGrid1Click();
+        m_server->release("/other/list.html");
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->pageFetcher()->busy(), kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(status(1), QStringLiteral("1個のファイルが見つかりました"), kTimeout);
+        QCOMPARE(status(2), QString());
+        QCOMPARE(m_server->requests().size(), 1);
+        // BaseUrl follows the row current when the result arrived.
+        QCOMPARE(QString::fromStdString(m_form->BaseUrl), url("/dir/"));
+        QVERIFY(m_form->check()->isEnabled());
+    }
+
+    void closingDuringAFetchEndsPromptly()
+    {
+        addAndSelect(url("/dir/index.html"));
+        m_server->hold("/dir/index.html");
+        m_form->checkClick();
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1, kTimeout);
+        m_form->close();
+        QVERIFY(!m_form->pageFetcher()->busy() || !m_form->isVisible());
+        m_form.reset();
+    }
+
+    // The found-files list: selections against the context menu and Space.
+    void listMenuAndSpaceFollowTheSelection_data()
+    {
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<bool>("preview");
+        QTest::addColumn<bool>("open");
+        QTest::newRow("none") << QList<int>{} << false << false;
+        QTest::newRow("one image") << QList<int>{0} << true << false;
+        QTest::newRow("one upper-case .JPG") << QList<int>{1} << false << true;
+        QTest::newRow("one other file") << QList<int>{2} << false << true;
+        QTest::newRow("two") << QList<int>{0, 2} << false << false;
+    }
+
+    void listMenuAndSpaceFollowTheSelection()
+    {
+        QFETCH(QList<int>, selected);
+        QFETCH(bool, preview);
+        QFETCH(bool, open);
+        m_server->setPage("/mixed.html", "text/html",
+                          "<a href=\"a.gif.pdf\"><a href=\"b.JPG.pdf\"><a href=\"c.pdf\">");
+        addAndSelect(url("/mixed.html"));
+        search(QStringLiteral("pdf"));
+        QListWidget* list = m_form->ListBox1();
+        QCOMPARE(listed(), (QStringList{QStringLiteral("a.gif.pdf"), QStringLiteral("b.JPG.pdf"),
+                                        QStringLiteral("c.pdf")}));
+        list->clearSelection();
+        for (int index : selected)
+            list->setCurrentRow(index, QItemSelectionModel::Select);
+
+        m_form->PopupMenu2Popup();
+        const QList<QAction*> items = m_form->PopupMenu2()->actions();
+        QCOMPARE(items[0]->text(), QStringLiteral("プレビュー"));
+        QCOMPARE(items[1]->text(), QStringLiteral("選択ファイルの削除"));
+        QCOMPARE(items[2]->text(), QStringLiteral("ダウンロード"));
+        QCOMPARE(items[0]->isEnabled(), preview);
+        QVERIFY(items[1]->isEnabled());
+        QCOMPARE(items[2]->isEnabled(), open);
+
+        m_browser->navigated.clear();
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Space);
+        QCOMPARE(!m_browser->navigated.isEmpty(), preview);
+        if (preview) {
+            QCOMPARE(m_browser->navigated.last(), url("/a.gif.pdf"));
+            QCOMPARE(m_form->Edit1()->text(), url("/a.gif.pdf"));
+            QVERIFY(!m_form->tuika()->isEnabled());
+        }
+    }
+
+    void spaceOpensTheEntryBesideTheBaseUrl()
+    {
+        addAndSelect(url("/other/list.html"));
+        search(QStringLiteral("jpg"));
+        QCOMPARE(listed(), QStringList{QStringLiteral("one.jpg")});
+        QListWidget* list = m_form->ListBox1();
+        list->setCurrentRow(0);
+        list->setFocus();
+        m_browser->navigated.clear();
+        QTest::keyClick(list, Qt::Key_Space);
+        QCOMPARE(m_browser->navigated, QStringList{url("/other/one.jpg")});
+        QCOMPARE(m_form->Edit1()->text(), url("/other/one.jpg"));
+        QVERIFY(!m_form->tuika()->isEnabled());
+
+        // An upper-case .JPG is not previewed, but the menu can open it.
+        search(QStringLiteral("pdf"));
+        list->setCurrentRow(0);
+        m_browser->navigated.clear();
+        QTest::keyClick(list, Qt::Key_Space);
+        QVERIFY(m_browser->navigated.isEmpty());
+        m_form->PopupMenu2Popup();
+        QVERIFY(m_form->PopupMenu2()->actions()[2]->isEnabled());
+        m_form->PopupMenu2()->actions()[2]->trigger();
+        QCOMPARE(m_browser->navigated, QStringList{url("/other/doc.pdf")});
+    }
+
+    void removingEntriesDisablesTheButtonsWhenEmpty()
+    {
+        addAndSelect(url("/dir/index.html"));
+        search(QStringLiteral("gif"));
+        QListWidget* list = m_form->ListBox1();
+        m_form->Button2Click();  // nothing selected: nothing changes
+        QCOMPARE(list->count(), 5);
+        list->item(1)->setSelected(true);
+        list->item(3)->setSelected(true);
+        QTest::mouseClick(m_form->Button2(), Qt::LeftButton);
+        QCOMPARE(listed(), (QStringList{QStringLiteral("http://") + QString::fromLatin1(m_host)
+                                            + QStringLiteral("/pics/big.gif"),
+                                        QStringLiteral("./logo.gif"), QStringLiteral("../up.gif")}));
+        QVERIFY(m_form->Button2()->isEnabled());
+        // The extent the search measured stays when the widest entry goes.
+        const int extent = list->horizontalScrollBar()->maximum();
+        QVERIFY(extent > 0);
+        list->clearSelection();
+        list->item(0)->setSelected(true);
+        m_form->Button2Click();
+        QCOMPARE(list->horizontalScrollBar()->maximum(), extent);
+        list->selectAll();
+        QTest::mouseClick(m_form->Button2(), Qt::LeftButton);
+        QCOMPARE(list->count(), 0);
+        QVERIFY(!m_form->Button2()->isEnabled());
+        QVERIFY(!m_form->button3()->isEnabled());
+        m_form->PopupMenu2Popup();
+        for (QAction* item : m_form->PopupMenu2()->actions())
+            QVERIFY(!item->isEnabled());
+    }
+};
+
+}  // namespace vel
+
+int main(int argc, char** argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    vel::VelApplication app(argc, argv);
+    vel::FileSearchTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "file_search_test.moc"
