@@ -1,0 +1,15 @@
+#include "core/download/curl_global.h"
+
+#include <curl/curl.h>
+
+namespace vel {
+
+CurlGlobal::CurlGlobal() : m_ready(curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK) {}
+
+CurlGlobal::~CurlGlobal()
+{
+    if (m_ready)
+        curl_global_cleanup();
+}
+
+}  // namespace vel
