@@ -10,7 +10,7 @@ namespace vel {
 
 AboutBox::AboutBox(QWidget* parent)
     : QDialog(parent)
-    , m_ok(new QPushButton(QStringLiteral("OK"), this))
+    , m_okButton(new QPushButton(QStringLiteral("OK"), this))
 {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("バージョン情報"));
@@ -33,15 +33,15 @@ AboutBox::AboutBox(QWidget* parent)
     contact->setObjectName(QStringLiteral("Comments"));
     contact->setGeometry(8, 38, 257, 15);
 
-    m_ok->setObjectName(QStringLiteral("OKButton"));
-    m_ok->setGeometry(107, 72, 75, 25);
-    m_ok->setDefault(true);
-    connect(m_ok, &QPushButton::clicked, this, &AboutBox::OKButtonClick);
+    m_okButton->setObjectName(QStringLiteral("OKButton"));
+    m_okButton->setGeometry(107, 72, 75, 25);
+    m_okButton->setDefault(true);
+    connect(m_okButton, &QPushButton::clicked, this, &AboutBox::onOkClicked);
 
     centreOnScreen(this);
 }
 
-void AboutBox::OKButtonClick()
+void AboutBox::onOkClicked()
 {
     hide();
 }

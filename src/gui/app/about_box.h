@@ -14,13 +14,13 @@ class AboutBox final : public QDialog {
 public:
     explicit AboutBox(QWidget* parent = nullptr);
 
-    QPushButton* okButton() const { return m_ok; }
+    QPushButton* okButton() const { return m_okButton; }
 
 public slots:
-    void OKButtonClick();
+    void onOkClicked();
 
 private:
-    QPushButton* m_ok;
+    QPushButton* m_okButton;
 };
 
 }  // namespace vel

@@ -12,8 +12,8 @@ namespace vel {
 DownloadConfirmDialog::DownloadConfirmDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
-    , m_ok(new QPushButton(QStringLiteral("OK"), this))
-    , m_cancel(new QPushButton(QStringLiteral("キャンセル"), this))
+    , m_okButton(new QPushButton(QStringLiteral("OK"), this))
+    , m_cancelButton(new QPushButton(QStringLiteral("キャンセル"), this))
 {
     setObjectName(QStringLiteral("kakunin"));
     setWindowTitle(QStringLiteral("ダイアログ"));
@@ -41,24 +41,24 @@ DownloadConfirmDialog::DownloadConfirmDialog(QWidget* parent)
     // box, so that no line is cut off.
     setFixedSize(std::max(184, widest + 16), 111);
 
-    m_ok->setObjectName(QStringLiteral("OKBtn"));
-    m_ok->setGeometry(15, 76, 75, 25);
-    m_ok->setDefault(true);
-    m_cancel->setObjectName(QStringLiteral("CancelBtn"));
-    m_cancel->setGeometry(95, 76, 75, 25);
-    connect(m_ok, &QPushButton::clicked, this, &DownloadConfirmDialog::OKBtnClick);
-    connect(m_cancel, &QPushButton::clicked, this, &DownloadConfirmDialog::CancelBtnClick);
+    m_okButton->setObjectName(QStringLiteral("OKBtn"));
+    m_okButton->setGeometry(15, 76, 75, 25);
+    m_okButton->setDefault(true);
+    m_cancelButton->setObjectName(QStringLiteral("CancelBtn"));
+    m_cancelButton->setGeometry(95, 76, 75, 25);
+    connect(m_okButton, &QPushButton::clicked, this, &DownloadConfirmDialog::onOkClicked);
+    connect(m_cancelButton, &QPushButton::clicked, this, &DownloadConfirmDialog::onCancelClicked);
 
     centreOnScreen(this);
 }
 
-void DownloadConfirmDialog::OKBtnClick()
+void DownloadConfirmDialog::onOkClicked()
 {
     hide();
     emit downloadConfirmed();
 }
 
-void DownloadConfirmDialog::CancelBtnClick()
+void DownloadConfirmDialog::onCancelClicked()
 {
     hide();
 }
@@ -66,7 +66,7 @@ void DownloadConfirmDialog::CancelBtnClick()
 void DownloadConfirmDialog::reject()
 {
     // Esc and the close box hide the box like Cancel.
-    CancelBtnClick();
+    onCancelClicked();
 }
 
 }  // namespace vel

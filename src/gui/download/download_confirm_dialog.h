@@ -15,12 +15,12 @@ class DownloadConfirmDialog final : public QDialog {
 public:
     explicit DownloadConfirmDialog(QWidget* parent = nullptr);
 
-    QPushButton* okButton() const { return m_ok; }
-    QPushButton* cancelButton() const { return m_cancel; }
+    QPushButton* okButton() const { return m_okButton; }
+    QPushButton* cancelButton() const { return m_cancelButton; }
 
 public slots:
-    void OKBtnClick();
-    void CancelBtnClick();
+    void onOkClicked();
+    void onCancelClicked();
 
 signals:
     // The user confirmed: download every listed file now.
@@ -30,8 +30,8 @@ protected:
     void reject() override;
 
 private:
-    QPushButton* m_ok;
-    QPushButton* m_cancel;
+    QPushButton* m_okButton;
+    QPushButton* m_cancelButton;
 };
 
 }  // namespace vel

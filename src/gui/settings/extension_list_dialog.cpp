@@ -41,20 +41,14 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& cap
     return button;
 }
 
-std::filesystem::path absoluteOrAsGiven(std::filesystem::path directory)
-{
-    // Later changes of the current directory must not move the target.
-    std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(directory, error);
-    return error ? directory : absolute;
-}
-
 }  // namespace
 
-ExtensionListDialog::ExtensionListDialog(QComboBox* chooser, std::filesystem::path programDirectory, QWidget* parent)
+ExtensionListDialog::ExtensionListDialog(QComboBox* chooser, std::filesystem::path programDirectory,
+                                         WorkingFolder& workingFolder, QWidget* parent)
     : QDialog(parent)
     , m_chooser(chooser)
-    , m_programDirectory(absoluteOrAsGiven(std::move(programDirectory)))
+    , m_programDirectory(std::move(programDirectory))
+    , m_workingFolder(workingFolder)
 {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("拡張子の追加と削除"));
@@ -67,48 +61,50 @@ ExtensionListDialog::ExtensionListDialog(QComboBox* chooser, std::filesystem::pa
     setToolTip(QStringLiteral("追加と削除が終了したらＯＫをクリックして下さい"));
     setToolTipDuration(kHintMilliseconds);
 
-    auto* label1 = new QLabel(QStringLiteral("拡張子の追加と削除を行ってください"), this);
-    label1->setObjectName(QStringLiteral("Label1"));
-    label1->setGeometry(4, 8, 186, label1->sizeHint().height());
+    auto* prompt = new QLabel(QStringLiteral("拡張子の追加と削除を行ってください"), this);
+    prompt->setObjectName(QStringLiteral("Label1"));
+    prompt->setGeometry(4, 8, 186, prompt->sizeHint().height());
 
-    auto* panel1 = new QFrame(this);
-    panel1->setObjectName(QStringLiteral("Panel1"));
-    panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel1->setGeometry(8, 32, 177, 145);
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setGeometry(8, 32, 177, 145);
 
-    m_edit1 = new QLineEdit(panel1);
-    m_edit1->setObjectName(QStringLiteral("Edit1"));
-    m_edit1->setGeometry(8, 8, 57, 20);
-    m_edit1->setAccessibleName(QStringLiteral("追加する拡張子"));
-    m_tuika = makeButton(panel1, QStringLiteral("tuika"), QStringLiteral("追加"), {7, 34, 57, 23});
-    m_tuika->setDefault(true);
-    m_listBox1 = new QListWidget(panel1);
-    m_listBox1->setObjectName(QStringLiteral("ListBox1"));
-    m_listBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_listBox1->setGeometry(72, 8, 96, 97);
-    m_listBox1->setAccessibleName(QStringLiteral("拡張子"));
-    m_sakuzyo = makeButton(panel1, QStringLiteral("sakuzyo"), QStringLiteral("選択項目の削除"),
-                           {73, 112, 96, 25});
-    auto* image1 = new QLabel(panel1);
-    image1->setObjectName(QStringLiteral("Image1"));
-    image1->setGeometry(8, 96, 49, 41);
-    image1->setAlignment(Qt::AlignCenter);
-    image1->setPixmap(QIcon::fromTheme(QStringLiteral("document-properties")).pixmap(32, 32));
+    m_extensionEdit = new QLineEdit(panel);
+    m_extensionEdit->setObjectName(QStringLiteral("Edit1"));
+    m_extensionEdit->setGeometry(8, 8, 57, 20);
+    m_extensionEdit->setAccessibleName(QStringLiteral("追加する拡張子"));
+    m_addButton = makeButton(panel, QStringLiteral("tuika"), QStringLiteral("追加"), {7, 34, 57, 23});
+    m_addButton->setDefault(true);
+    m_extensionList = new QListWidget(panel);
+    m_extensionList->setObjectName(QStringLiteral("ListBox1"));
+    m_extensionList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_extensionList->setGeometry(72, 8, 96, 97);
+    m_extensionList->setAccessibleName(QStringLiteral("拡張子"));
+    m_deleteButton = makeButton(panel, QStringLiteral("sakuzyo"), QStringLiteral("選択項目の削除"),
+                                {73, 112, 96, 25});
+    auto* image = new QLabel(panel);
+    image->setObjectName(QStringLiteral("Image1"));
+    image->setGeometry(8, 96, 49, 41);
+    image->setAlignment(Qt::AlignCenter);
+    image->setPixmap(QIcon::fromTheme(QStringLiteral("document-properties")).pixmap(32, 32));
 
-    m_ok = makeButton(this, QStringLiteral("ok"), QStringLiteral("OK"), {8, 184, 89, 25});
-    m_cancel = makeButton(this, QStringLiteral("cancel"), QStringLiteral("キャンセル"),
-                          {96, 184, 89, 25});
+    m_okButton = makeButton(this, QStringLiteral("ok"), QStringLiteral("OK"), {8, 184, 89, 25});
+    m_cancelButton = makeButton(this, QStringLiteral("cancel"), QStringLiteral("キャンセル"),
+                                {96, 184, 89, 25});
 
-    m_defaultButtons = new DefaultButtons(m_tuika, m_sakuzyo, this);
+    // Enter adds the typed entry; Esc deletes the selected one.
+    m_defaultButtons = new DefaultButtons(m_addButton, m_deleteButton, this);
     m_defaultButtons->watchChildrenOf(this);
     m_defaultButtons->watch(this);
-    m_listBox1->installEventFilter(this);
+    m_extensionList->installEventFilter(this);
 
-    connect(m_tuika, &QPushButton::clicked, this, &ExtensionListDialog::tuikaClick);
-    connect(m_sakuzyo, &QPushButton::clicked, this, &ExtensionListDialog::sakuzyoClick);
-    connect(m_ok, &QPushButton::clicked, this, &ExtensionListDialog::okClick);
-    connect(m_cancel, &QPushButton::clicked, this, &ExtensionListDialog::cancelClick);
-    connect(m_listBox1, &QListWidget::itemSelectionChanged, this, &ExtensionListDialog::listSelectionChanged);
+    connect(m_addButton, &QPushButton::clicked, this, &ExtensionListDialog::onAddClicked);
+    connect(m_deleteButton, &QPushButton::clicked, this, &ExtensionListDialog::onDeleteClicked);
+    connect(m_okButton, &QPushButton::clicked, this, &ExtensionListDialog::onOkClicked);
+    connect(m_cancelButton, &QPushButton::clicked, this, &ExtensionListDialog::onCancelClicked);
+    connect(m_extensionList, &QListWidget::itemSelectionChanged, this,
+            &ExtensionListDialog::onListSelectionChanged);
 
     centreOnScreen(this);
 }
@@ -118,26 +114,26 @@ void ExtensionListDialog::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     // A window system's restore is no new showing.
     if (!event->spontaneous())
-        FormShow();
+        reloadFromChooser();
 }
 
 bool ExtensionListDialog::eventFilter(QObject* watched, QEvent* event)
 {
     // The list box still handles every key itself.
-    if (watched == m_listBox1 && event->type() == QEvent::KeyPress)
-        ListBox1KeyDown(static_cast<QKeyEvent*>(event)->key());
+    if (watched == m_extensionList && event->type() == QEvent::KeyPress)
+        onListKeyPressed(static_cast<QKeyEvent*>(event)->key());
     return QDialog::eventFilter(watched, event);
 }
 
-void ExtensionListDialog::FormShow()
+void ExtensionListDialog::reloadFromChooser()
 {
     m_editor.reload(m_chooser ? extensionChooserItems(m_chooser) : std::vector<std::string>());
     showWorkingList();
 }
 
-void ExtensionListDialog::tuikaClick()
+void ExtensionListDialog::onAddClicked()
 {
-    const ExtensionListEditor::AddResult result = m_editor.add(fromQString(m_edit1->text()));
+    const ExtensionListEditor::AddResult result = m_editor.add(fromQString(m_extensionEdit->text()));
     if (result == ExtensionListEditor::AddResult::Duplicate) {
         const QString text = QString::fromUtf8(kDuplicateExtensionMessage.data(),
                                                static_cast<qsizetype>(kDuplicateExtensionMessage.size()));
@@ -146,58 +142,59 @@ void ExtensionListDialog::tuikaClick()
     } else {
         showWorkingList();
     }
-    m_edit1->clear();
+    m_extensionEdit->clear();
 }
 
-void ExtensionListDialog::sakuzyoClick()
+void ExtensionListDialog::onDeleteClicked()
 {
     if (m_editor.deleteSelected())
         showWorkingList();
 }
 
-void ExtensionListDialog::ListBox1KeyDown(int key)
+void ExtensionListDialog::onListKeyPressed(int key)
 {
     if (key == Qt::Key_Delete)
-        sakuzyoClick();
+        onDeleteClicked();
 }
 
-void ExtensionListDialog::okClick()
+void ExtensionListDialog::onOkClicked()
 {
     const ChooserContents contents = chooserContents(m_editor.items());
     if (m_chooser)
         fillExtensionChooser(m_chooser, contents.items, contents.selectedIndex);
-    SaveExtensionList();
+    saveExtensionList();
     hide();
 }
 
-void ExtensionListDialog::cancelClick()
+void ExtensionListDialog::onCancelClicked()
 {
     hide();
 }
 
-void ExtensionListDialog::SaveExtensionList()
+void ExtensionListDialog::saveExtensionList()
 {
-    // The program's directory stays current afterwards, so a later start page
-    // OK writes there too.
+    // Later files (the start page, the download folder) follow the extension
+    // list into the program's directory, as long as that directory is there.
     std::error_code error;
-    std::filesystem::current_path(m_programDirectory, error);
-    vel::SaveExtensionList(m_editor.items(), m_programDirectory);
+    if (std::filesystem::is_directory(m_programDirectory, error))
+        m_workingFolder.moveTo(m_programDirectory);
+    SaveExtensionList(m_editor.items(), m_programDirectory);
 }
 
 void ExtensionListDialog::showWorkingList()
 {
-    const QSignalBlocker blocker(m_listBox1);
-    m_listBox1->clear();
+    const QSignalBlocker blocker(m_extensionList);
+    m_extensionList->clear();
     for (const std::string& item : m_editor.items())
-        m_listBox1->addItem(toQString(item));
+        m_extensionList->addItem(toQString(item));
     if (m_editor.selectedIndex() >= 0)
-        m_listBox1->setCurrentRow(m_editor.selectedIndex());
+        m_extensionList->setCurrentRow(m_editor.selectedIndex());
 }
 
-void ExtensionListDialog::listSelectionChanged()
+void ExtensionListDialog::onListSelectionChanged()
 {
-    const QList<QListWidgetItem*> selected = m_listBox1->selectedItems();
-    m_editor.setSelectedIndex(selected.isEmpty() ? -1 : m_listBox1->row(selected.first()));
+    const QList<QListWidgetItem*> selected = m_extensionList->selectedItems();
+    m_editor.setSelectedIndex(selected.isEmpty() ? -1 : m_extensionList->row(selected.first()));
 }
 
 }  // namespace vel

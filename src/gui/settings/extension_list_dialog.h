@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QPointer>
 
+#include "core/io/working_folder.h"
 #include "core/settings/extension_list_editor.h"
 
 class QComboBox;
@@ -29,44 +30,48 @@ public:
     static constexpr int kClientHeight = 216;
 
     // chooser: the main window's extension chooser (not owned).
-    // programDirectory: where config.lis is written, made current first.
-    ExtensionListDialog(QComboBox* chooser, std::filesystem::path programDirectory, QWidget* parent = nullptr);
+    // programDirectory: where config.lis is written; OK also moves the working
+    // folder (not owned, outlives the dialog) there.
+    ExtensionListDialog(QComboBox* chooser, std::filesystem::path programDirectory,
+                        WorkingFolder& workingFolder, QWidget* parent = nullptr);
 
-    // Controls under the program's names, for tests.
-    QLineEdit* Edit1() const { return m_edit1; }
-    QListWidget* ListBox1() const { return m_listBox1; }
-    QPushButton* tuika() const { return m_tuika; }
-    QPushButton* sakuzyo() const { return m_sakuzyo; }
-    QPushButton* ok() const { return m_ok; }
-    QPushButton* cancel() const { return m_cancel; }
+    // The controls, for tests.
+    QLineEdit* extensionEdit() const { return m_extensionEdit; }
+    QListWidget* extensionList() const { return m_extensionList; }
+    QPushButton* addButton() const { return m_addButton; }
+    QPushButton* deleteButton() const { return m_deleteButton; }
+    QPushButton* okButton() const { return m_okButton; }
+    QPushButton* cancelButton() const { return m_cancelButton; }
 
 public slots:
-    void FormShow();
-    void tuikaClick();
-    void sakuzyoClick();
-    void ListBox1KeyDown(int key);
-    void okClick();
-    void cancelClick();
+    // Each showing starts over from the chooser's items, nothing selected.
+    void reloadFromChooser();
+    void onAddClicked();
+    void onDeleteClicked();
+    void onOkClicked();
+    void onCancelClicked();
 
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void SaveExtensionList();
+    void onListKeyPressed(int key);
+    void onListSelectionChanged();
+    void saveExtensionList();
     void showWorkingList();
-    void listSelectionChanged();
 
     ExtensionListEditor m_editor;
     QPointer<QComboBox> m_chooser;
     std::filesystem::path m_programDirectory;
+    WorkingFolder& m_workingFolder;
 
-    QLineEdit* m_edit1 = nullptr;
-    QPushButton* m_tuika = nullptr;
-    QListWidget* m_listBox1 = nullptr;
-    QPushButton* m_sakuzyo = nullptr;
-    QPushButton* m_ok = nullptr;
-    QPushButton* m_cancel = nullptr;
+    QLineEdit* m_extensionEdit = nullptr;
+    QPushButton* m_addButton = nullptr;
+    QListWidget* m_extensionList = nullptr;
+    QPushButton* m_deleteButton = nullptr;
+    QPushButton* m_okButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
     DefaultButtons* m_defaultButtons = nullptr;
 };
 

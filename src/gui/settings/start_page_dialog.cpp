@@ -1,7 +1,5 @@
 #include "gui/settings/start_page_dialog.h"
 
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 #include <QFrame>
@@ -32,11 +30,13 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& cap
 
 }  // namespace
 
-StartPageDialog::StartPageDialog(std::function<std::string()> topPageUrl,
-                         std::function<QString()> urlBoxText, QWidget* parent)
+StartPageDialog::StartPageDialog(std::function<std::string()> startPageUrl,
+                                 std::function<QString()> urlBoxText,
+                                 const WorkingFolder& workingFolder, QWidget* parent)
     : QDialog(parent)
-    , m_topPageUrl(std::move(topPageUrl))
+    , m_startPageUrl(std::move(startPageUrl))
     , m_urlBoxText(std::move(urlBoxText))
+    , m_workingFolder(workingFolder)
 {
     setObjectName(QStringLiteral("toppageForm"));
     setWindowTitle(QStringLiteral("トップページの設定"));
@@ -46,33 +46,34 @@ StartPageDialog::StartPageDialog(std::function<std::string()> topPageUrl,
     setFixedSize(kClientWidth, kClientHeight);
 
     // Created first so that it lies behind the controls it frames.
-    auto* bevel1 = new QFrame(this);
-    bevel1->setObjectName(QStringLiteral("Bevel1"));
-    bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    bevel1->setGeometry(8, 8, 297, 113);
+    auto* bevel = new QFrame(this);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    bevel->setGeometry(8, 8, 297, 113);
 
-    auto* label1 = new QLabel(QStringLiteral("VEL起動時に表示されるホームページを設定してください"), this);
-    label1->setObjectName(QStringLiteral("Label1"));
-    label1->setGeometry(13, 24, 286, label1->sizeHint().height());
+    auto* prompt = new QLabel(QStringLiteral("VEL起動時に表示されるホームページを設定してください"), this);
+    prompt->setObjectName(QStringLiteral("Label1"));
+    prompt->setGeometry(13, 24, 286, prompt->sizeHint().height());
 
-    m_button1 = makeButton(this, QStringLiteral("Button1"), QStringLiteral("現在のページに設定"),
-                           {128, 48, 161, 25});
-    m_edit1 = new QLineEdit(this);
-    m_edit1->setObjectName(QStringLiteral("Edit1"));
-    m_edit1->setGeometry(16, 88, 273, 20);
-    m_edit1->setAccessibleName(QStringLiteral("トップページのURL"));
-    m_okBtn = makeButton(this, QStringLiteral("OKBtn"), QStringLiteral("OK"), {79, 132, 75, 25});
-    m_okBtn->setDefault(true);
-    m_cancelBtn = makeButton(this, QStringLiteral("CancelBtn"), QStringLiteral("キャンセル"),
-                             {167, 132, 75, 25});
+    m_useCurrentPageButton = makeButton(this, QStringLiteral("Button1"),
+                                        QStringLiteral("現在のページに設定"), {128, 48, 161, 25});
+    m_urlEdit = new QLineEdit(this);
+    m_urlEdit->setObjectName(QStringLiteral("Edit1"));
+    m_urlEdit->setGeometry(16, 88, 273, 20);
+    m_urlEdit->setAccessibleName(QStringLiteral("トップページのURL"));
+    m_okButton = makeButton(this, QStringLiteral("OKBtn"), QStringLiteral("OK"), {79, 132, 75, 25});
+    m_okButton->setDefault(true);
+    m_cancelButton = makeButton(this, QStringLiteral("CancelBtn"), QStringLiteral("キャンセル"),
+                                {167, 132, 75, 25});
 
-    m_defaultButtons = new DefaultButtons(m_okBtn, m_cancelBtn, this);
+    m_defaultButtons = new DefaultButtons(m_okButton, m_cancelButton, this);
     m_defaultButtons->watchChildrenOf(this);
     m_defaultButtons->watch(this);
 
-    connect(m_button1, &QPushButton::clicked, this, &StartPageDialog::Button1Click);
-    connect(m_okBtn, &QPushButton::clicked, this, &StartPageDialog::OKBtnClick);
-    connect(m_cancelBtn, &QPushButton::clicked, this, &StartPageDialog::CancelBtnClick);
+    connect(m_useCurrentPageButton, &QPushButton::clicked, this,
+            &StartPageDialog::onUseCurrentPageClicked);
+    connect(m_okButton, &QPushButton::clicked, this, &StartPageDialog::onOkClicked);
+    connect(m_cancelButton, &QPushButton::clicked, this, &StartPageDialog::onCancelClicked);
 
     centreOnScreen(this);
 }
@@ -82,32 +83,29 @@ void StartPageDialog::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     // A window system's restore is no new showing.
     if (!event->spontaneous())
-        FormShow();
+        reloadStartPage();
 }
 
-void StartPageDialog::FormShow()
+void StartPageDialog::reloadStartPage()
 {
-    m_edit1->setText(m_topPageUrl ? toQString(m_topPageUrl()) : QString());
+    m_urlEdit->setText(m_startPageUrl ? toQString(m_startPageUrl()) : QString());
 }
 
-void StartPageDialog::Button1Click()
+void StartPageDialog::onUseCurrentPageClicked()
 {
     if (m_urlBoxText)
-        m_edit1->setText(m_urlBoxText());
+        m_urlEdit->setText(m_urlBoxText());
 }
 
-void StartPageDialog::OKBtnClick()
+void StartPageDialog::onOkClicked()
 {
-    // The file goes wherever is current now, which need not be where it was
-    // read at start-up.
-    std::error_code error;
-    const std::filesystem::path current = std::filesystem::current_path(error);
-    if (!error)
-        writeStartPage(current, fromQString(m_edit1->text()));
+    // The file goes to the working folder as it is now, which need not be
+    // where it was read at start-up.
+    writeStartPage(m_workingFolder.path(), fromQString(m_urlEdit->text()));
     hide();
 }
 
-void StartPageDialog::CancelBtnClick()
+void StartPageDialog::onCancelClicked()
 {
     hide();
 }

@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QString>
 
+#include "core/io/working_folder.h"
+
 class QLineEdit;
 class QPushButton;
 
@@ -14,9 +16,9 @@ namespace vel {
 class DefaultButtons;
 
 // The start page dialog: the user types the start page, or takes the main
-// window's URL box, and OK writes it to config.vel in the current directory
-// for the next start. The start page of this run stays as it was. Modeless;
-// every way out only hides it.
+// window's URL box, and OK writes it to config.vel in the working folder for
+// the next start. The start page of this run stays as it was. Modeless; every
+// way out only hides it.
 class StartPageDialog final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(StartPageDialog)
@@ -25,34 +27,38 @@ public:
     static constexpr int kClientWidth = 313;
     static constexpr int kClientHeight = 167;
 
-    // topPageUrl: the start page read at start-up (bytes).
+    // startPageUrl: the start page read at start-up (bytes).
     // urlBoxText: the main window's URL box as it reads now.
-    StartPageDialog(std::function<std::string()> topPageUrl, std::function<QString()> urlBoxText,
-                QWidget* parent = nullptr);
+    // workingFolder: where OK writes (not owned, outlives the dialog); read at
+    // each OK, since the extension list's OK may have moved it.
+    StartPageDialog(std::function<std::string()> startPageUrl, std::function<QString()> urlBoxText,
+                    const WorkingFolder& workingFolder, QWidget* parent = nullptr);
 
-    // Controls under the program's names, for tests.
-    QLineEdit* Edit1() const { return m_edit1; }
-    QPushButton* Button1() const { return m_button1; }
-    QPushButton* OKBtn() const { return m_okBtn; }
-    QPushButton* CancelBtn() const { return m_cancelBtn; }
+    // The controls, for tests.
+    QLineEdit* urlEdit() const { return m_urlEdit; }
+    QPushButton* useCurrentPageButton() const { return m_useCurrentPageButton; }
+    QPushButton* okButton() const { return m_okButton; }
+    QPushButton* cancelButton() const { return m_cancelButton; }
 
 public slots:
-    void FormShow();
-    void Button1Click();
-    void OKBtnClick();
-    void CancelBtnClick();
+    // Each showing starts from the start page read at start-up.
+    void reloadStartPage();
+    void onUseCurrentPageClicked();
+    void onOkClicked();
+    void onCancelClicked();
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    std::function<std::string()> m_topPageUrl;
+    std::function<std::string()> m_startPageUrl;
     std::function<QString()> m_urlBoxText;
+    const WorkingFolder& m_workingFolder;
 
-    QPushButton* m_button1 = nullptr;
-    QLineEdit* m_edit1 = nullptr;
-    QPushButton* m_okBtn = nullptr;
-    QPushButton* m_cancelBtn = nullptr;
+    QPushButton* m_useCurrentPageButton = nullptr;
+    QLineEdit* m_urlEdit = nullptr;
+    QPushButton* m_okButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
     DefaultButtons* m_defaultButtons = nullptr;
 };
 

@@ -2,6 +2,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <system_error>
 
 #include <QAbstractItemModel>
 #include <QComboBox>
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "core/io/working_folder.h"
 #include "gui/common/ui_font.h"
 #include "gui/settings/extension_list_dialog.h"
 #include "support/temp_dir.h"
@@ -29,13 +31,15 @@ class DialogsTest final : public QObject {
 private:
     std::unique_ptr<QTemporaryDir> m_programDir;
     std::unique_ptr<QTemporaryDir> m_startDir;
-    fs::path m_savedCwd;
+    // The process's own current directory, which no dialog may change or use.
+    fs::path m_processDir;
+    std::unique_ptr<WorkingFolder> m_workingFolder;
     std::unique_ptr<QWidget> m_main;
     QComboBox* m_chooser = nullptr;
     QLineEdit* m_urlBox = nullptr;
-    ExtensionListDialog* m_form4 = nullptr;
-    StartPageDialog* m_topPage = nullptr;
-    std::string m_topPageUrl;
+    ExtensionListDialog* m_extensionDialog = nullptr;
+    StartPageDialog* m_startPageDialog = nullptr;
+    std::string m_startPageUrl;
     std::unique_ptr<test::ModalWatcher> m_messages;
 
     fs::path programDir() const { return QDir(m_programDir->path()).filesystemPath(); }
@@ -48,24 +52,24 @@ private:
         return list;
     }
 
-    void showForm4(const QStringList& chooserItems, int chosen = 0)
+    void showExtensionDialog(const QStringList& chooserItems, int chosen = 0)
     {
         m_chooser->addItems(chooserItems);
         m_chooser->setCurrentIndex(chosen);
-        m_form4->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form4));
+        m_extensionDialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_extensionDialog));
     }
 
     void add(const QString& entry)
     {
-        m_form4->Edit1()->setText(entry);
-        QTest::mouseClick(m_form4->tuika(), Qt::LeftButton);
-        QCOMPARE(m_form4->Edit1()->text(), QString());
+        m_extensionDialog->extensionEdit()->setText(entry);
+        QTest::mouseClick(m_extensionDialog->addButton(), Qt::LeftButton);
+        QCOMPARE(m_extensionDialog->extensionEdit()->text(), QString());
     }
 
     void select(int row)
     {
-        QListWidget* list = m_form4->ListBox1();
+        QListWidget* list = m_extensionDialog->extensionList();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(list->item(row)).center());
     }
@@ -77,7 +81,7 @@ private:
             items << model->index(row, 0).data().toString();
         return items;
     }
-    QStringList workingList() const { return texts(m_form4->ListBox1()->model()); }
+    QStringList workingList() const { return texts(m_extensionDialog->extensionList()->model()); }
     QStringList chooserItems() const { return texts(m_chooser->model()); }
 
 private slots:
@@ -86,16 +90,19 @@ private slots:
         m_programDir = std::make_unique<QTemporaryDir>();
         m_startDir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_programDir->isValid() && m_startDir->isValid());
-        m_savedCwd = fs::current_path();
-        fs::current_path(startDir());
+        m_processDir = fs::current_path();
+        // Apart from both the program's directory and the process's current
+        // directory, so a dialog that writes to the wrong one shows.
+        m_workingFolder = std::make_unique<WorkingFolder>(startDir());
 
         m_main = std::make_unique<QWidget>();
         m_chooser = new QComboBox(m_main.get());
         m_urlBox = new QLineEdit(m_main.get());
-        m_topPageUrl = fromQString(QStringLiteral("http://start.test/ページ"));
-        m_form4 = new ExtensionListDialog(m_chooser, programDir(), m_main.get());
-        m_topPage = new StartPageDialog([this] { return m_topPageUrl; },
-                                    [this] { return m_urlBox->text(); }, m_main.get());
+        m_startPageUrl = fromQString(QStringLiteral("http://start.test/ページ"));
+        m_extensionDialog = new ExtensionListDialog(m_chooser, programDir(), *m_workingFolder, m_main.get());
+        m_startPageDialog = new StartPageDialog([this] { return m_startPageUrl; },
+                                                [this] { return m_urlBox->text(); }, *m_workingFolder,
+                                                m_main.get());
         m_messages = std::make_unique<test::ModalWatcher>();
     }
 
@@ -103,9 +110,12 @@ private slots:
     {
         m_messages.reset();
         m_main.reset();
-        fs::current_path(m_savedCwd);
+        m_workingFolder.reset();
         m_programDir.reset();
         m_startDir.reset();
+        // No way through either dialog moves the process.
+        std::error_code error;
+        QCOMPARE(fs::current_path(error), m_processDir);
     }
 
     void layout_data()
@@ -139,7 +149,8 @@ private slots:
         QFETCH(QString, parent);
         QFETCH(QString, caption);
         QFETCH(QRect, geometry);
-        QDialog* box = dialog == QStringLiteral("Form4") ? static_cast<QDialog*>(m_form4) : m_topPage;
+        QDialog* box = dialog == QStringLiteral("Form4") ? static_cast<QDialog*>(m_extensionDialog)
+                                                         : m_startPageDialog;
         QCOMPARE(box->objectName(), dialog);
         auto* widget = box->findChild<QWidget*>(name);
         QVERIFY(widget);
@@ -153,13 +164,13 @@ private slots:
 
     void dialogsAreFixedAndModeless()
     {
-        QCOMPARE(m_form4->windowTitle(), QStringLiteral("拡張子の追加と削除"));
-        QCOMPARE(m_form4->size(), QSize(193, 216));
-        QCOMPARE(m_form4->toolTip(), QStringLiteral("追加と削除が終了したらＯＫをクリックして下さい"));
-        QCOMPARE(m_form4->font(), uiFont());
-        QCOMPARE(m_topPage->windowTitle(), QStringLiteral("トップページの設定"));
-        QCOMPARE(m_topPage->size(), QSize(313, 167));
-        for (QDialog* box : {static_cast<QDialog*>(m_form4), static_cast<QDialog*>(m_topPage)}) {
+        QCOMPARE(m_extensionDialog->windowTitle(), QStringLiteral("拡張子の追加と削除"));
+        QCOMPARE(m_extensionDialog->size(), QSize(193, 216));
+        QCOMPARE(m_extensionDialog->toolTip(), QStringLiteral("追加と削除が終了したらＯＫをクリックして下さい"));
+        QCOMPARE(m_extensionDialog->font(), uiFont());
+        QCOMPARE(m_startPageDialog->windowTitle(), QStringLiteral("トップページの設定"));
+        QCOMPARE(m_startPageDialog->size(), QSize(313, 167));
+        for (QDialog* box : {static_cast<QDialog*>(m_extensionDialog), static_cast<QDialog*>(m_startPageDialog)}) {
             QVERIFY(!box->isModal());
             QVERIFY(!box->isVisible());
             QCOMPARE(box->minimumSize(), box->maximumSize());
@@ -184,7 +195,7 @@ private slots:
         QFETCH(QStringList, typed);
         QFETCH(QStringList, expected);
         QFETCH(int, duplicates);
-        showForm4({QStringLiteral("jpg")});
+        showExtensionDialog({QStringLiteral("jpg")});
         for (const QString& entry : typed)
             add(entry);
         QCOMPARE(workingList(), expected);
@@ -211,14 +222,14 @@ private slots:
         QFETCH(bool, deletes);
         const auto press = [&] {
             if (key == 0)
-                QTest::mouseClick(m_form4->sakuzyo(), Qt::LeftButton);
+                QTest::mouseClick(m_extensionDialog->deleteButton(), Qt::LeftButton);
             else
-                QTest::keyClick(m_form4->ListBox1(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+                QTest::keyClick(m_extensionDialog->extensionList(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         };
         const QStringList all = strings({"gif", "jpg", "png"});
-        showForm4(all);
+        showExtensionDialog(all);
         // A current item (the focus frame) is no selection.
-        m_form4->ListBox1()->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+        m_extensionDialog->extensionList()->setCurrentRow(0, QItemSelectionModel::NoUpdate);
         press();
         QCOMPARE(workingList(), all);
 
@@ -228,22 +239,22 @@ private slots:
         QCOMPARE(workingList(), after);
         press();
         QCOMPARE(workingList(), after);
-        QVERIFY(m_form4->isVisible());
+        QVERIFY(m_extensionDialog->isVisible());
         QCOMPARE(chooserItems(), all);
     }
 
     void enterAddsUnlessOnAnotherButton()
     {
-        showForm4(strings({"gif"}));
-        m_form4->Edit1()->setText(QStringLiteral("jpg"));
-        QTest::keyClick(m_form4->Edit1(), Qt::Key_Return);
-        QCOMPARE(m_form4->Edit1()->text(), QString());
+        showExtensionDialog(strings({"gif"}));
+        m_extensionDialog->extensionEdit()->setText(QStringLiteral("jpg"));
+        QTest::keyClick(m_extensionDialog->extensionEdit(), Qt::Key_Return);
+        QCOMPARE(m_extensionDialog->extensionEdit()->text(), QString());
         // With an empty entry box Enter in the list adds an empty entry.
-        QTest::keyClick(m_form4->ListBox1(), Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::keyClick(m_extensionDialog->extensionList(), Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(workingList(), strings({"gif", "jpg", ""}));
         // A focused button takes Enter itself.
-        QTest::keyClick(m_form4->ok(), Qt::Key_Return);
-        QVERIFY(!m_form4->isVisible());
+        QTest::keyClick(m_extensionDialog->okButton(), Qt::Key_Return);
+        QVERIFY(!m_extensionDialog->isVisible());
         QCOMPARE(chooserItems(), strings({"gif", "jpg", ""}));
         QVERIFY(m_messages->texts().isEmpty());
     }
@@ -260,22 +271,23 @@ private slots:
         QFETCH(bool, closeBox);
         test::writeBytes(programDir() / "config.lis", "old\r\n");
         const QStringList items = strings({"gif", "jpg"});
-        showForm4(items, 1);
+        showExtensionDialog(items, 1);
         add(QStringLiteral("png"));
         select(0);
-        QTest::mouseClick(m_form4->sakuzyo(), Qt::LeftButton);
+        QTest::mouseClick(m_extensionDialog->deleteButton(), Qt::LeftButton);
         if (closeBox)
-            m_form4->close();
+            m_extensionDialog->close();
         else
-            QTest::mouseClick(m_form4->cancel(), Qt::LeftButton);
+            QTest::mouseClick(m_extensionDialog->cancelButton(), Qt::LeftButton);
 
-        QVERIFY(!m_form4->isVisible());
+        QVERIFY(!m_extensionDialog->isVisible());
         QCOMPARE(chooserItems(), items);
         QCOMPARE(m_chooser->currentIndex(), 1);
         QCOMPARE(test::readBytes(programDir() / "config.lis"), std::string("old\r\n"));
         QVERIFY(!fs::exists(startDir() / "config.lis"));
-        QVERIFY(fs::equivalent(fs::current_path(), startDir()));
-        m_form4->show();
+        QCOMPARE(m_workingFolder->path(), startDir());
+        QCOMPARE(fs::current_path(), m_processDir);
+        m_extensionDialog->show();
         QCOMPARE(workingList(), items);
     }
 
@@ -297,77 +309,83 @@ private slots:
         QFETCH(QStringList, added);
         QFETCH(QStringList, expected);
         QFETCH(QByteArray, file);
-        showForm4(initial, initial.size() - 1);
+        showExtensionDialog(initial, initial.size() - 1);
         select(initial.size() - 1);
-        QTest::mouseClick(m_form4->sakuzyo(), Qt::LeftButton);
+        QTest::mouseClick(m_extensionDialog->deleteButton(), Qt::LeftButton);
         for (const QString& entry : added)
             add(entry);
-        QTest::mouseClick(m_form4->ok(), Qt::LeftButton);
+        QTest::mouseClick(m_extensionDialog->okButton(), Qt::LeftButton);
 
-        QVERIFY(!m_form4->isVisible());
+        QVERIFY(!m_extensionDialog->isVisible());
         QCOMPARE(chooserItems(), expected);
         QCOMPARE(m_chooser->currentIndex(), expected.isEmpty() ? -1 : 0);
-        QVERIFY(fs::equivalent(fs::current_path(), programDir()));
+        // Later files follow into the program's directory; the process stays put.
+        QVERIFY(fs::equivalent(m_workingFolder->path(), programDir()));
+        QCOMPARE(fs::current_path(), m_processDir);
         QVERIFY(fs::exists(programDir() / "config.lis"));
         QCOMPARE(QByteArray::fromStdString(test::readBytes(programDir() / "config.lis")), file);
         QVERIFY(!fs::exists(startDir() / "config.lis"));
     }
 
-    void startPageButton1TakesTheUrlBox()
+    void startPageUseCurrentPageTakesTheUrlBox()
     {
-        m_topPage->show();
+        m_startPageDialog->show();
         m_urlBox->setText(QStringLiteral("typed, never visited"));
-        QTest::mouseClick(m_topPage->Button1(), Qt::LeftButton);
-        QCOMPARE(m_topPage->Edit1()->text(), QStringLiteral("typed, never visited"));
+        QTest::mouseClick(m_startPageDialog->useCurrentPageButton(), Qt::LeftButton);
+        QCOMPARE(m_startPageDialog->urlEdit()->text(), QStringLiteral("typed, never visited"));
     }
 
     void startPageWaysOut_data()
     {
         QTest::addColumn<QString>("way");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("afterExtensionOk");
+        QTest::addColumn<QString>("before");  // what the user did first, if anything
         QTest::addColumn<QByteArray>("inStartDir");  // empty: the old file stays
         QTest::addColumn<QByteArray>("inProgramDir");
-        QTest::newRow("OK") << "OK" << "ページ" << false << QByteArray("\x83\x79\x81\x5b\x83\x57\r\n") << QByteArray();
-        QTest::newRow("Enter, empty box") << "Enter" << "" << false << QByteArray("\r\n") << QByteArray();
-        QTest::newRow("OK after extension OK") << "OK" << "http://x/" << true << QByteArray() << QByteArray("http://x/\r\n");
-        QTest::newRow("cancel") << "cancel" << "http://x/" << false << QByteArray() << QByteArray();
-        QTest::newRow("Esc") << "Esc" << "http://x/" << false << QByteArray() << QByteArray();
-        QTest::newRow("close box") << "close" << "http://x/" << false << QByteArray() << QByteArray();
+        QTest::newRow("OK") << "OK" << "ページ" << "" << QByteArray("\x83\x79\x81\x5b\x83\x57\r\n") << QByteArray();
+        QTest::newRow("Enter, empty box") << "Enter" << "" << "" << QByteArray("\r\n") << QByteArray();
+        QTest::newRow("OK after extension OK") << "OK" << "http://x/" << "extension OK" << QByteArray() << QByteArray("http://x/\r\n");
+        // An extension OK that found no program directory leaves the working folder where it was.
+        QTest::newRow("OK after extension OK, no program dir") << "OK" << "http://x/" << "extension OK, no program dir" << QByteArray("http://x/\r\n") << QByteArray();
+        QTest::newRow("cancel") << "cancel" << "http://x/" << "" << QByteArray() << QByteArray();
+        QTest::newRow("Esc") << "Esc" << "http://x/" << "" << QByteArray() << QByteArray();
+        QTest::newRow("close box") << "close" << "http://x/" << "" << QByteArray() << QByteArray();
     }
 
     void startPageWaysOut()
     {
         QFETCH(QString, way);
         QFETCH(QString, text);
-        QFETCH(bool, afterExtensionOk);
+        QFETCH(QString, before);
         QFETCH(QByteArray, inStartDir);
         QFETCH(QByteArray, inProgramDir);
         const QString startUp = QStringLiteral("http://start.test/ページ");
         const std::string old = "old\r\nsecond\r\n";
         test::writeBytes(startDir() / "config.vel", old);
-        if (afterExtensionOk) {
-            showForm4({});
-            QTest::mouseClick(m_form4->ok(), Qt::LeftButton);
+        if (before == QStringLiteral("extension OK, no program dir"))
+            fs::remove_all(programDir());
+        if (!before.isEmpty()) {
+            showExtensionDialog({});
+            QTest::mouseClick(m_extensionDialog->okButton(), Qt::LeftButton);
         }
-        m_topPage->show();
-        QCOMPARE(m_topPage->Edit1()->text(), startUp);
-        m_topPage->Edit1()->setText(text);
+        m_startPageDialog->show();
+        QCOMPARE(m_startPageDialog->urlEdit()->text(), startUp);
+        m_startPageDialog->urlEdit()->setText(text);
         if (way == QStringLiteral("OK"))
-            QTest::mouseClick(m_topPage->OKBtn(), Qt::LeftButton);
+            QTest::mouseClick(m_startPageDialog->okButton(), Qt::LeftButton);
         else if (way == QStringLiteral("cancel"))
-            QTest::mouseClick(m_topPage->CancelBtn(), Qt::LeftButton);
+            QTest::mouseClick(m_startPageDialog->cancelButton(), Qt::LeftButton);
         else if (way == QStringLiteral("close"))
-            m_topPage->close();
+            m_startPageDialog->close();
         else
-            QTest::keyClick(m_topPage->Edit1(), way == QStringLiteral("Esc") ? Qt::Key_Escape : Qt::Key_Return);
+            QTest::keyClick(m_startPageDialog->urlEdit(), way == QStringLiteral("Esc") ? Qt::Key_Escape : Qt::Key_Return);
 
-        QVERIFY(!m_topPage->isVisible());
+        QVERIFY(!m_startPageDialog->isVisible());
         QCOMPARE(test::readBytes(startDir() / "config.vel"), inStartDir.isEmpty() ? old : inStartDir.toStdString());
         QCOMPARE(QByteArray::fromStdString(test::readBytes(programDir() / "config.vel")), inProgramDir);
         // The start page of this run stays the one read at start-up.
-        m_topPage->show();
-        QCOMPARE(m_topPage->Edit1()->text(), startUp);
+        m_startPageDialog->show();
+        QCOMPARE(m_startPageDialog->urlEdit()->text(), startUp);
     }
 };
 
