@@ -18,12 +18,6 @@ namespace {
 constexpr long kReadChunk = 1024;
 constexpr long kMaxRedirects = 10;
 
-bool curlReady()
-{
-    static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    return ready;
-}
-
 struct EasyDeleter {
     void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
 };
@@ -55,8 +49,8 @@ std::string_view trimmed(std::string_view text)
 // What the callbacks of one transfer share.
 class Transfer {
 public:
-    Transfer(const std::string& fileName, const std::function<bool()>& cancelled)
-        : m_fileName(fileName), m_cancelled(cancelled)
+    Transfer(int folder, const std::string& fileName, const std::function<bool()>& cancelled)
+        : m_folder(folder), m_fileName(fileName), m_cancelled(cancelled)
     {
     }
 
@@ -140,12 +134,13 @@ private:
     {
         if (m_created)
             return true;
-        m_created = m_file.create(m_fileName);
+        m_created = m_file.create(m_folder, m_fileName);
         if (!m_created)
             m_failed = true;
         return m_created;
     }
 
+    const int m_folder;
     const std::string& m_fileName;
     const std::function<bool()>& m_cancelled;
     DownloadFile m_file;
@@ -191,11 +186,9 @@ int progressCallback(void* transfer, curl_off_t, curl_off_t, curl_off_t, curl_of
 
 CurlFetcher::CurlFetcher(FetchLimits limits) : m_limits(limits) {}
 
-EntryOutcome CurlFetcher::fetch(std::string_view url, const std::string& fileName,
+EntryOutcome CurlFetcher::fetch(std::string_view url, int folder, const std::string& fileName,
                                 const std::function<bool()>& cancelled)
 {
-    if (!curlReady())
-        return EntryOutcome::NoHandle;
     std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
     if (!easy)
         return EntryOutcome::NoHandle;
@@ -209,7 +202,7 @@ EntryOutcome CurlFetcher::fetch(std::string_view url, const std::string& fileNam
     if (!headers || !curl_slist_append(headers.get(), "Pragma: no-cache"))
         return EntryOutcome::NotOpened;
 
-    Transfer transfer(fileName, cancelled);
+    Transfer transfer(folder, fileName, cancelled);
     const std::string wireUrl = encodeUrlForRequest(url);
     CURL* handle = easy.get();
     bool ok = curl_easy_setopt(handle, CURLOPT_URL, wireUrl.c_str()) == CURLE_OK;

@@ -28,16 +28,18 @@ struct FetchLimits {
 // Fetches one URL into one file with a libcurl easy handle of its own, opened
 // and released inside fetch(): user agent "roviroze", the environment's proxy
 // settings, never a cached copy, up to 10 redirects, http and https only.
-// The file is created in the current directory once the final response's
-// head has arrived (also for an empty body), and each read of at most 1024
-// bytes is written to it at once.
+// The file is created in the target folder once the final response's head
+// has arrived (also for an empty body), and each read of at most 1024 bytes
+// is written to it at once. libcurl must have been set up beforehand (a
+// CurlGlobal, which main() creates before any other thread).
 class CurlFetcher {
 public:
     explicit CurlFetcher(FetchLimits limits = {});
 
-    // `fileName` is in the file system's bytes; `cancelled` is asked at every
-    // read and while waiting, and ends the transfer when it returns true.
-    EntryOutcome fetch(std::string_view url, const std::string& fileName,
+    // `folder` is the target folder's directory descriptor, borrowed for the
+    // call; `fileName` is in the file system's bytes; `cancelled` is asked at
+    // every read and while waiting, and ends the transfer when it returns true.
+    EntryOutcome fetch(std::string_view url, int folder, const std::string& fileName,
                        const std::function<bool()>& cancelled);
 
 private:

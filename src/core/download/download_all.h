@@ -1,6 +1,5 @@
 #pragma once
 
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -32,8 +31,10 @@ public:
 struct DownloadBatch {
     std::vector<std::string> entries;  // the found-files list, code-page bytes, in list order
     std::string baseUrl;               // code-page bytes
-    std::filesystem::path programDir;  // made current again when the batch ends
-    std::string shortDate;             // today in the user's short date format, file-system bytes
+    // The folder the files go into (see openDownloadFolder): a directory
+    // descriptor the caller owns and keeps open until DownloadAll returns.
+    // With -1 no file can be created, and every fetched entry fails.
+    int targetFolder = -1;
 };
 
 struct DownloadOptions {
@@ -51,10 +52,9 @@ public:
     virtual void DownloadAll(const DownloadBatch& batch, DownloadObserver& observer) = 0;
 };
 
-// Fetches every entry into the date folder under `down` (looked up in the
-// current directory, never created), the date folder created when missing;
-// the process's current directory moves there and is set back to the
-// program's directory at the end in every case. Raises nothing.
+// Fetches every entry into the batch's target folder, relative to its
+// descriptor: the process's current directory is neither used nor changed.
+// Raises nothing.
 class CurlDownloader final : public Downloader {
 public:
     explicit CurlDownloader(DownloadOptions options = {});

@@ -16,25 +16,26 @@ DownloadFile::~DownloadFile()
     close();
 }
 
-bool DownloadFile::create(const std::string& name)
+bool DownloadFile::create(int dirFd, const std::string& name)
 {
     close();
-    if (!isSafeLocalName(name))
+    // A negative descriptor never stands for the current directory here.
+    if (dirFd < 0 || !isSafeLocalName(name))
         return false;
 
     struct stat existing {};
-    if (::lstat(name.c_str(), &existing) == 0) {
+    if (::fstatat(dirFd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
         // A file without write permission keeps its content, for root too.
-        if (!S_ISREG(existing.st_mode) || !isWritable(name))
+        if (!S_ISREG(existing.st_mode) || !isWritableAt(dirFd, name))
             return false;
-        if (::unlink(name.c_str()) != 0)
+        if (::unlinkat(dirFd, name.c_str(), 0) != 0)
             return false;
     } else if (errno != ENOENT) {
         return false;
     }
 
     // O_EXCL also refuses a symbolic link planted between the unlink and here.
-    m_fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    m_fd = ::openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     return m_fd >= 0;
 }
 

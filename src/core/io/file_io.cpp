@@ -137,6 +137,19 @@ bool isWritable(const fs::path& path)
     return ::access(path.c_str(), W_OK) == 0;
 }
 
+bool isWritableAt(int dirFd, const std::string& name)
+{
+    // A negative descriptor never stands for the current directory here.
+    if (dirFd < 0)
+        return false;
+    struct stat st {};
+    if (::fstatat(dirFd, name.c_str(), &st, 0) != 0)
+        return false;
+    if ((st.st_mode & kAnyWriteBit) == 0)
+        return false;
+    return ::faccessat(dirFd, name.c_str(), W_OK, 0) == 0;
+}
+
 AtomicFileWriter::AtomicFileWriter(fs::path target)
     : m_target(std::move(target))
 {

@@ -43,6 +43,10 @@ FileRead readFileBounded(const std::filesystem::path& path, std::size_t maxBytes
 // content. access(W_OK) decides the rest (ownership, ACLs, read-only mounts).
 bool isWritable(const std::filesystem::path& path);
 
+// isWritable for the entry `name` inside the directory `dirFd`, by the same
+// rules; false for a negative descriptor.
+bool isWritableAt(int dirFd, const std::string& name);
+
 // Writes a file so that it is never left half-written: the bytes go into a
 // temporary file beside the target, are synced, and the temporary file is then
 // renamed over the target. A target that exists and is not writable, or is not

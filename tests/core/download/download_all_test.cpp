@@ -6,6 +6,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -14,9 +15,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "core/download/curl_global.h"
 #include "core/download/download_all.h"
+#include "core/download/download_folder.h"
 #include "core/download/download_rules.h"
 #include "core/download/http_test_server.h"
+#include "core/io/directory_handle.h"
 
 namespace vel {
 namespace {
@@ -27,6 +31,20 @@ using test::ok;
 using test::redirect;
 using test::reply;
 using test::Route;
+
+// libcurl's set-up, as main() does it in the program: before any test starts
+// a server thread.
+class CurlEnvironment final : public ::testing::Environment {
+public:
+    void SetUp() override { ASSERT_TRUE(m_curl.emplace().ready()); }
+    void TearDown() override { m_curl.reset(); }
+
+private:
+    std::optional<CurlGlobal> m_curl;
+};
+
+[[maybe_unused]] ::testing::Environment* const kCurlEnvironment =
+    ::testing::AddGlobalTestEnvironment(new CurlEnvironment);
 
 class RecordingObserver final : public DownloadObserver {
 public:
@@ -78,9 +96,15 @@ std::map<std::string, std::string> filesIn(const fs::path& folder)
 constexpr const char* kProxyVariables[] = {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy",
                                            "ALL_PROXY",  "no_proxy",    "NO_PROXY"};
 
-// A work directory holding `down` is current during each test; the batch must
-// leave the program's directory current. The caller's directory and proxy
-// settings come back afterwards.
+std::string currentDirectory()
+{
+    char buffer[4096];
+    return ::getcwd(buffer, sizeof buffer) ? buffer : "";
+}
+
+// Each test's working folder holds `down` and is never the current directory,
+// which no batch may change. The caller's directory and proxy settings come
+// back afterwards.
 class DownloadAllTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -96,8 +120,8 @@ protected:
             / ("vel-download-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
         fs::remove_all(m_root);
         fs::create_directories(work() / "down");
-        fs::create_directories(program());
-        fs::current_path(work());
+        fs::create_directories(elsewhere());
+        fs::current_path(elsewhere());
     }
 
     void TearDown() override
@@ -112,7 +136,7 @@ protected:
     }
 
     fs::path work() const { return m_root / "work"; }
-    fs::path program() const { return m_root / "program"; }
+    fs::path elsewhere() const { return m_root / "elsewhere"; }
     fs::path dateDir() const { return work() / "down" / "20240506"; }
 
     RecordingObserver run(std::vector<std::string> entries, DownloadOptions options = {},
@@ -124,12 +148,21 @@ protected:
     RecordingObserver runWithBase(std::vector<std::string> entries, std::string baseUrl,
                                   DownloadOptions options = {}, std::function<bool()> cancelWhen = {})
     {
-        fs::current_path(work());
+        const DirectoryHandle folder = openDownloadFolder(work(), "2024/05/06");
+        EXPECT_TRUE(folder.valid());
+        return runInto(folder.get(), std::move(entries), std::move(baseUrl), std::move(options),
+                       std::move(cancelWhen));
+    }
+
+    RecordingObserver runInto(int folder, std::vector<std::string> entries, std::string baseUrl,
+                              DownloadOptions options = {}, std::function<bool()> cancelWhen = {})
+    {
+        const std::string before = currentDirectory();
         RecordingObserver observer;
         observer.cancelWhen = std::move(cancelWhen);
         CurlDownloader downloader(std::move(options));
-        downloader.DownloadAll({std::move(entries), std::move(baseUrl), program(), "2024/05/06"}, observer);
-        EXPECT_EQ(fs::current_path(), program());
+        downloader.DownloadAll({std::move(entries), std::move(baseUrl), folder}, observer);
+        EXPECT_EQ(currentDirectory(), before);
         EXPECT_EQ(observer.statuses,
                   (std::vector<std::string>{std::string(kDownloadingText), std::string(kDownloadFinishedText)}));
         EXPECT_EQ(observer.ranges, (std::vector<std::pair<int, int>>{{0, 1000}}));
@@ -314,7 +347,7 @@ TEST_F(DownloadAllTest, ReadOnlyFileAtTheNameKeepsItsContent)
     EXPECT_EQ(observer.positions, barPositions(1000, 1));
 }
 
-TEST_F(DownloadAllTest, WithoutDownTheDateFolderIsMadeInTheCurrentDirectory)
+TEST_F(DownloadAllTest, WithoutDownTheDateFolderIsMadeInTheWorkingFolder)
 {
     fs::remove_all(work() / "down");
     m_server.route("/dir/a.gif", ok("alpha"));
@@ -325,7 +358,60 @@ TEST_F(DownloadAllTest, WithoutDownTheDateFolderIsMadeInTheCurrentDirectory)
     EXPECT_EQ(filesIn(work() / "20240506"), (std::map<std::string, std::string>{{"a.gif", "alpha"}}));
 }
 
-TEST_F(DownloadAllTest, EmptyListStillEntersTheDateFolder)
+TEST_F(DownloadAllTest, TheCurrentDirectoryIsNeitherUsedNorChanged)
+{
+    // The current directory looks like a working folder too.
+    fs::create_directories(elsewhere() / "down");
+    writeFile(elsewhere() / "temp.bin", "not the batch's");
+    m_server.route("/dir/a.gif", ok("alpha"));
+
+    // "sub/" has no file name: its failure clears temp.bin in the target folder
+    // only. run() compares the current directory before and after.
+    run({"a.gif", "sub/"});
+
+    EXPECT_EQ(filesIn(dateDir()), (std::map<std::string, std::string>{{"a.gif", "alpha"}}));
+    EXPECT_TRUE(fs::is_empty(elsewhere() / "down"));
+    EXPECT_EQ(readFile(elsewhere() / "temp.bin"), "not the batch's");
+}
+
+TEST_F(DownloadAllTest, FilesGoIntoTheFolderOpenedEvenWhenItsPathChanges)
+{
+    // After the first file the working folder moves and a new one takes its
+    // path: the batch stays with the folder it was given.
+    const fs::path moved = m_root / "moved";
+    Route first = ok("alpha");
+    first.onSent = [&] {
+        fs::rename(work(), moved);
+        fs::create_directories(dateDir());
+    };
+    m_server.route("/dir/a.gif", first);
+    m_server.route("/dir/b.gif", ok("bravo"));
+
+    run({"a.gif", "b.gif"});
+
+    EXPECT_EQ(filesIn(moved / "down" / "20240506"),
+              (std::map<std::string, std::string>{{"a.gif", "alpha"}, {"b.gif", "bravo"}}));
+    EXPECT_TRUE(fs::is_empty(dateDir()));
+}
+
+TEST_F(DownloadAllTest, WithoutATargetFolderEveryFetchedEntryFails)
+{
+    m_server.route("/dir/a.gif", ok("alpha"));
+    m_server.route("/dir/b.gif", ok("bravo"));
+    // What the window hands over when the working folder cannot be opened.
+    const DirectoryHandle none = openDownloadFolder(m_root / "missing", "2024/05/06");
+    ASSERT_FALSE(none.valid());
+
+    const RecordingObserver observer = runInto(none.get(), {"a.gif", "b.gif"}, m_server.url("/dir/"));
+
+    EXPECT_EQ(m_server.targets(), (std::vector<std::string>{"/dir/a.gif", "/dir/b.gif"}));
+    EXPECT_EQ(observer.positions, barPositions(500, 2));
+    EXPECT_TRUE(observer.messages.empty());
+    EXPECT_TRUE(fs::is_empty(elsewhere()));
+    EXPECT_TRUE(fs::is_empty(work() / "down"));
+}
+
+TEST_F(DownloadAllTest, EmptyListStillMakesTheDateFolder)
 {
     const RecordingObserver observer = run({});
 

@@ -1,11 +1,20 @@
+#include <algorithm>
 #include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include "core/download/download_folder.h"
 #include "core/download/download_rules.h"
+#include "core/io/directory_handle.h"
+#include "support/temp_dir.h"
 
 namespace vel {
 namespace {
@@ -85,6 +94,94 @@ TEST(DownloadRulesTest, BytesAUrlCannotCarryArePercentEncoded)
     EXPECT_EQ(encodeUrlForRequest("http://h/a\r\nX: 1"), "http://h/a%0D%0AX:%201");
     EXPECT_EQ(encodeUrlForRequest("http://h/\x82\xa0\t\x7f"), "http://h/%82%A0%09%7F");
     EXPECT_EQ(encodeUrlForRequest("http://h/%41?q=a&b=~#f"), "http://h/%41?q=a&b=~#f");
+}
+
+namespace fs = std::filesystem;
+
+// Whether the descriptor names the directory at `path`.
+bool namesFolder(int fd, const fs::path& path)
+{
+    struct stat open {};
+    struct stat named {};
+    return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev
+        && open.st_ino == named.st_ino;
+}
+
+// Everything below `folder`, links not followed, as sorted relative paths.
+std::vector<std::string> treeOf(const fs::path& folder)
+{
+    std::vector<std::string> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        tree.push_back(entry.path().lexically_relative(folder).string());
+    std::sort(tree.begin(), tree.end());
+    return tree;
+}
+
+TEST(DownloadFolderTest, EachStepThatFailsStaysInTheFolderReached)
+{
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path&)> prepare;
+        std::string_view shortDate;
+        std::string folder;              // relative to the working folder
+        std::vector<std::string> tree;   // the working folder's content afterwards
+    };
+    const auto makeDown = [](const fs::path& w) { fs::create_directory(w / "down"); };
+    const Case cases[] = {
+        {"date folder made under down", makeDown, "2024/05/06", "down/20240506", {"down", "down/20240506"}},
+        {"date folder kept", [](const fs::path& w) {
+             fs::create_directories(w / "down" / "20240506");
+             test::writeBytes(w / "down" / "20240506" / "a.gif", "old");
+         }, "2024/05/06", "down/20240506", {"down", "down/20240506", "down/20240506/a.gif"}},
+        {"no down", {}, "2024/05/06", "20240506", {"20240506"}},
+        {"down is a file", [](const fs::path& w) { test::writeBytes(w / "down", ""); },
+         "2024/05/06", "20240506", {"20240506", "down"}},
+        {"down links to a folder", [](const fs::path& w) {
+             fs::create_directory(w / "real");
+             fs::create_directory_symlink("real", w / "down");
+         }, "2024/05/06", "real/20240506", {"down", "real", "real/20240506"}},
+        {"date name taken by a file", [](const fs::path& w) {
+             fs::create_directory(w / "down");
+             test::writeBytes(w / "down" / "20240506", "");
+         }, "2024/05/06", "down", {"down", "down/20240506"}},
+        {"empty date", makeDown, "", "down", {"down"}},
+        {"date of slashes only", makeDown, "//", "down", {"down"}},
+        {"date that names the parent", makeDown, "./.", "down", {"down"}},
+        {"no down and no date folder", [](const fs::path& w) { test::writeBytes(w / "56", ""); },
+         "5/6", "", {"56"}},
+    };
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        const fs::path working = dir.path() / "work";
+        fs::create_directory(working);
+        if (c.prepare)
+            c.prepare(working);
+
+        const DirectoryHandle folder = openDownloadFolder(working, c.shortDate);
+
+        ASSERT_TRUE(folder.valid()) << c.what;
+        EXPECT_TRUE(namesFolder(folder.get(), working / c.folder)) << c.what;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1) << c.what;
+        EXPECT_EQ(treeOf(working), c.tree) << c.what;
+    }
+}
+
+TEST(DownloadFolderTest, OnlyAWorkingFolderThatCannotBeOpenedGivesNoFolder)
+{
+    test::TempDir dir;
+    test::writeBytes(dir.path() / "file", "");
+    EXPECT_FALSE(openDownloadFolder(dir.path() / "missing", "2024/05/06").valid());
+    EXPECT_FALSE(openDownloadFolder(dir.path() / "file", "2024/05/06").valid());
+    EXPECT_FALSE(openDownloadFolder("", "2024/05/06").valid());
+    EXPECT_FALSE(fs::exists(dir.path() / "missing"));
+
+    // A relative working folder is taken from the current directory once, when opened.
+    const fs::path saved = fs::current_path();
+    fs::current_path(dir.path());
+    const DirectoryHandle relative = openDownloadFolder(".", "5/6");
+    fs::current_path(saved);
+    ASSERT_TRUE(relative.valid());
+    EXPECT_TRUE(namesFolder(relative.get(), dir.path() / "56"));
 }
 
 }  // namespace
