@@ -12,12 +12,13 @@
 #include <QStandardPaths>
 
 #include "gui/app/main_window.h"
-#include "core/io/program_dirs.h"
 #include "gui/app/single_instance.h"
 #include "gui/common/ui_font.h"
 #include "gui/app/vel_application.h"
 #include "gui/browser/web_engine_pane.h"
+#include "core/download/curl_global.h"
 #include "core/download/download_all.h"
+#include "core/io/program_dirs.h"
 #include "core/http/http_client.h"
 #include "gui/common/qt_text.h"
 
@@ -79,6 +80,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;
     }
+    // libcurl is set up before any other thread starts.
+    const vel::CurlGlobal curl;
     // The browser engine refuses to run as root inside its sandbox.
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
@@ -111,7 +114,7 @@ int main(int argc, char** argv)
     services.programDirectory = vel::programDirectory(
         QCoreApplication::applicationDirPath().toStdString(),
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
-    vel::MainWindow form1(std::move(services));
-    form1.show();
+    vel::MainWindow window(std::move(services));
+    window.show();
     return app.exec();
 }

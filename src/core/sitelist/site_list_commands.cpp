@@ -55,4 +55,9 @@ std::optional<RowSelection> deleteCurrentSite(SiteGrid& grid)
     return selectCurrentRow(grid);
 }
 
+bool mayAddPageToList(std::string_view url)
+{
+    return url.find(".gif") == std::string_view::npos && url.find(".jpg") == std::string_view::npos;
+}
+
 }  // namespace vel

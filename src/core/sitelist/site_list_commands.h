@@ -19,6 +19,10 @@ enum class AddResult { Added, EmptyUrl };
 // Nothing changes when the URL is empty.
 AddResult addSite(SiteGrid& grid, std::string_view title, std::string_view url);
 
+// Whether the page at this address may be added to the site list: image
+// addresses (holding ".gif" or ".jpg") stay out of it.
+bool mayAddPageToList(std::string_view url);
+
 // What selecting a row asks of the window: navigate the browser when the row is
 // a site row. The focus always moves to the file search button.
 struct RowSelection {

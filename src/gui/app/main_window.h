@@ -5,42 +5,35 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 
 #include <QMainWindow>
 
 #include "core/download/download_all.h"
-#include "gui/foundfiles/found_files_list.h"
 #include "core/http/http_client.h"
+#include "core/io/working_folder.h"
 #include "core/search/fetch_page.h"
 #include "core/sitelist/site_grid.h"
 #include "core/sitelist/site_list_commands.h"
 #include "core/sitelist/site_list_file.h"
 
 class QAction;
-class QComboBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QListWidgetItem;
 class QMenu;
-class QProgressBar;
-class QPushButton;
-class QTableView;
-class QWidget;
 
 namespace vel {
 
 class AboutBox;
+class BrowserBar;
 class BrowserPane;
-class DownloadRunner;
-class ExtensionListDialog;
-class DownloadConfirmDialog;
-class StartPageDialog;
-class PageFetcher;
 class DefaultButtons;
-class SiteGridModel;
+class DownloadConfirmDialog;
+class DownloadController;
+class ExtensionListDialog;
+class FileSearchController;
+class FoundFilesPanel;
+class InputLock;
+class SiteListPanel;
+class StartPageDialog;
+class StatusBar;
 
 // What the main window is given by the program (or by a test).
 struct MainWindowServices {
@@ -50,184 +43,110 @@ struct MainWindowServices {
     std::unique_ptr<HttpClient> httpClient;
     // The batch download; none means nothing is downloaded.
     std::unique_ptr<Downloader> downloader;
-    // Where the site list and the extension list are written (and which
-    // becomes the current directory when they are).
+    // Where the site list and the extension list are written.
     std::filesystem::path programDirectory;
+    // Where the settings are read; empty means the folder VEL was started in.
+    std::filesystem::path startFolder;
     // Replaces the site list save at the end of the run (tests).
     std::function<void(const SiteGrid&)> saveSiteList;
 };
 
-// The main window: site list, title and URL boxes, found-files list, browser.
-// Slots keep the handler names of the program; each forwards to the logic.
+// The main window composes the site list, the browser bar, the browser, the
+// found-files panel and the status bar, builds the menus, and hands the
+// user's commands to the file search and download controllers.
 class MainWindow final : public QMainWindow {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MainWindow)
 
 public:
     static constexpr int kClientWidth = 782;
-    static constexpr int kClientHeight = 544;
+    static constexpr int kClientHeight = 519;
 
     explicit MainWindow(MainWindowServices services, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     SiteGrid& siteGrid() { return m_grid; }
     BrowserPane* browser() const { return m_browser; }
+    SiteListPanel* siteListPanel() const { return m_siteList; }
+    BrowserBar* browserBar() const { return m_browserBar; }
+    FoundFilesPanel* foundFilesPanel() const { return m_foundFiles; }
+    StatusBar* statusPanel() const { return m_statusBar; }
+    QMenu* windowMenu() const { return m_windowMenu; }
+    FileSearchController* fileSearch() const { return m_fileSearch; }
+    DownloadController* downloads() const { return m_downloads; }
+    AboutBox* aboutBox() const { return m_aboutBox; }
+    ExtensionListDialog* extensionListDialog() const { return m_extensionListDialog; }
+    DownloadConfirmDialog* downloadConfirmDialog() const { return m_downloadConfirmDialog; }
+    StartPageDialog* startPageDialog() const { return m_startPageDialog; }
+    const WorkingFolder& workingFolder() const { return m_workingFolder; }
+    // The start page read at start-up (bytes).
+    const std::string& startPageUrl() const { return m_startPageUrl; }
+
     QString statusText() const;
     void setStatusText(const QString& text);
 
-    // Controls, under the program's names, for the handlers of other windows
-    // and for tests.
-    QTableView* StringGrid1() const { return m_stringGrid1; }
-    QLineEdit* Edit1() const { return m_edit1; }
-    QLineEdit* Edit2() const { return m_edit2; }
-    QComboBox* ComboBox1() const { return m_comboBox1; }
-    FoundFilesList* ListBox1() const { return m_listBox1; }
-    QPushButton* check() const { return m_check; }
-    QPushButton* deleteButton() const { return m_delete; }
-    QPushButton* modoru() const { return m_modoru; }
-    QPushButton* susumu() const { return m_susumu; }
-    QPushButton* kousin() const { return m_kousin; }
-    QPushButton* idou() const { return m_idou; }
-    QPushButton* tuika() const { return m_tuika; }
-    QPushButton* Button2() const { return m_button2; }
-    QPushButton* button3() const { return m_button3; }
-    QProgressBar* ProgressBar1() const { return m_progressBar1; }
-    QMenu* PopupMenu1() const { return m_popupMenu1; }
-    QMenu* PopupMenu2() const { return m_popupMenu2; }
-    PageFetcher* pageFetcher() const { return m_fetcher; }
-    DownloadRunner* downloadRunner() const { return m_downloads; }
-    // The widest found-files entry in pixels, as the last search measured it.
-    int fileListExtent() const { return m_listBox1->horizontalExtent(); }
-    AboutBox* aboutBox() const { return m_aboutBox; }
-    ExtensionListDialog* form4() const { return m_form4; }
-    DownloadConfirmDialog* kakunin() const { return m_kakunin; }
-    StartPageDialog* toppageForm() const { return m_toppageForm; }
-
-    // Program-wide texts, all bytes in the code page.
-    std::string TopPageUrl;
-    std::string PageSource;
-    std::string BaseUrl;
-
 public slots:
-    void Action1Execute();
-    void Action2Execute();
-    void deleteClick();
-    void StringGrid1Click();
-    void sentakuRect();
-    void checkClick();
-    void SearchFiles(const std::string& url, const std::string& extension);
-    void FitFileListExtent();
-    void Button2Click();
-    void N2Click();
-    void N4Click();
-    void PopupMenu2Popup();
-    void FormResize();
-    void Button3Click();
-    void runDownloadAll();
-    void modoruClick();
-    void susumuClick();
-    void kousinClick();
-    void idouClick();
-    void Edit1Change();
-    void Edit1KeyPress();
-    void Edit2KeyPress();
-    void WebBrowser1CommandStateChange(int command, bool enable);
-    void WebBrowser1TitleChange(const QString& text);
-    void WebBrowser1BeforeNavigate2();
-    void WebBrowser1NavigateComplete2();
-    void N9Click();
-    void N10Click();
-    void Exit1Click();
-    void N8Click();
-    void About1Click();
+    void onAddToListClicked();
+    void onDeleteSiteClicked();
+    void onSiteRowClicked();
+    void onSearchClicked();
+    void onDownloadClicked();
+    void onDownloadConfirmed();
+    void onOpenEntryRequested(const std::string& entry);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void createControls();
+    void createPanels();
     void createMenus();
-    void connectHandlers();
+    void connectPanels();
     void layoutForClientSize(int width, int height);
-    void showGrid();
-    void syncGridView();
-
-    // Shows the grid once when a command that changes many cells is done,
-    // rather than after every cell.
-    class GridBatch {
-    public:
-        explicit GridBatch(MainWindow& form);
-        ~GridBatch();
-        GridBatch(const GridBatch&) = delete;
-        GridBatch& operator=(const GridBatch&) = delete;
-
-    private:
-        MainWindow& m_form;
-    };
-    void showMessage(const QString& text);
-    void navigateTo(const QString& url);
+    void loadSettings();
+    void saveSiteListOnce();
     void applySelection(const RowSelection& selection, bool enableAdd);
-    void LoadExecute();
-    void saveExecute();
-    void onPageFetched(PageFetchVerdict verdict, std::shared_ptr<std::string> pageSource);
-    void finishSearch(const std::string& extension);
-    void setFetchRunning(bool running);
+    void searchSite(const std::string& url, const std::string& extension);
+    void setSearchRunning(bool running);
+    void onPageFetched(PageFetchVerdict verdict);
+    void finishSearch();
     void writeStatusToCurrentRow(const QString& text);
-    void openCurrentEntry();
-    void downloadFinished();
+    void onDownloadFinished();
+    void onBeforeNavigate();
+    void onNavigateComplete();
+    void stopWorkers();
+    void message(const QString& text);
 
     SiteGrid m_grid;
+    WorkingFolder m_workingFolder;
     BrowserPane* m_browser = nullptr;
     std::filesystem::path m_programDirectory;
     std::function<void(const SiteGrid&)> m_saveSiteList;
     SiteListLoad m_siteListLoad;
+    std::string m_startPageUrl;
     bool m_saved = false;
-    bool m_syncingGrid = false;
-    int m_gridBatch = 0;
     bool m_focusParked = false;
     bool m_closing = false;
-    // A fetch result that arrived while a batch download ran; it is handled
-    // when the batch ends.
-    std::optional<std::pair<PageFetchVerdict, std::shared_ptr<std::string>>> m_pendingFetch;
+    // A fetch that ended while a batch download ran; it is handled when the
+    // batch ends.
+    std::optional<PageFetchVerdict> m_pendingFetch;
+    std::unique_ptr<InputLock> m_inputLock;
 
     QWidget* m_client = nullptr;
-    SiteGridModel* m_gridModel = nullptr;
-    QTableView* m_stringGrid1 = nullptr;
-    QLabel* m_label2 = nullptr;
-    QLineEdit* m_edit2 = nullptr;
-    QComboBox* m_comboBox1 = nullptr;
-    QPushButton* m_check = nullptr;
-    QPushButton* m_delete = nullptr;
-    QFrame* m_panel1 = nullptr;
-    QPushButton* m_modoru = nullptr;
-    QPushButton* m_susumu = nullptr;
-    QPushButton* m_kousin = nullptr;
-    QLineEdit* m_edit1 = nullptr;
-    QPushButton* m_idou = nullptr;
-    QPushButton* m_tuika = nullptr;
-    FoundFilesList* m_listBox1 = nullptr;
-    QPushButton* m_button2 = nullptr;
-    QPushButton* m_button3 = nullptr;
-    QFrame* m_panel5 = nullptr;
-    QWidget* m_statusBar1 = nullptr;
-    QLabel* m_statusPanel0 = nullptr;
-    QProgressBar* m_progressBar1 = nullptr;
-    QMenu* m_popupMenu1 = nullptr;
-    QMenu* m_popupMenu2 = nullptr;
-    QAction* m_n2 = nullptr;
-    QAction* m_n3 = nullptr;
-    QAction* m_n4 = nullptr;
-    QAction* m_n5 = nullptr;
-    PageFetcher* m_fetcher = nullptr;
-    DownloadRunner* m_downloads = nullptr;
-    std::string m_searchExtension;
+    SiteListPanel* m_siteList = nullptr;
+    BrowserBar* m_browserBar = nullptr;
+    FoundFilesPanel* m_foundFiles = nullptr;
+    QWidget* m_browserFrame = nullptr;
+    StatusBar* m_statusBar = nullptr;
+    QMenu* m_windowMenu = nullptr;
+    QAction* m_searchAction = nullptr;
     DefaultButtons* m_defaultButtons = nullptr;
+    FileSearchController* m_fileSearch = nullptr;
+    DownloadController* m_downloads = nullptr;
     AboutBox* m_aboutBox = nullptr;
-    ExtensionListDialog* m_form4 = nullptr;
-    DownloadConfirmDialog* m_kakunin = nullptr;
-    StartPageDialog* m_toppageForm = nullptr;
+    ExtensionListDialog* m_extensionListDialog = nullptr;
+    DownloadConfirmDialog* m_downloadConfirmDialog = nullptr;
+    StartPageDialog* m_startPageDialog = nullptr;
 };
 
 }  // namespace vel

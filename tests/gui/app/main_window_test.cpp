@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -11,13 +12,20 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 
 #include "gui/app/about_box.h"
 #include "gui/app/main_window.h"
+#include "gui/app/status_bar.h"
+#include "gui/browser/browser_bar.h"
+#include "gui/foundfiles/found_files_list.h"
+#include "gui/foundfiles/found_files_panel.h"
+#include "gui/sitelist/site_list_panel.h"
 #include "gui/app/vel_application.h"
 #include "support/fake_browser_pane.h"
 #include "support/modal_watcher.h"
@@ -50,16 +58,22 @@ private:
         m_browser->navigated.clear();
     }
 
+    // Where a control sits in the window's client area.
+    QRect inClient(const QWidget* widget) const
+    {
+        return {widget->mapTo(m_form->centralWidget(), QPoint(0, 0)), widget->size()};
+    }
+
     void addSite(const QString& title, const QString& url)
     {
-        m_form->Edit2()->setText(title);
-        m_form->Edit1()->setText(url);
-        m_form->Action2Execute();
+        m_form->siteListPanel()->titleEdit()->setText(title);
+        m_form->browserBar()->urlEdit()->setText(url);
+        m_form->onAddToListClicked();
     }
 
     void clickRow(int gridRow)
     {
-        QTableView* view = m_form->StringGrid1();
+        QTableView* view = m_form->siteListPanel()->table();
         const QModelIndex index = view->model()->index(gridRow - 1, 1);
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
     }
@@ -76,18 +90,20 @@ private slots:
     void initialStates()
     {
         QCOMPARE(m_form->windowTitle(), QStringLiteral("VEL"));
-        QCOMPARE(m_form->centralWidget()->size(), QSize(782, 544));
+        QCOMPARE(m_form->centralWidget()->size(), QSize(782, 519));
+        QCOMPARE(m_form->statusPanel()->height(), 25);
+        QCOMPARE(m_form->statusPanel()->geometry().top(), m_form->centralWidget()->geometry().bottom() + 1);
         QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
-        QCOMPARE(m_form->Edit1()->text(), QStringLiteral("http://"));
-        QVERIFY(!m_form->Button2()->isEnabled());
-        QVERIFY(!m_form->button3()->isEnabled());
-        for (QPushButton* button : {m_form->check(), m_form->deleteButton(), m_form->modoru(),
-                                    m_form->susumu(), m_form->kousin(), m_form->idou(),
-                                    m_form->tuika()})
+        QCOMPARE(m_form->browserBar()->urlEdit()->text(), QStringLiteral("http://"));
+        QVERIFY(!m_form->foundFilesPanel()->deleteSelectedButton()->isEnabled());
+        QVERIFY(!m_form->foundFilesPanel()->downloadButton()->isEnabled());
+        for (QPushButton* button : {m_form->siteListPanel()->searchButton(), m_form->siteListPanel()->deleteButton(), m_form->browserBar()->backButton(),
+                                    m_form->browserBar()->forwardButton(), m_form->browserBar()->refreshButton(), m_form->browserBar()->goButton(),
+                                    m_form->browserBar()->addToListButton()})
             QVERIFY2(button->isEnabled(), qPrintable(button->objectName()));
-        QCOMPARE(m_form->ProgressBar1()->value(), 0);
+        QCOMPARE(m_form->statusPanel()->progressBar()->value(), 0);
 
-        QTableView* grid = m_form->StringGrid1();
+        QTableView* grid = m_form->siteListPanel()->table();
         QCOMPARE(grid->model()->rowCount(), 19);  // 20 rows with the header row
         QCOMPARE(grid->model()->columnCount(), 4);
         QCOMPARE(grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("サイト名"));
@@ -98,7 +114,7 @@ private slots:
         QCOMPARE(grid->columnWidth(3), 170);
         QVERIFY(!grid->currentIndex().isValid());
         QCOMPARE(m_form->siteGrid().currentRow(), 20);
-        QCOMPARE(grid->focusPolicy(), Qt::ClickFocus);
+        QCOMPARE(grid->focusPolicy(), Qt::StrongFocus);
     }
 
     void controlsCaptionsHintsAndPlaces_data()
@@ -109,11 +125,11 @@ private slots:
         QTest::addColumn<QRect>("geometry");
         QTest::newRow("check") << "check" << "ファイルサーチ" << "選択されたページのファイル検索を開始します" << QRect(8, 149, 113, 25);
         QTest::newRow("delete") << "delete" << "選択項目を削除" << "選択されたページをリストから削除します" << QRect(120, 149, 113, 25);
-        QTest::newRow("modoru") << "modoru" << "戻る" << "前ページへ戻る" << QRect(8, 3, 57, 25);
-        QTest::newRow("susumu") << "susumu" << "進む" << "次ページへ進む" << QRect(64, 3, 58, 25);
-        QTest::newRow("kousin") << "kousin" << "更新" << "ページを更新します" << QRect(122, 3, 60, 25);
-        QTest::newRow("idou") << "idou" << "移動" << "URLへ移動します" << QRect(464, 3, 58, 25);
-        QTest::newRow("tuika") << "tuika" << "リストに追加" << "現在のページをリストに追加します" << QRect(523, 3, 100, 25);
+        QTest::newRow("modoru") << "modoru" << "戻る" << "前ページへ戻る" << QRect(8, 182, 57, 25);
+        QTest::newRow("susumu") << "susumu" << "進む" << "次ページへ進む" << QRect(64, 182, 58, 25);
+        QTest::newRow("kousin") << "kousin" << "更新" << "ページを更新します" << QRect(122, 182, 60, 25);
+        QTest::newRow("idou") << "idou" << "移動" << "URLへ移動します" << QRect(464, 182, 58, 25);
+        QTest::newRow("tuika") << "tuika" << "リストに追加" << "現在のページをリストに追加します" << QRect(523, 182, 100, 25);
         QTest::newRow("Button2") << "Button2" << "選択ファイルの削除" << "選択した項目をダウンロード対象から外します" << QRect(634, 161, 141, 24);
         QTest::newRow("button3") << "button3" << "ダウンロード" << "上記リストに表示されているファイルをダウンロードします" << QRect(634, 186, 141, 24);
     }
@@ -129,25 +145,28 @@ private slots:
         QCOMPARE(button->text(), caption);
         QCOMPARE(button->toolTip(), hint);
         QCOMPARE(button->toolTipDuration(), 10000);
-        QCOMPARE(button->geometry(), geometry);
+        QCOMPARE(inClient(button), geometry);
     }
 
     void otherControlsAndHints()
     {
-        QCOMPARE(m_form->StringGrid1()->geometry(), QRect(8, 2, 617, 143));
-        QCOMPARE(m_form->Edit2()->geometry(), QRect(283, 152, 270, 20));
-        QCOMPARE(m_form->Edit1()->geometry(), QRect(184, 184, 277, 20));
-        QCOMPARE(m_form->ComboBox1()->geometry(), QRect(560, 152, 65, 20));
-        QCOMPARE(m_form->ListBox1()->geometry(), QRect(632, 0, 143, 161));
-        QCOMPARE(m_form->ProgressBar1()->geometry(), QRect(569, 523, 209, 19));
-        QCOMPARE(m_form->browser()->widget()->geometry(), QRect(1, 1, 781, 308));
-        QCOMPARE(m_form->ComboBox1()->toolTip(), QStringLiteral("検索するファイル拡張子を選択して下さい"));
-        QCOMPARE(m_form->Edit2()->toolTip(),
+        QCOMPARE(inClient(m_form->siteListPanel()->table()), QRect(8, 2, 617, 143));
+        QCOMPARE(inClient(m_form->siteListPanel()->titleEdit()), QRect(283, 152, 270, 20));
+        QCOMPARE(inClient(m_form->browserBar()->urlEdit()), QRect(184, 184, 277, 20));
+        QCOMPARE(inClient(m_form->siteListPanel()->extensionChooser()), QRect(560, 152, 65, 20));
+        QCOMPARE(inClient(m_form->foundFilesPanel()->list()), QRect(632, 0, 143, 161));
+        QCOMPARE(inClient(m_form->browser()->widget()), QRect(0, 212, 781, 308));
+        // The progress bar sits at the right end of the status bar.
+        const QProgressBar* progress = m_form->statusPanel()->progressBar();
+        QCOMPARE(progress->size(), QSize(209, 19));
+        QVERIFY(progress->geometry().right() >= m_form->statusPanel()->width() - 8);
+        QCOMPARE(m_form->siteListPanel()->extensionChooser()->toolTip(), QStringLiteral("検索するファイル拡張子を選択して下さい"));
+        QCOMPARE(m_form->siteListPanel()->titleEdit()->toolTip(),
                  QStringLiteral("現在のページのタイトルです。リストに追加する場合は\nそのままリストに表示されるため、各自で\n分かりやすいページ名に変更して下さい"));
-        QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("Label2"))->toolTip(), m_form->Edit2()->toolTip());
-        QCOMPARE(m_form->ListBox1()->toolTip(),
+        QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("Label2"))->toolTip(), m_form->siteListPanel()->titleEdit()->toolTip());
+        QCOMPARE(m_form->foundFilesPanel()->list()->toolTip(),
                  QStringLiteral("選択項目がgifまたはjpgファイルの場合\nスペースキーにてプレビューを見ることができます。\n複数選択時はプレビューできません"));
-        QCOMPARE(m_form->ListBox1()->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QCOMPARE(m_form->foundFilesPanel()->list()->selectionMode(), QAbstractItemView::ExtendedSelection);
     }
 
     void menusAndTheirCaptions()
@@ -165,7 +184,7 @@ private slots:
         QCOMPARE(menus[1]->menu()->actions()[0]->text(), QStringLiteral("バージョン情報(&V)"));
 
         QStringList popupItems;
-        for (QAction* item : m_form->PopupMenu1()->actions())
+        for (QAction* item : m_form->windowMenu()->actions())
             popupItems << item->objectName() + QLatin1Char('=') + item->text();
         QCOMPARE(popupItems, (QStringList{QStringLiteral("a1=リストに追加"),
                                           QStringLiteral("N5=選択ページをチェック"),
@@ -189,9 +208,9 @@ private slots:
 
     void enterPressesFileSearchFromEveryNonButtonControl()
     {
-        QSignalSpy checks(m_form->check(), &QPushButton::clicked);
-        const QList<QWidget*> controls{m_form->StringGrid1(), m_form->Edit2(), m_form->Edit1(),
-                                       m_form->ComboBox1(), m_form->ListBox1()};
+        QSignalSpy checks(m_form->siteListPanel()->searchButton(), &QPushButton::clicked);
+        const QList<QWidget*> controls{m_form->siteListPanel()->table(), m_form->siteListPanel()->titleEdit(), m_form->browserBar()->urlEdit(),
+                                       m_form->siteListPanel()->extensionChooser(), m_form->foundFilesPanel()->list()};
         for (QWidget* control : controls) {
             control->setFocus();
             const int before = checks.count();
@@ -200,23 +219,23 @@ private slots:
             QTest::keyClick(control, Qt::Key_Enter, Qt::KeypadModifier);
             QCOMPARE(checks.count(), before + 2);
         }
-        QCOMPARE(m_form->Edit1()->text(), QStringLiteral("http://"));
+        QCOMPARE(m_form->browserBar()->urlEdit()->text(), QStringLiteral("http://"));
         QVERIFY(m_browser->navigated.isEmpty());
 
         // A focused button takes Enter itself.
-        QSignalSpy refreshes(m_form->kousin(), &QPushButton::clicked);
-        m_form->kousin()->setFocus();
+        QSignalSpy refreshes(m_form->browserBar()->refreshButton(), &QPushButton::clicked);
+        m_form->browserBar()->refreshButton()->setFocus();
         const int before = checks.count();
-        QTest::keyClick(m_form->kousin(), Qt::Key_Return);
+        QTest::keyClick(m_form->browserBar()->refreshButton(), Qt::Key_Return);
         QCOMPARE(refreshes.count(), 1);
         QCOMPARE(checks.count(), before);
     }
 
     void escDeletesTheCurrentSiteFromAnyControl()
     {
-        QSignalSpy deletes(m_form->deleteButton(), &QPushButton::clicked);
-        const QList<QWidget*> controls{m_form->StringGrid1(), m_form->Edit2(), m_form->Edit1(),
-                                       m_form->ComboBox1(), m_form->ListBox1(), m_form->idou()};
+        QSignalSpy deletes(m_form->siteListPanel()->deleteButton(), &QPushButton::clicked);
+        const QList<QWidget*> controls{m_form->siteListPanel()->table(), m_form->siteListPanel()->titleEdit(), m_form->browserBar()->urlEdit(),
+                                       m_form->siteListPanel()->extensionChooser(), m_form->foundFilesPanel()->list(), m_form->browserBar()->goButton()};
         for (QWidget* control : controls) {
             control->setFocus();
             QTest::keyClick(control, Qt::Key_Escape);
@@ -226,7 +245,7 @@ private slots:
         addSite(QStringLiteral("one"), QStringLiteral("http://h/1"));
         addSite(QStringLiteral("two"), QStringLiteral("http://h/2"));
         clickRow(1);
-        QTest::keyClick(m_form->check(), Qt::Key_Escape);
+        QTest::keyClick(m_form->siteListPanel()->searchButton(), Qt::Key_Escape);
         QCOMPARE(toQString(m_form->siteGrid().cell(1, 1)), QStringLiteral("two"));
         QCOMPARE(m_form->siteGrid().cell(1, 2), std::string());
         QCOMPARE(m_browser->navigated.last(), QStringLiteral("http://h/2"));
@@ -234,36 +253,36 @@ private slots:
 
     void shiftEnterReachesTheEditBoxes()
     {
-        QSignalSpy checks(m_form->check(), &QPushButton::clicked);
-        m_form->Edit2()->setFocus();
-        m_form->Edit2()->setText(QStringLiteral("title"));
-        QTest::keyClick(m_form->Edit2(), Qt::Key_Return, Qt::ShiftModifier);
-        QVERIFY(m_form->Edit1()->hasFocus());
-        QCOMPARE(m_form->Edit2()->text(), QStringLiteral("title"));
+        QSignalSpy checks(m_form->siteListPanel()->searchButton(), &QPushButton::clicked);
+        m_form->siteListPanel()->titleEdit()->setFocus();
+        m_form->siteListPanel()->titleEdit()->setText(QStringLiteral("title"));
+        QTest::keyClick(m_form->siteListPanel()->titleEdit(), Qt::Key_Return, Qt::ShiftModifier);
+        QVERIFY(m_form->browserBar()->urlEdit()->hasFocus());
+        QCOMPARE(m_form->siteListPanel()->titleEdit()->text(), QStringLiteral("title"));
 
-        m_form->Edit1()->setText(QStringLiteral("http://example.test/"));
-        QTest::keyClick(m_form->Edit1(), Qt::Key_Return, Qt::ShiftModifier);
+        m_form->browserBar()->urlEdit()->setText(QStringLiteral("http://example.test/"));
+        QTest::keyClick(m_form->browserBar()->urlEdit(), Qt::Key_Return, Qt::ShiftModifier);
         QCOMPARE(m_browser->navigated, QStringList{QStringLiteral("http://example.test/")});
-        QCOMPARE(m_form->Edit1()->text(), QStringLiteral("http://example.test/"));
+        QCOMPARE(m_form->browserBar()->urlEdit()->text(), QStringLiteral("http://example.test/"));
         QCOMPARE(checks.count(), 0);
     }
 
     void addNeedsAUrlAndShowsTheTitleDecoded()
     {
         test::ModalWatcher watcher;
-        m_form->Edit1()->clear();
-        QTest::mouseClick(m_form->tuika(), Qt::LeftButton);
+        m_form->browserBar()->urlEdit()->clear();
+        QTest::mouseClick(m_form->browserBar()->addToListButton(), Qt::LeftButton);
         QCOMPARE(watcher.texts(), QStringList{QStringLiteral("URLは必ず記入して下さい")});
         QCOMPARE(m_form->siteGrid().cell(0, 1), std::string());
 
         addSite(QStringLiteral("日本語のサイト"), QStringLiteral("http://h/"));
-        const QAbstractItemModel* model = m_form->StringGrid1()->model();
+        const QAbstractItemModel* model = m_form->siteListPanel()->table()->model();
         QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("1"));
         QCOMPARE(model->index(0, 1).data().toString(), QStringLiteral("日本語のサイト"));
         QCOMPARE(m_form->siteGrid().cell(1, 1), fromQString(QStringLiteral("日本語のサイト")));
         // The context menu's add works while the button is disabled.
-        m_form->Edit1()->setText(QStringLiteral("http://h/a.jpg"));
-        QVERIFY(!m_form->tuika()->isEnabled());
+        m_form->browserBar()->urlEdit()->setText(QStringLiteral("http://h/a.jpg"));
+        QVERIFY(!m_form->browserBar()->addToListButton()->isEnabled());
         action(m_form.get(), "a1")->trigger();
         QCOMPARE(m_form->siteGrid().cell(2, 2), std::string("http://h/a.jpg"));
     }
@@ -271,27 +290,27 @@ private slots:
     void clickingARowOpensItsSite()
     {
         addSite(QStringLiteral("one"), QStringLiteral("http://h/1"));
-        m_form->Edit1()->setText(QStringLiteral("http://h/p.gif"));
-        QVERIFY(!m_form->tuika()->isEnabled());
+        m_form->browserBar()->urlEdit()->setText(QStringLiteral("http://h/p.gif"));
+        QVERIFY(!m_form->browserBar()->addToListButton()->isEnabled());
 
         clickRow(3);  // empty row: highlighted, focus to check, nothing else
         QVERIFY(m_browser->navigated.isEmpty());
-        QVERIFY(!m_form->tuika()->isEnabled());
-        QVERIFY(m_form->check()->hasFocus());
+        QVERIFY(!m_form->browserBar()->addToListButton()->isEnabled());
+        QVERIFY(m_form->siteListPanel()->searchButton()->hasFocus());
         QCOMPARE(m_form->siteGrid().selection(), (GridRect{0, 3, 4, 3}));
-        QCOMPARE(m_form->StringGrid1()->selectionModel()->selectedIndexes().size(), 4);
+        QCOMPARE(m_form->siteListPanel()->table()->selectionModel()->selectedIndexes().size(), 4);
 
         clickRow(1);
         QCOMPARE(m_browser->navigated, QStringList{QStringLiteral("http://h/1")});
-        QVERIFY(m_form->tuika()->isEnabled());
-        QVERIFY(m_form->check()->hasFocus());
+        QVERIFY(m_form->browserBar()->addToListButton()->isEnabled());
+        QVERIFY(m_form->siteListPanel()->searchButton()->hasFocus());
 
         // Growing the grid after a row selection narrows the highlight to column 3.
         for (int i = 2; i <= 20; ++i)
             addSite(QStringLiteral("s"), QStringLiteral("http://h/n"));
-        QCOMPARE(m_form->StringGrid1()->model()->rowCount(), 20);
+        QCOMPARE(m_form->siteListPanel()->table()->model()->rowCount(), 20);
         QCOMPARE(m_form->siteGrid().current(), (GridCoord{3, 1}));
-        const QModelIndexList selected = m_form->StringGrid1()->selectionModel()->selectedIndexes();
+        const QModelIndexList selected = m_form->siteListPanel()->table()->selectionModel()->selectedIndexes();
         QCOMPARE(selected.size(), 1);
         QCOMPARE(selected[0].column(), 3);
     }
@@ -299,53 +318,53 @@ private slots:
     void browserNotificationsDriveTheBoxesAndButtons()
     {
         m_browser->complete(QStringLiteral("http://h/pic.jpg"), QStringLiteral("A picture"));
-        QCOMPARE(m_form->Edit1()->text(), QStringLiteral("http://h/pic.jpg"));
-        QCOMPARE(m_form->Edit2()->text(), QStringLiteral("A picture"));
+        QCOMPARE(m_form->browserBar()->urlEdit()->text(), QStringLiteral("http://h/pic.jpg"));
+        QCOMPARE(m_form->siteListPanel()->titleEdit()->text(), QStringLiteral("A picture"));
         QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
-        QVERIFY(!m_form->tuika()->isEnabled());
+        QVERIFY(!m_form->browserBar()->addToListButton()->isEnabled());
         m_browser->complete(QStringLiteral("http://h/index.html"), QStringLiteral("Home"));
-        QVERIFY(m_form->tuika()->isEnabled());
+        QVERIFY(m_form->browserBar()->addToListButton()->isEnabled());
 
         emit m_browser->beforeNavigate();
         QCOMPARE(m_form->statusText(), QStringLiteral("ホストに接続しています"));
 
         emit m_browser->commandStateChanged(BrowserPane::kForwardCommand, false);
-        QVERIFY(!m_form->susumu()->isEnabled());
-        QVERIFY(m_form->modoru()->isEnabled());
+        QVERIFY(!m_form->browserBar()->forwardButton()->isEnabled());
+        QVERIFY(m_form->browserBar()->backButton()->isEnabled());
         emit m_browser->commandStateChanged(BrowserPane::kBackCommand, false);
-        QVERIFY(!m_form->modoru()->isEnabled());
+        QVERIFY(!m_form->browserBar()->backButton()->isEnabled());
         emit m_browser->commandStateChanged(-1, false);
         emit m_browser->commandStateChanged(BrowserPane::kBackCommand, true);
-        QVERIFY(m_form->modoru()->isEnabled());
+        QVERIFY(m_form->browserBar()->backButton()->isEnabled());
 
-        QTest::mouseClick(m_form->modoru(), Qt::LeftButton);
+        QTest::mouseClick(m_form->browserBar()->backButton(), Qt::LeftButton);
         QCOMPARE(m_browser->backs, 1);
-        m_form->Edit1()->setText(QStringLiteral("http://h/next"));
-        QTest::mouseClick(m_form->idou(), Qt::LeftButton);
+        m_form->browserBar()->urlEdit()->setText(QStringLiteral("http://h/next"));
+        QTest::mouseClick(m_form->browserBar()->goButton(), Qt::LeftButton);
         QCOMPARE(m_browser->navigated.last(), QStringLiteral("http://h/next"));
     }
 
     void gridModelStaysConsistent()
     {
-        QAbstractItemModelTester tester(m_form->StringGrid1()->model(),
+        QAbstractItemModelTester tester(m_form->siteListPanel()->table()->model(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         for (int i = 0; i < 22; ++i)
             addSite(QStringLiteral("s%1").arg(i), QStringLiteral("http://h/%1").arg(i));
-        QCOMPARE(m_form->StringGrid1()->model()->rowCount(), 22);
+        QCOMPARE(m_form->siteListPanel()->table()->model()->rowCount(), 22);
         clickRow(22);
-        m_form->deleteClick();
+        m_form->onDeleteSiteClicked();
         clickRow(1);
-        m_form->deleteClick();
-        QCOMPARE(m_form->StringGrid1()->model()->index(0, 1).data().toString(), QStringLiteral("s1"));
-        QCOMPARE(m_form->StringGrid1()->model()->index(0, 0).data().toString(), QStringLiteral("1"));
+        m_form->onDeleteSiteClicked();
+        QCOMPARE(m_form->siteListPanel()->table()->model()->index(0, 1).data().toString(), QStringLiteral("s1"));
+        QCOMPARE(m_form->siteListPanel()->table()->model()->index(0, 0).data().toString(), QStringLiteral("1"));
     }
 
     void refreshNeedsADocument()
     {
-        QTest::mouseClick(m_form->kousin(), Qt::LeftButton);
+        QTest::mouseClick(m_form->browserBar()->refreshButton(), Qt::LeftButton);
         QCOMPARE(m_browser->refreshes, 0);
         m_browser->complete(QStringLiteral("http://h/"), QStringLiteral("t"));
-        QTest::mouseClick(m_form->kousin(), Qt::LeftButton);
+        QTest::mouseClick(m_form->browserBar()->refreshButton(), Qt::LeftButton);
         QCOMPARE(m_browser->refreshes, 1);
     }
 
@@ -368,6 +387,56 @@ private slots:
         QCOMPARE(m_saves, 1);
         m_form.reset();
         QCOMPARE(m_saves, 1);
+    }
+
+    void screenReadersFindEveryPanelByName()
+    {
+        QVERIFY(qobject_cast<QStatusBar*>(m_form->statusBar()));
+        QCOMPARE(m_form->statusBar(), m_form->statusPanel());
+        const QList<QPair<QWidget*, QString>> named{
+            {m_form->siteListPanel()->table(), QStringLiteral("サイト一覧")},
+            {m_form->foundFilesPanel()->list(), QStringLiteral("見つかったファイル")},
+            {m_form->statusPanel()->progressBar(), QStringLiteral("進行状況")},
+            {m_form->browserBar()->urlEdit(), QStringLiteral("URL")},
+            {m_form->siteListPanel()->titleEdit(), QStringLiteral("タイトル")},
+            {m_form->siteListPanel()->extensionChooser(), QStringLiteral("拡張子")},
+        };
+        for (const auto& [widget, name] : named)
+            QCOMPARE(widget->accessibleName(), name);
+        m_form->setStatusText(QStringLiteral("接続しました"));
+        QCOMPARE(m_form->statusPanel()->findChild<QLabel*>(QStringLiteral("StatusPanel0"))->text(),
+                 QStringLiteral("接続しました"));
+    }
+
+    void tabReachesEveryControl()
+    {
+        QList<QWidget*> controls{m_form->siteListPanel()->table(),
+                                 m_form->siteListPanel()->searchButton(),
+                                 m_form->siteListPanel()->deleteButton(),
+                                 m_form->siteListPanel()->titleEdit(),
+                                 m_form->siteListPanel()->extensionChooser(),
+                                 m_form->browserBar()->backButton(),
+                                 m_form->browserBar()->forwardButton(),
+                                 m_form->browserBar()->refreshButton(),
+                                 m_form->browserBar()->urlEdit(),
+                                 m_form->browserBar()->goButton(),
+                                 m_form->browserBar()->addToListButton(),
+                                 m_form->foundFilesPanel()->list(),
+                                 m_form->browser()->widget()};
+        // The found-files buttons take part once there is something to act on.
+        m_form->foundFilesPanel()->showSearchResult({"a.gif"});
+        controls << m_form->foundFilesPanel()->deleteSelectedButton()
+                 << m_form->foundFilesPanel()->downloadButton();
+        m_form->siteListPanel()->searchButton()->setFocus();
+        QSet<QWidget*> reached;
+        for (int i = 0; i < 40 && reached.size() < controls.size(); ++i) {
+            QWidget* focused = QApplication::focusWidget();
+            QVERIFY(focused);
+            reached.insert(focused);
+            QTest::keyClick(focused, Qt::Key_Tab);
+        }
+        for (QWidget* control : controls)
+            QVERIFY2(reached.contains(control), qPrintable(control->objectName()));
     }
 
     void escapingErrorsAreShownAndTheProgramGoesOn()

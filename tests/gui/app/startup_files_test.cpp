@@ -9,6 +9,8 @@
 #include <QTest>
 
 #include "gui/app/main_window.h"
+#include "gui/browser/browser_bar.h"
+#include "gui/sitelist/site_list_panel.h"
 #include "gui/app/vel_application.h"
 #include "gui/settings/extension_list_dialog.h"
 #include "core/sitelist/site_record.h"
@@ -78,7 +80,7 @@ private slots:
     {
         writeBytes(m_start / "config.lis", "gif\r\njpg\r\n");
         auto form = startForm();
-        QCOMPARE(form->ComboBox1()->count(), 0);
+        QCOMPARE(form->siteListPanel()->extensionChooser()->count(), 0);
         QCOMPARE(form->siteGrid().rowCount(), 20);
         form.reset();
         // The end of the run creates the (empty) site list in the program's directory.
@@ -93,20 +95,22 @@ private slots:
         writeBytes(m_start / "config.lis", "gif\r\njpg\r\npng");
         writeBytes(m_start / "config.vel", "http://start.test/\r\n");
         auto form = startForm();
-        QCOMPARE(form->TopPageUrl, std::string("http://start.test/"));
+        QCOMPARE(form->startPageUrl(), std::string("http://start.test/"));
         QCOMPARE(m_browser->navigated.value(0), QStringLiteral("http://start.test/"));
-        QCOMPARE(form->ComboBox1()->count(), 3);
-        QCOMPARE(form->ComboBox1()->currentText(), QStringLiteral("gif"));
+        QCOMPARE(form->siteListPanel()->extensionChooser()->count(), 3);
+        QCOMPARE(form->siteListPanel()->extensionChooser()->currentText(), QStringLiteral("gif"));
         QCOMPARE(toQString(form->siteGrid().cell(1, 1)), QStringLiteral("サイト"));
         QCOMPARE(form->siteGrid().cell(2, 2), std::string("http://h/2"));
         // No site row is current after start-up, even with sites loaded.
         QCOMPARE(form->siteGrid().currentRow(), form->siteGrid().rowCount());
 
-        form->Edit2()->setText(QStringLiteral("three"));
-        form->Edit1()->setText(QStringLiteral("http://h/3"));
-        form->Action2Execute();
+        form->siteListPanel()->titleEdit()->setText(QStringLiteral("three"));
+        form->browserBar()->urlEdit()->setText(QStringLiteral("http://h/3"));
+        form->onAddToListClicked();
         form->close();
-        QCOMPARE(fs::current_path(), m_program);
+        // Later names follow the program's folder; the process stays where it started.
+        QCOMPARE(form->workingFolder().path(), m_program);
+        QCOMPARE(fs::current_path(), m_start);
         const std::vector<SiteRecord> saved = decodeSiteRecords(readBytes(m_program / "config.bin"));
         QCOMPARE(saved.size(), 3u);
         QCOMPARE(saved[0].name, std::string("\x83\x54\x83\x43\x83\x67"));
@@ -123,9 +127,9 @@ private slots:
         writeBytes(m_start / "config.bin", "");
         writeBytes(m_start / "config.lis", list);
         auto form = startForm();
-        QCOMPARE(form->ComboBox1()->count(), 3);
-        form->N9Click();
-        QTest::mouseClick(form->form4()->ok(), Qt::LeftButton);
+        QCOMPARE(form->siteListPanel()->extensionChooser()->count(), 3);
+        form->findChild<QAction*>(QStringLiteral("N9"))->trigger();
+        QTest::mouseClick(form->extensionListDialog()->okButton(), Qt::LeftButton);
         QCOMPARE(readBytes(m_program / "config.lis"), list);
     }
 
@@ -137,8 +141,8 @@ private slots:
         fs::permissions(m_start / "config.bin", fs::perms::owner_read | fs::perms::group_read
                                                     | fs::perms::others_read);
         auto form = startForm();
-        form->Edit1()->setText(QStringLiteral("http://h/new"));
-        form->Action2Execute();
+        form->browserBar()->urlEdit()->setText(QStringLiteral("http://h/new"));
+        form->onAddToListClicked();
         form.reset();
         QCOMPARE(readBytes(m_start / "config.bin"), twoSites());
     }

@@ -4,6 +4,8 @@
 #include <QTest>
 
 #include "gui/app/main_window.h"
+#include "gui/browser/browser_bar.h"
+#include "gui/sitelist/site_list_panel.h"
 #include "gui/app/vel_application.h"
 #include "gui/browser/web_engine_pane.h"
 #include "support/loopback_http_server.h"
@@ -34,13 +36,13 @@ private:
     {
         QSignalSpy started(m_form->browser(), &BrowserPane::beforeNavigate);
         QSignalSpy completed(m_form->browser(), &BrowserPane::navigateComplete);
-        m_form->Edit1()->setText(m_server.url(path));
-        QTest::mouseClick(m_form->idou(), Qt::LeftButton);
+        m_form->browserBar()->urlEdit()->setText(m_server.url(path));
+        QTest::mouseClick(m_form->browserBar()->goButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(completed.count() > 0
                                      && m_form->browser()->locationUrl() == m_server.url(path),
                                  kLoadTimeout);
         QVERIFY(started.count() > 0);
-        QCOMPARE(m_form->Edit1()->text(), m_server.url(path));
+        QCOMPARE(m_form->browserBar()->urlEdit()->text(), m_server.url(path));
         QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
     }
 
@@ -63,7 +65,7 @@ private slots:
     void refreshWithoutDocumentDoesNothing()
     {
         QVERIFY(!m_form->browser()->hasDocument());
-        QTest::mouseClick(m_form->kousin(), Qt::LeftButton);
+        QTest::mouseClick(m_form->browserBar()->refreshButton(), Qt::LeftButton);
         QTest::qWait(200);
         QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
         QCOMPARE(m_server.requests().size(), 0);
@@ -72,34 +74,34 @@ private slots:
     void titleAndLocationArrive()
     {
         go(QStringLiteral("/a.html"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->Edit2()->text(), QStringLiteral("Page A"), kLoadTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->siteListPanel()->titleEdit()->text(), QStringLiteral("Page A"), kLoadTimeout);
         QVERIFY(m_form->browser()->hasDocument());
-        QVERIFY(m_form->tuika()->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->modoru()->isEnabled(), kLoadTimeout);
-        QVERIFY(!m_form->susumu()->isEnabled());
+        QVERIFY(m_form->browserBar()->addToListButton()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->browserBar()->backButton()->isEnabled(), kLoadTimeout);
+        QVERIFY(!m_form->browserBar()->forwardButton()->isEnabled());
     }
 
     void backAndForwardFollowTheHistory()
     {
         go(QStringLiteral("/b.html"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->Edit2()->text(), QStringLiteral("Page B"), kLoadTimeout);
-        QTRY_VERIFY_WITH_TIMEOUT(m_form->modoru()->isEnabled(), kLoadTimeout);
-        QVERIFY(!m_form->susumu()->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->siteListPanel()->titleEdit()->text(), QStringLiteral("Page B"), kLoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(m_form->browserBar()->backButton()->isEnabled(), kLoadTimeout);
+        QVERIFY(!m_form->browserBar()->forwardButton()->isEnabled());
 
-        QTest::mouseClick(m_form->modoru(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->Edit1()->text(), m_server.url(QStringLiteral("/a.html")),
+        QTest::mouseClick(m_form->browserBar()->backButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->browserBar()->urlEdit()->text(), m_server.url(QStringLiteral("/a.html")),
                                   kLoadTimeout);
-        QTRY_VERIFY_WITH_TIMEOUT(m_form->susumu()->isEnabled(), kLoadTimeout);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->modoru()->isEnabled(), kLoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(m_form->browserBar()->forwardButton()->isEnabled(), kLoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->browserBar()->backButton()->isEnabled(), kLoadTimeout);
 
-        QTest::mouseClick(m_form->susumu(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->Edit1()->text(), m_server.url(QStringLiteral("/b.html")),
+        QTest::mouseClick(m_form->browserBar()->forwardButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->browserBar()->urlEdit()->text(), m_server.url(QStringLiteral("/b.html")),
                                   kLoadTimeout);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->susumu()->isEnabled(), kLoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->browserBar()->forwardButton()->isEnabled(), kLoadTimeout);
 
         const qsizetype before = m_server.requests().size();
         QSignalSpy reloaded(m_form->browser(), &BrowserPane::navigateComplete);
-        QTest::mouseClick(m_form->kousin(), Qt::LeftButton);
+        QTest::mouseClick(m_form->browserBar()->refreshButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(m_server.requests().size() > before, kLoadTimeout);
         // Let the reload finish before the next navigation starts.
         QTRY_VERIFY_WITH_TIMEOUT(reloaded.count() > 0, kLoadTimeout);
@@ -108,15 +110,15 @@ private slots:
     void imageAddressesCannotBeAdded()
     {
         // Typing is enough to disable the button, before any navigation.
-        m_form->Edit1()->setText(m_server.url(QStringLiteral("/pic.jpg")));
-        QVERIFY(!m_form->tuika()->isEnabled());
-        m_form->Edit1()->setText(m_server.url(QStringLiteral("/b.html")));
-        QVERIFY(m_form->tuika()->isEnabled());
+        m_form->browserBar()->urlEdit()->setText(m_server.url(QStringLiteral("/pic.jpg")));
+        QVERIFY(!m_form->browserBar()->addToListButton()->isEnabled());
+        m_form->browserBar()->urlEdit()->setText(m_server.url(QStringLiteral("/b.html")));
+        QVERIFY(m_form->browserBar()->addToListButton()->isEnabled());
 
         go(QStringLiteral("/pic.jpg"));
-        QVERIFY(!m_form->tuika()->isEnabled());
+        QVERIFY(!m_form->browserBar()->addToListButton()->isEnabled());
         go(QStringLiteral("/a.html"));
-        QVERIFY(m_form->tuika()->isEnabled());
+        QVERIFY(m_form->browserBar()->addToListButton()->isEnabled());
     }
 };
 

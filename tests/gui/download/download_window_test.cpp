@@ -16,10 +16,15 @@
 #include <QTest>
 
 #include "gui/app/main_window.h"
+#include "gui/app/status_bar.h"
+#include "gui/browser/browser_bar.h"
+#include "gui/foundfiles/found_files_list.h"
+#include "gui/foundfiles/found_files_panel.h"
+#include "gui/sitelist/site_list_panel.h"
 #include "gui/app/vel_application.h"
-#include "gui/download/download_runner.h"
+#include "gui/download/download_controller.h"
 #include "gui/download/download_confirm_dialog.h"
-#include "gui/search/page_fetcher.h"
+#include "gui/search/file_search_controller.h"
 #include "gui/settings/start_page_dialog.h"
 #include "support/fake_browser_pane.h"
 #include "support/loopback_http_server.h"
@@ -56,12 +61,12 @@ private:
 
     void searchPage(const char* path)
     {
-        m_form->Edit1()->setText(m_server->url(QString::fromLatin1(path)));
-        m_form->Action2Execute();
+        m_form->browserBar()->urlEdit()->setText(m_server->url(QString::fromLatin1(path)));
+        m_form->onAddToListClicked();
         m_form->siteGrid().setCurrent({1, 1});
-        m_form->StringGrid1Click();
-        m_form->checkClick();
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->pageFetcher()->busy(), kTimeout);
+        m_form->onSiteRowClicked();
+        m_form->onSearchClicked();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->fileSearch()->busy(), kTimeout);
         QTRY_COMPARE_WITH_TIMEOUT(m_form->statusText(), QStringLiteral("待機中"), kTimeout);
     }
 
@@ -95,7 +100,7 @@ private slots:
         services.programDirectory = m_program;
         services.saveSiteList = [this](const SiteGrid&) { ++m_saves; };
         m_form = std::make_unique<MainWindow>(std::move(services));
-        m_form->ComboBox1()->addItem(QStringLiteral("gif"));
+        m_form->siteListPanel()->extensionChooser()->addItem(QStringLiteral("gif"));
         m_form->show();
     }
 
@@ -109,16 +114,16 @@ private slots:
     void emptyListShowsTheMessageInsteadOfTheBox()
     {
         test::ModalWatcher watcher;
-        m_form->Button3Click();
+        m_form->onDownloadClicked();
         m_form->findChild<QAction*>(QStringLiteral("N7"))->trigger();
         QCOMPARE(watcher.texts(),
                  QStringList(2, QStringLiteral("ダウンロード対象ファイルが\nリストアップされていません")));
-        QVERIFY(!m_form->kakunin()->isVisible());
+        QVERIFY(!m_form->downloadConfirmDialog()->isVisible());
     }
 
     void confirmationBoxLayoutAndCancel()
     {
-        DownloadConfirmDialog* box = m_form->kakunin();
+        DownloadConfirmDialog* box = m_form->downloadConfirmDialog();
         QCOMPARE(box->windowTitle(), QStringLiteral("ダイアログ"));
         QCOMPARE(box->height(), 111);
         QVERIFY(box->width() >= 184);
@@ -138,12 +143,12 @@ private slots:
                                      QStringLiteral("よろしいですか？")}));
 
         searchPage("/dir/index.html");
-        QCOMPARE(m_form->ListBox1()->count(), 3);
-        QTest::mouseClick(m_form->button3(), Qt::LeftButton);
+        QCOMPARE(m_form->foundFilesPanel()->list()->count(), 3);
+        QTest::mouseClick(m_form->foundFilesPanel()->downloadButton(), Qt::LeftButton);
         QVERIFY(box->isVisible());
         QTest::mouseClick(box->cancelButton(), Qt::LeftButton);
         QVERIFY(!box->isVisible());
-        m_form->Button3Click();
+        m_form->onDownloadClicked();
         QTest::keyClick(box, Qt::Key_Escape);
         QVERIFY(!box->isVisible());
         QVERIFY(!fs::exists(dateFolder()));
@@ -152,12 +157,12 @@ private slots:
     void okDownloadsEveryEntryIntoTheDateFolder()
     {
         searchPage("/dir/index.html");
-        QSignalSpy steps(m_form->downloadRunner(), &DownloadRunner::progress);
-        QSignalSpy texts(m_form->downloadRunner(), &DownloadRunner::statusText);
-        QSignalSpy done(m_form->downloadRunner(), &DownloadRunner::finished);
-        m_form->Button3Click();
-        QTest::mouseClick(m_form->kakunin()->okButton(), Qt::LeftButton);
-        QVERIFY(!m_form->kakunin()->isVisible());
+        QSignalSpy steps(m_form->downloads(), &DownloadController::progress);
+        QSignalSpy texts(m_form->downloads(), &DownloadController::statusText);
+        QSignalSpy done(m_form->downloads(), &DownloadController::finished);
+        m_form->onDownloadClicked();
+        QTest::mouseClick(m_form->downloadConfirmDialog()->okButton(), Qt::LeftButton);
+        QVERIFY(!m_form->downloadConfirmDialog()->isVisible());
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
 
         QCOMPARE(readFile(dateFolder() / "a.gif"), std::string("GIF-A"));
@@ -169,8 +174,9 @@ private slots:
         QCOMPARE(positions.mid(positions.size() - 4), (QList<int>{333, 666, 999, 0}));
         QCOMPARE(texts.first().at(0).toString(), QStringLiteral("ファイルをダウンロードしています"));
         QCOMPARE(m_form->statusText(), QStringLiteral("ファイルのダウンロードが終了しました"));
-        QCOMPARE(m_form->ProgressBar1()->value(), 0);
-        QCOMPARE(m_form->ProgressBar1()->maximum(), 1000);
+        QCOMPARE(m_form->statusPanel()->progressBar()->value(), 0);
+        QCOMPARE(m_form->statusPanel()->progressBar()->maximum(), 1000);
+        QCOMPARE(m_form->workingFolder().path(), m_program);
         QCOMPARE(fs::current_path(), m_program);
     }
 
@@ -178,29 +184,30 @@ private slots:
     {
         searchPage("/dir/index.html");
         m_server->hold("/dir/a.gif");
-        m_form->Button3Click();
-        QTest::mouseClick(m_form->kakunin()->okButton(), Qt::LeftButton);
+        m_form->onDownloadClicked();
+        QTest::mouseClick(m_form->downloadConfirmDialog()->okButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() >= 2, kTimeout);
-        QVERIFY(m_form->downloadRunner()->running());
+        QVERIFY(m_form->downloads()->running());
 
         // Input goes nowhere while the batch runs.
-        m_form->Edit2()->setFocus();
-        QTest::keyClicks(m_form->Edit2(), QStringLiteral("abc"));
-        QCOMPARE(m_form->Edit2()->text(), QString());
-        QSignalSpy checks(m_form->check(), &QPushButton::clicked);
-        QTest::mouseClick(m_form->check(), Qt::LeftButton);
+        m_form->siteListPanel()->titleEdit()->setFocus();
+        QTest::keyClicks(m_form->siteListPanel()->titleEdit(), QStringLiteral("abc"));
+        QCOMPARE(m_form->siteListPanel()->titleEdit()->text(), QString());
+        QSignalSpy checks(m_form->siteListPanel()->searchButton(), &QPushButton::clicked);
+        QTest::mouseClick(m_form->siteListPanel()->searchButton(), Qt::LeftButton);
         QCOMPARE(checks.count(), 0);
         // The other windows too: the start page box cannot write into the
         // folder the batch has made current.
-        m_form->N10Click();
-        QTest::mouseClick(m_form->toppageForm()->OKBtn(), Qt::LeftButton);
-        QVERIFY(m_form->toppageForm()->isVisible());
+        m_form->findChild<QAction*>(QStringLiteral("N10"))->trigger();
+        QTest::mouseClick(m_form->startPageDialog()->okButton(), Qt::LeftButton);
+        QVERIFY(m_form->startPageDialog()->isVisible());
         QVERIFY(!fs::exists(dateFolder() / "config.vel"));
 
         // Closing stops the batch at its next read and ends normally.
         m_form->close();
         QVERIFY(!m_form->isVisible());
         QCOMPARE(m_saves, 1);
+        QCOMPARE(m_form->workingFolder().path(), m_program);
         QCOMPARE(fs::current_path(), m_program);
         QVERIFY(!fs::exists(dateFolder() / "c.gif"));
     }

@@ -10,8 +10,13 @@
 #include <QTest>
 
 #include "gui/app/main_window.h"
+#include "gui/app/status_bar.h"
+#include "gui/browser/browser_bar.h"
+#include "gui/foundfiles/found_files_list.h"
+#include "gui/foundfiles/found_files_panel.h"
+#include "gui/sitelist/site_list_panel.h"
 #include "gui/app/vel_application.h"
-#include "gui/search/page_fetcher.h"
+#include "gui/search/file_search_controller.h"
 #include "support/fake_browser_pane.h"
 #include "support/loopback_http_server.h"
 #include "support/modal_watcher.h"
@@ -50,27 +55,27 @@ private:
     // Adds a site row for the URL and makes it current by a click.
     void addAndSelect(const QString& siteUrl)
     {
-        m_form->Edit2()->setText(QStringLiteral("site"));
-        m_form->Edit1()->setText(siteUrl);
-        m_form->Action2Execute();
+        m_form->siteListPanel()->titleEdit()->setText(QStringLiteral("site"));
+        m_form->browserBar()->urlEdit()->setText(siteUrl);
+        m_form->onAddToListClicked();
         const int row = countSites(m_form->siteGrid());
         m_form->siteGrid().setCurrent({1, row});
-        m_form->StringGrid1Click();
+        m_form->onSiteRowClicked();
     }
 
     void search(const QString& extension)
     {
-        m_form->ComboBox1()->setCurrentIndex(m_form->ComboBox1()->findText(extension));
-        QTest::mouseClick(m_form->check(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->pageFetcher()->busy(), kTimeout);
+        m_form->siteListPanel()->extensionChooser()->setCurrentIndex(m_form->siteListPanel()->extensionChooser()->findText(extension));
+        QTest::mouseClick(m_form->siteListPanel()->searchButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->fileSearch()->busy(), kTimeout);
         QTRY_COMPARE_WITH_TIMEOUT(m_form->statusText(), QStringLiteral("待機中"), kTimeout);
     }
 
     QStringList listed() const
     {
         QStringList texts;
-        for (int i = 0; i < m_form->ListBox1()->count(); ++i)
-            texts << m_form->ListBox1()->item(i)->text();
+        for (int i = 0; i < m_form->foundFilesPanel()->list()->count(); ++i)
+            texts << m_form->foundFilesPanel()->list()->item(i)->text();
         return texts;
     }
 
@@ -96,7 +101,7 @@ private slots:
         services.saveSiteList = [](const SiteGrid&) {};
         m_form = std::make_unique<MainWindow>(std::move(services));
         for (const char* extension : {"gif", "GIF", "jpg", "pdf"})
-            m_form->ComboBox1()->addItem(QString::fromLatin1(extension));
+            m_form->siteListPanel()->extensionChooser()->addItem(QString::fromLatin1(extension));
         m_form->show();
     }
 
@@ -115,12 +120,12 @@ private slots:
         QCOMPARE(listed(), (QStringList{QStringLiteral("http://") + host + QStringLiteral("/pics/big.gif"),
                                         QStringLiteral("thumbs/small.gif"), QStringLiteral("./logo.gif"),
                                         QStringLiteral("img/top.gif"), QStringLiteral("../up.gif")}));
-        QCOMPARE(QString::fromStdString(m_form->BaseUrl), url("/dir/"));
+        QCOMPARE(QString::fromStdString(m_form->fileSearch()->baseUrl()), url("/dir/"));
         QCOMPARE(status(1), QStringLiteral("5個のファイルが見つかりました"));
-        QVERIFY(m_form->Button2()->isEnabled());
-        QVERIFY(m_form->button3()->isEnabled());
-        QVERIFY(m_form->check()->isEnabled());
-        QVERIFY(m_form->fileListExtent() > 0);
+        QVERIFY(m_form->foundFilesPanel()->deleteSelectedButton()->isEnabled());
+        QVERIFY(m_form->foundFilesPanel()->downloadButton()->isEnabled());
+        QVERIFY(m_form->siteListPanel()->searchButton()->isEnabled());
+        QVERIFY(m_form->foundFilesPanel()->list()->horizontalExtent() > 0);
         // The request went out once, as the client builds it.
         QCOMPARE(m_server->requests().size(), 1);
         QVERIFY(m_server->requests()[0].startsWith("GET /dir/index.html HTTP/1.1\r\n"));
@@ -135,23 +140,23 @@ private slots:
         addAndSelect(url("/dir/index.html"));
         m_form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-        m_form->check()->setFocus();
-        QVERIFY(m_form->check()->hasFocus());
+        m_form->siteListPanel()->searchButton()->setFocus();
+        QVERIFY(m_form->siteListPanel()->searchButton()->hasFocus());
         m_server->hold("/dir/index.html");
-        QTest::keyClick(m_form->check(), Qt::Key_Return);
+        QTest::keyClick(m_form->siteListPanel()->searchButton(), Qt::Key_Return);
         QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1, kTimeout);
-        QVERIFY(!m_form->check()->isEnabled());
+        QVERIFY(!m_form->siteListPanel()->searchButton()->isEnabled());
         // Enter and Space while the search waits neither delete nor search.
         QWidget* focused = QApplication::focusWidget();
-        QVERIFY(focused != m_form->deleteButton());
+        QVERIFY(focused != m_form->siteListPanel()->deleteButton());
         QTest::keyClick(focused, Qt::Key_Return);
         QTest::keyClick(focused, Qt::Key_Space);
         QCOMPARE(countSites(m_form->siteGrid()), 1);
         QCOMPARE(m_server->requests().size(), 1);
         m_server->release("/dir/index.html");
-        QTRY_VERIFY_WITH_TIMEOUT(m_form->check()->isEnabled(), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(m_form->siteListPanel()->searchButton()->isEnabled(), kTimeout);
         // Enter now searches again rather than deleting the site.
-        QVERIFY(m_form->check()->hasFocus());
+        QVERIFY(m_form->siteListPanel()->searchButton()->hasFocus());
     }
 
     void failuresKeepThePreviousList_data()
@@ -178,7 +183,7 @@ private slots:
         addAndSelect(url("/dir/index.html"));
         search(QStringLiteral("gif"));
         const QStringList before = listed();
-        const std::string baseBefore = m_form->BaseUrl;
+        const std::string baseBefore = m_form->fileSearch()->baseUrl();
 
         test::ModalWatcher watcher;
         addAndSelect(path.startsWith(QLatin1Char('/')) ? m_server->url(path) : path);
@@ -186,13 +191,13 @@ private slots:
         QCOMPARE(watcher.texts(), QStringList{message});
         QCOMPARE(status(2), rowStatus);
         QCOMPARE(listed(), before);
-        QCOMPARE(m_form->BaseUrl, baseBefore);
-        QVERIFY(m_form->Button2()->isEnabled());
-        QVERIFY(m_form->tuika()->isEnabled());
+        QCOMPARE(m_form->fileSearch()->baseUrl(), baseBefore);
+        QVERIFY(m_form->foundFilesPanel()->deleteSelectedButton()->isEnabled());
+        QVERIFY(m_form->browserBar()->addToListButton()->isEnabled());
         if (path == QStringLiteral("/frames.html"))
-            QVERIFY(m_form->PageSource.find("FrameSet") != std::string::npos);
+            QVERIFY(m_form->fileSearch()->pageSource().find("FrameSet") != std::string::npos);
         else
-            QVERIFY(m_form->PageSource.empty());
+            QVERIFY(m_form->fileSearch()->pageSource().empty());
     }
 
     void refusedConnectionIsAPageNotFound()
@@ -212,8 +217,8 @@ private slots:
     {
         m_form->setStatusText(QStringLiteral("x"));
         m_form->siteGrid().setCurrent({1, 3});
-        m_form->checkClick();
-        QVERIFY(!m_form->pageFetcher()->busy());
+        m_form->onSearchClicked();
+        QVERIFY(!m_form->fileSearch()->busy());
         QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
         QTest::qWait(100);
         QVERIFY(m_server->requests().isEmpty());
@@ -224,9 +229,9 @@ private slots:
         m_server->setPage("/dots.html", "text/html",
                           "http://h/dir.x/a.gif <img src=\"pics/a.gif\">");
         addAndSelect(url("/dots.html"));
-        m_form->ComboBox1()->clear();
-        m_form->checkClick();
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->pageFetcher()->busy(), kTimeout);
+        m_form->siteListPanel()->extensionChooser()->clear();
+        m_form->onSearchClicked();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->fileSearch()->busy(), kTimeout);
         QTRY_COMPARE_WITH_TIMEOUT(m_form->statusText(), QStringLiteral("待機中"), kTimeout);
         QCOMPARE(listed(), (QStringList{QStringLiteral("http://h/dir."), QStringLiteral("pics/a.")}));
     }
@@ -236,35 +241,35 @@ private slots:
         addAndSelect(url("/dir/index.html"));
         addAndSelect(url("/other/list.html"));
         m_server->hold("/other/list.html");
-        m_form->ComboBox1()->setCurrentIndex(0);
-        m_form->checkClick();
+        m_form->siteListPanel()->extensionChooser()->setCurrentIndex(0);
+        m_form->onSearchClicked();
         QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1, kTimeout);
-        QVERIFY(m_form->pageFetcher()->busy());
-        QVERIFY(!m_form->check()->isEnabled());
+        QVERIFY(m_form->fileSearch()->busy());
+        QVERIFY(!m_form->siteListPanel()->searchButton()->isEnabled());
         QVERIFY(!m_form->findChild<QAction*>(QStringLiteral("N5"))->isEnabled());
         // A second start is refused while the first waits.
-        m_form->checkClick();
+        m_form->onSearchClicked();
         // The user moves to row 1 meanwhile; the window still works.
         m_form->siteGrid().setCurrent({1, 1});
-        m_form->StringGrid1Click();
+        m_form->onSiteRowClicked();
         m_server->release("/other/list.html");
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->pageFetcher()->busy(), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->fileSearch()->busy(), kTimeout);
         QTRY_COMPARE_WITH_TIMEOUT(status(1), QStringLiteral("1個のファイルが見つかりました"), kTimeout);
         QCOMPARE(status(2), QString());
         QCOMPARE(m_server->requests().size(), 1);
         // BaseUrl follows the row current when the result arrived.
-        QCOMPARE(QString::fromStdString(m_form->BaseUrl), url("/dir/"));
-        QVERIFY(m_form->check()->isEnabled());
+        QCOMPARE(QString::fromStdString(m_form->fileSearch()->baseUrl()), url("/dir/"));
+        QVERIFY(m_form->siteListPanel()->searchButton()->isEnabled());
     }
 
     void closingDuringAFetchEndsPromptly()
     {
         addAndSelect(url("/dir/index.html"));
         m_server->hold("/dir/index.html");
-        m_form->checkClick();
+        m_form->onSearchClicked();
         QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1, kTimeout);
         m_form->close();
-        QVERIFY(!m_form->pageFetcher()->busy() || !m_form->isVisible());
+        QVERIFY(!m_form->fileSearch()->busy() || !m_form->isVisible());
         m_form.reset();
     }
 
@@ -290,15 +295,15 @@ private slots:
                           "<a href=\"a.gif.pdf\"><a href=\"b.JPG.pdf\"><a href=\"c.pdf\">");
         addAndSelect(url("/mixed.html"));
         search(QStringLiteral("pdf"));
-        QListWidget* list = m_form->ListBox1();
+        QListWidget* list = m_form->foundFilesPanel()->list();
         QCOMPARE(listed(), (QStringList{QStringLiteral("a.gif.pdf"), QStringLiteral("b.JPG.pdf"),
                                         QStringLiteral("c.pdf")}));
         list->clearSelection();
         for (int index : selected)
             list->setCurrentRow(index, QItemSelectionModel::Select);
 
-        m_form->PopupMenu2Popup();
-        const QList<QAction*> items = m_form->PopupMenu2()->actions();
+        m_form->foundFilesPanel()->updateMenu();
+        const QList<QAction*> items = m_form->foundFilesPanel()->menu()->actions();
         QCOMPARE(items[0]->text(), QStringLiteral("プレビュー"));
         QCOMPARE(items[1]->text(), QStringLiteral("選択ファイルの削除"));
         QCOMPARE(items[2]->text(), QStringLiteral("ダウンロード"));
@@ -312,8 +317,8 @@ private slots:
         QCOMPARE(!m_browser->navigated.isEmpty(), preview);
         if (preview) {
             QCOMPARE(m_browser->navigated.last(), url("/a.gif.pdf"));
-            QCOMPARE(m_form->Edit1()->text(), url("/a.gif.pdf"));
-            QVERIFY(!m_form->tuika()->isEnabled());
+            QCOMPARE(m_form->browserBar()->urlEdit()->text(), url("/a.gif.pdf"));
+            QVERIFY(!m_form->browserBar()->addToListButton()->isEnabled());
         }
     }
 
@@ -322,14 +327,14 @@ private slots:
         addAndSelect(url("/other/list.html"));
         search(QStringLiteral("jpg"));
         QCOMPARE(listed(), QStringList{QStringLiteral("one.jpg")});
-        QListWidget* list = m_form->ListBox1();
+        QListWidget* list = m_form->foundFilesPanel()->list();
         list->setCurrentRow(0);
         list->setFocus();
         m_browser->navigated.clear();
         QTest::keyClick(list, Qt::Key_Space);
         QCOMPARE(m_browser->navigated, QStringList{url("/other/one.jpg")});
-        QCOMPARE(m_form->Edit1()->text(), url("/other/one.jpg"));
-        QVERIFY(!m_form->tuika()->isEnabled());
+        QCOMPARE(m_form->browserBar()->urlEdit()->text(), url("/other/one.jpg"));
+        QVERIFY(!m_form->browserBar()->addToListButton()->isEnabled());
 
         // An upper-case .JPG is not previewed, but the menu can open it.
         search(QStringLiteral("pdf"));
@@ -337,9 +342,9 @@ private slots:
         m_browser->navigated.clear();
         QTest::keyClick(list, Qt::Key_Space);
         QVERIFY(m_browser->navigated.isEmpty());
-        m_form->PopupMenu2Popup();
-        QVERIFY(m_form->PopupMenu2()->actions()[2]->isEnabled());
-        m_form->PopupMenu2()->actions()[2]->trigger();
+        m_form->foundFilesPanel()->updateMenu();
+        QVERIFY(m_form->foundFilesPanel()->menu()->actions()[2]->isEnabled());
+        m_form->foundFilesPanel()->menu()->actions()[2]->trigger();
         QCOMPARE(m_browser->navigated, QStringList{url("/other/doc.pdf")});
     }
 
@@ -347,30 +352,30 @@ private slots:
     {
         addAndSelect(url("/dir/index.html"));
         search(QStringLiteral("gif"));
-        QListWidget* list = m_form->ListBox1();
-        m_form->Button2Click();  // nothing selected: nothing changes
+        QListWidget* list = m_form->foundFilesPanel()->list();
+        m_form->foundFilesPanel()->onDeleteSelectedFilesClicked();  // nothing selected: nothing changes
         QCOMPARE(list->count(), 5);
         list->item(1)->setSelected(true);
         list->item(3)->setSelected(true);
-        QTest::mouseClick(m_form->Button2(), Qt::LeftButton);
+        QTest::mouseClick(m_form->foundFilesPanel()->deleteSelectedButton(), Qt::LeftButton);
         QCOMPARE(listed(), (QStringList{QStringLiteral("http://") + QString::fromLatin1(m_host)
                                             + QStringLiteral("/pics/big.gif"),
                                         QStringLiteral("./logo.gif"), QStringLiteral("../up.gif")}));
-        QVERIFY(m_form->Button2()->isEnabled());
+        QVERIFY(m_form->foundFilesPanel()->deleteSelectedButton()->isEnabled());
         // The extent the search measured stays when the widest entry goes.
         const int extent = list->horizontalScrollBar()->maximum();
         QVERIFY(extent > 0);
         list->clearSelection();
         list->item(0)->setSelected(true);
-        m_form->Button2Click();
+        m_form->foundFilesPanel()->onDeleteSelectedFilesClicked();
         QCOMPARE(list->horizontalScrollBar()->maximum(), extent);
         list->selectAll();
-        QTest::mouseClick(m_form->Button2(), Qt::LeftButton);
+        QTest::mouseClick(m_form->foundFilesPanel()->deleteSelectedButton(), Qt::LeftButton);
         QCOMPARE(list->count(), 0);
-        QVERIFY(!m_form->Button2()->isEnabled());
-        QVERIFY(!m_form->button3()->isEnabled());
-        m_form->PopupMenu2Popup();
-        for (QAction* item : m_form->PopupMenu2()->actions())
+        QVERIFY(!m_form->foundFilesPanel()->deleteSelectedButton()->isEnabled());
+        QVERIFY(!m_form->foundFilesPanel()->downloadButton()->isEnabled());
+        m_form->foundFilesPanel()->updateMenu();
+        for (QAction* item : m_form->foundFilesPanel()->menu()->actions())
             QVERIFY(!item->isEnabled());
     }
 };

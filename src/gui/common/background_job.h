@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+
+#include <QObject>
+
+class QThread;
+
+namespace vel {
+
+// Runs one piece of work at a time on a thread of its own and says when it is
+// done. The work must not wait for the GUI thread: wait() blocks it until the
+// work returns, without running its event loop.
+class BackgroundJob final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(BackgroundJob)
+
+public:
+    explicit BackgroundJob(QObject* parent = nullptr);
+    // Waits for the work still running.
+    ~BackgroundJob() override;
+
+    // False when work runs already or no thread could be had; the work does
+    // not run then and finished() does not follow.
+    bool start(std::function<void()> work);
+    // True from start() until finished() is emitted.
+    bool running() const { return m_running; }
+    // Blocks until the work has returned. finished() still follows through
+    // the event loop.
+    void wait();
+
+signals:
+    // The work has returned (emitted on the job's thread).
+    void finished();
+
+private:
+    void onThreadFinished();
+
+    QThread* m_thread = nullptr;
+    bool m_running = false;
+};
+
+}  // namespace vel

@@ -1,0 +1,138 @@
+#include "gui/download/download_controller.h"
+
+#include <utility>
+
+#include <QMetaObject>
+
+#include "core/download/download_all.h"
+#include "core/download/download_folder.h"
+#include "gui/common/background_job.h"
+
+namespace vel {
+
+namespace {
+
+QString fromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+// Lives on the batch's thread; every report is posted to the controller's.
+class DownloadController::Observer final : public DownloadObserver {
+public:
+    explicit Observer(DownloadController* controller)
+        : m_controller(controller)
+    {
+    }
+
+    void setStatusText(std::string_view utf8Text) override
+    {
+        post([text = fromUtf8(utf8Text)](DownloadController* c) { emit c->statusText(text); });
+    }
+
+    void setProgressRange(int minimum, int maximum) override
+    {
+        post([minimum, maximum](DownloadController* c) { emit c->progressRange(minimum, maximum); });
+    }
+
+    void setProgress(int position) override
+    {
+        post([position](DownloadController* c) { emit c->progress(position); });
+    }
+
+    void showMessage(std::string_view utf8Text) override
+    {
+        DownloadController* c = m_controller;
+        std::unique_lock lock(c->m_messageMutex);
+        if (cancelled())
+            return;
+        c->m_messagePending = true;
+        post([text = fromUtf8(utf8Text)](DownloadController* controller) {
+            if (!controller->m_cancel && controller->m_showMessage)
+                controller->m_showMessage(text);
+            controller->answerMessage();
+        });
+        // A cancel answers for the user, so a closing window never waits on us.
+        c->m_messageAnswered.wait(lock, [c] { return !c->m_messagePending || c->m_cancel; });
+    }
+
+    bool cancelled() override { return m_controller->m_cancel.load(std::memory_order_relaxed); }
+
+private:
+    template <typename Report>
+    void post(Report report)
+    {
+        DownloadController* c = m_controller;
+        QMetaObject::invokeMethod(c, [c, report = std::move(report)] { report(c); },
+                                  Qt::QueuedConnection);
+    }
+
+    DownloadController* m_controller;
+};
+
+DownloadController::DownloadController(std::unique_ptr<Downloader> downloader, QObject* parent)
+    : QObject(parent)
+    , m_downloader(std::move(downloader))
+    , m_job(new BackgroundJob(this))
+{
+    connect(m_job, &BackgroundJob::finished, this, &DownloadController::onJobFinished);
+}
+
+DownloadController::~DownloadController()
+{
+    cancelAndWait();
+}
+
+bool DownloadController::start(std::vector<std::string> entries, std::string baseUrl,
+                               const std::filesystem::path& workingFolder,
+                               const std::string& shortDate)
+{
+    if (m_running || !m_downloader)
+        return false;
+    m_cancel = false;
+    // The folder is found and made here, so the batch never resolves a name
+    // against the process's current directory.
+    m_targetFolder = openDownloadFolder(workingFolder, shortDate);
+    DownloadBatch batch;
+    batch.entries = std::move(entries);
+    batch.baseUrl = std::move(baseUrl);
+    batch.targetFolder = m_targetFolder.get();
+    const bool started = m_job->start([this, batch = std::move(batch)] {
+        Observer observer(this);
+        m_downloader->DownloadAll(batch, observer);
+    });
+    if (!started)
+        m_targetFolder = DirectoryHandle();
+    m_running = started;
+    return started;
+}
+
+void DownloadController::answerMessage()
+{
+    {
+        const std::lock_guard lock(m_messageMutex);
+        m_messagePending = false;
+    }
+    m_messageAnswered.notify_all();
+}
+
+void DownloadController::cancelAndWait()
+{
+    {
+        const std::lock_guard lock(m_messageMutex);
+        m_cancel = true;
+    }
+    m_messageAnswered.notify_all();
+    m_job->wait();
+}
+
+void DownloadController::onJobFinished()
+{
+    m_targetFolder = DirectoryHandle();
+    m_running = false;
+    emit finished();
+}
+
+}  // namespace vel

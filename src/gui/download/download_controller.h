@@ -1,0 +1,75 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <QObject>
+#include <QString>
+
+#include "core/io/directory_handle.h"
+
+namespace vel {
+
+class BackgroundJob;
+class Downloader;
+
+// The batch download's life cycle: opens the target folder on the GUI thread,
+// runs the batch on a background job and brings its reports back: status text
+// and progress as they happen, a message box while the batch waits for it.
+class DownloadController final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DownloadController)
+
+public:
+    // Without a downloader nothing is ever downloaded.
+    explicit DownloadController(std::unique_ptr<Downloader> downloader, QObject* parent = nullptr);
+    ~DownloadController() override;
+
+    // Shows a message box and returns when it is closed (on the GUI thread).
+    void setMessageBox(std::function<void(const QString&)> showMessage)
+    {
+        m_showMessage = std::move(showMessage);
+    }
+
+    bool running() const { return m_running; }
+    // Downloads the entries into today's folder under `down` in the working
+    // folder (shortDate: today's date as the folder is named after it). False
+    // when none could start (one runs, no downloader, no thread); nothing is
+    // reported then.
+    bool start(std::vector<std::string> entries, std::string baseUrl,
+               const std::filesystem::path& workingFolder, const std::string& shortDate);
+    // Stops the batch at its next read and waits for it; a message box it
+    // waits on is given up.
+    void cancelAndWait();
+
+signals:
+    void statusText(const QString& text);
+    void progressRange(int minimum, int maximum);
+    void progress(int position);
+    void finished();
+
+private:
+    class Observer;
+
+    void onJobFinished();
+    void answerMessage();
+
+    std::unique_ptr<Downloader> m_downloader;
+    std::function<void(const QString&)> m_showMessage;
+    BackgroundJob* m_job = nullptr;
+    DirectoryHandle m_targetFolder;
+    bool m_running = false;
+    std::atomic<bool> m_cancel{false};
+    // The batch waits here while its message box is up.
+    std::mutex m_messageMutex;
+    std::condition_variable m_messageAnswered;
+    bool m_messagePending = false;
+};
+
+}  // namespace vel

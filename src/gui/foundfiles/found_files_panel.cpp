@@ -1,0 +1,140 @@
+#include "gui/foundfiles/found_files_panel.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPushButton>
+
+#include "core/foundfiles/found_files_rules.h"
+#include "gui/common/push_button.h"
+#include "gui/foundfiles/found_files_list.h"
+
+namespace vel {
+
+FoundFilesPanel::FoundFilesPanel(QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("foundFilesPanel"));
+    resize(kWidth, kHeight);
+
+    m_list = new FoundFilesList(this);
+    m_list->setObjectName(QStringLiteral("ListBox1"));
+    m_list->setAccessibleName(QStringLiteral("見つかったファイル"));
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // A long list is laid out in steps, so the window keeps repainting.
+    m_list->setLayoutMode(QListView::Batched);
+    m_list->setBatchSize(2000);
+    m_list->setToolTip(QStringLiteral("選択項目がgifまたはjpgファイルの場合\n"
+                                      "スペースキーにてプレビューを見ることができます。\n"
+                                      "複数選択時はプレビューできません"));
+    m_list->setToolTipDuration(kHintMilliseconds);
+
+    m_deleteSelected = makePushButton(
+        this, "Button2", QStringLiteral("選択ファイルの削除"),
+        QStringLiteral("選択した項目をダウンロード対象から外します"), nullptr, {2, 161, 141, 24});
+    m_download = makePushButton(
+        this, "button3", QStringLiteral("ダウンロード"),
+        QStringLiteral("上記リストに表示されているファイルをダウンロードします"), "document-save",
+        {2, 186, 141, 24});
+    setExtraWidth(0);
+    setButtonsEnabled(false);
+
+    m_menu = new QMenu(this);
+    m_menu->setObjectName(QStringLiteral("PopupMenu2"));
+    m_preview = m_menu->addAction(QStringLiteral("プレビュー"));
+    m_preview->setObjectName(QStringLiteral("N2"));
+    m_remove = m_menu->addAction(QStringLiteral("選択ファイルの削除"));
+    m_remove->setObjectName(QStringLiteral("N3"));
+    m_open = m_menu->addAction(QStringLiteral("ダウンロード"));
+    m_open->setObjectName(QStringLiteral("N4"));
+    // "Download" here opens the entry in the browser, as the preview does.
+    connect(m_preview, &QAction::triggered, this, &FoundFilesPanel::requestOpenCurrent);
+    connect(m_remove, &QAction::triggered, this, &FoundFilesPanel::onDeleteSelectedFilesClicked);
+    connect(m_open, &QAction::triggered, this, &FoundFilesPanel::requestOpenCurrent);
+    connect(m_menu, &QMenu::aboutToShow, this, &FoundFilesPanel::updateMenu);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        m_menu->popup(m_list->viewport()->mapToGlobal(pos));
+    });
+
+    connect(m_deleteSelected, &QPushButton::clicked, this,
+            &FoundFilesPanel::onDeleteSelectedFilesClicked);
+    connect(m_download, &QPushButton::clicked, this, &FoundFilesPanel::downloadClicked);
+    m_list->installEventFilter(this);
+}
+
+void FoundFilesPanel::setExtraWidth(int pixels)
+{
+    resize(kWidth + pixels, kHeight);
+    m_list->setGeometry(0, 0, 143 + pixels, 161);
+    m_deleteSelected->setGeometry(2, 161, 141 + pixels, 24);
+    m_download->setGeometry(2, 186, 141 + pixels, 24);
+    m_list->viewport()->update();
+}
+
+void FoundFilesPanel::showSearchResult(const std::vector<std::string>& entries)
+{
+    m_list->setEntries(entries);
+    m_list->setHorizontalExtent(m_list->widestEntryWidth());
+    if (m_list->count() > 0)
+        setButtonsEnabled(true);
+}
+
+std::vector<std::string> FoundFilesPanel::entries() const
+{
+    std::vector<std::string> result;
+    result.reserve(static_cast<std::size_t>(m_list->count()));
+    for (int i = 0; i < m_list->count(); ++i)
+        result.push_back(FoundFilesList::entryBytes(m_list->item(i)));
+    return result;
+}
+
+int FoundFilesPanel::count() const
+{
+    return m_list->count();
+}
+
+void FoundFilesPanel::onDeleteSelectedFilesClicked()
+{
+    for (int i = m_list->count() - 1; i >= 0; --i) {
+        if (m_list->item(i)->isSelected())
+            delete m_list->takeItem(i);
+    }
+    if (m_list->count() == 0)
+        setButtonsEnabled(false);
+}
+
+void FoundFilesPanel::updateMenu()
+{
+    const FoundFilesMenuState state = foundFilesMenuState(
+        static_cast<int>(m_list->selectedItems().size()), m_list->count(),
+        FoundFilesList::entryBytes(m_list->currentItem()));
+    m_preview->setEnabled(state.preview);
+    m_remove->setEnabled(state.remove);
+    m_open->setEnabled(state.open);
+}
+
+void FoundFilesPanel::requestOpenCurrent()
+{
+    emit openEntryRequested(FoundFilesList::entryBytes(m_list->currentItem()));
+}
+
+void FoundFilesPanel::setButtonsEnabled(bool enabled)
+{
+    m_deleteSelected->setEnabled(enabled);
+    m_download->setEnabled(enabled);
+}
+
+bool FoundFilesPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    // Space previews a single selected image entry; the list still gets the key.
+    if (watched == m_list && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space
+        && spaceOpensEntry(static_cast<int>(m_list->selectedItems().size()),
+                           FoundFilesList::entryBytes(m_list->currentItem())))
+        requestOpenCurrent();
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace vel

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <QWidget>
+
+class QAction;
+class QMenu;
+class QPushButton;
+
+namespace vel {
+
+class FoundFilesList;
+
+// The top-right panel: the found-files list with its menu, the button that
+// takes the selected entries off the list and the download button. Opening an
+// entry (the menu, Space on a single image) and the download go out as
+// signals.
+class FoundFilesPanel final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FoundFilesPanel)
+
+public:
+    static constexpr int kWidth = 143;
+    static constexpr int kHeight = 211;
+
+    explicit FoundFilesPanel(QWidget* parent = nullptr);
+
+    FoundFilesList* list() const { return m_list; }
+    QPushButton* deleteSelectedButton() const { return m_deleteSelected; }
+    QPushButton* downloadButton() const { return m_download; }
+    QMenu* menu() const { return m_menu; }
+
+    // Replaces the list with a search's entries, measures the widest once and
+    // enables the buttons when there is something to download.
+    void showSearchResult(const std::vector<std::string>& entries);
+    // The entries in list order, as the page's bytes.
+    std::vector<std::string> entries() const;
+    int count() const;
+
+    // Lays the panel out for a width beyond its own (the window grew).
+    void setExtraWidth(int pixels);
+
+public slots:
+    void onDeleteSelectedFilesClicked();
+    // Enables the menu's items for the list as it is now.
+    void updateMenu();
+
+signals:
+    // Open this entry in the browser (bytes as in the page).
+    void openEntryRequested(const std::string& entry);
+    void downloadClicked();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void requestOpenCurrent();
+    void setButtonsEnabled(bool enabled);
+
+    FoundFilesList* m_list = nullptr;
+    QPushButton* m_deleteSelected = nullptr;
+    QPushButton* m_download = nullptr;
+    QMenu* m_menu = nullptr;
+    QAction* m_preview = nullptr;
+    QAction* m_remove = nullptr;
+    QAction* m_open = nullptr;
+};
+
+}  // namespace vel

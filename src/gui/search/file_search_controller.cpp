@@ -1,0 +1,84 @@
+#include "gui/search/file_search_controller.h"
+
+#include <utility>
+
+#include "core/http/http_client.h"
+#include "core/search/file_search.h"
+#include "gui/common/background_job.h"
+
+namespace vel {
+
+FileSearchController::FileSearchController(std::unique_ptr<HttpClient> client, QObject* parent)
+    : QObject(parent)
+    , m_client(std::move(client))
+    , m_job(new BackgroundJob(this))
+{
+    connect(m_job, &BackgroundJob::finished, this, &FileSearchController::onJobFinished);
+}
+
+FileSearchController::~FileSearchController()
+{
+    abortAndWait();
+}
+
+bool FileSearchController::start(std::string url, std::string extension)
+{
+    if (m_busy)
+        return false;
+    m_pageSource.clear();
+    if (!m_client)
+        return false;
+    m_extension = std::move(extension);
+    m_dropResult = false;
+    m_client->resetAbort();
+    const bool started = m_job->start([this, url = std::move(url)] {
+        std::string source;
+        PageFetchVerdict verdict = PageFetchVerdict::OtherFailure;
+        try {
+            verdict = fetchPageSource(*m_client, url, source);
+        } catch (...) {
+            // Out of memory or the like: the page cannot be had.
+            source.clear();
+            verdict = PageFetchVerdict::OtherFailure;
+        }
+        const std::lock_guard lock(m_resultMutex);
+        m_verdict = verdict;
+        m_fetchedSource = std::move(source);
+    });
+    m_busy = started;
+    return started;
+}
+
+void FileSearchController::abortAndWait()
+{
+    if (!m_busy)
+        return;
+    m_dropResult = true;
+    if (m_client)
+        m_client->abort();
+    m_job->wait();
+}
+
+void FileSearchController::onJobFinished()
+{
+    m_busy = false;
+    PageFetchVerdict verdict;
+    {
+        const std::lock_guard lock(m_resultMutex);
+        verdict = m_verdict;
+        m_pageSource = std::move(m_fetchedSource);
+        m_fetchedSource.clear();
+    }
+    if (m_dropResult)
+        return;
+    emit fetched(verdict);
+}
+
+std::vector<std::string> FileSearchController::searchFetchedPage(std::string_view rowUrl)
+{
+    FileSearchResult result = vel::searchFetchedPage(m_pageSource, m_extension, rowUrl);
+    m_baseUrl = std::move(result.baseUrl);
+    return std::move(result.entries);
+}
+
+}  // namespace vel
