@@ -16,10 +16,10 @@ class ExtensionListEditor {
 public:
     enum class AddResult { Added, Duplicate };
 
-    // FormShow: the working list becomes the chooser's items, nothing selected.
+    // On showing: the working list becomes the chooser's items, nothing selected.
     void reload(const std::vector<std::string>& chooserItems);
 
-    // tuikaClick: appends the entry unless an equal one is listed (exact,
+    // The add button: appends the entry unless an equal one is listed (exact,
     // case-sensitive byte comparison, no trimming; an empty entry is an entry
     // like any other). The selection stays. Either way the caller empties the
     // entry box; on Duplicate it shows kDuplicateExtensionMessage.
@@ -29,7 +29,7 @@ public:
     void setSelectedIndex(int index);
     int selectedIndex() const { return m_selected; }
 
-    // sakuzyoClick, the Delete key and Esc: removes the selected item, after
+    // The delete button, the Delete key and Esc: removes the selected item, after
     // which nothing is selected. False (nothing changes) when none is selected.
     bool deleteSelected();
 

@@ -18,7 +18,7 @@ std::vector<std::string> parseExtensionList(std::string_view bytes);
 // Each entry followed by CR LF; an empty list gives no bytes.
 std::string formatExtensionList(const std::vector<std::string>& entries);
 
-// config.lis from the directory (start-up passes the current directory). A
+// config.lis from the directory (start-up passes the folder VEL was started in). A
 // missing or unreadable file gives no entries, silently.
 std::vector<std::string> readExtensionList(const std::filesystem::path& directory);
 

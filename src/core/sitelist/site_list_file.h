@@ -38,7 +38,7 @@ struct SiteListLoad {
 void putSiteRecords(SiteGrid& grid, const std::vector<SiteRecord>& records);
 
 // The site list half of LoadExecute: reads config.bin from the directory
-// (start-up passes the current directory) into the grid. Never fails loudly.
+// (start-up passes the folder VEL was started in) into the grid. Never fails loudly.
 // A file that can only be read, not written, loads no site, as a file that
 // cannot be opened for reading and writing does.
 SiteListLoad loadSiteList(SiteGrid& grid, const std::filesystem::path& directory);
