@@ -1,0 +1,169 @@
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <sys/stat.h>
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include "core/download/download_all.h"
+#include "gui/download/download_controller.h"
+#include "support/qt_test_main.h"
+#include "support/temp_dir.h"
+
+namespace vel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A batch that does what the test scripts, on the controller's worker thread.
+class ScriptedDownloader final : public Downloader {
+public:
+    std::function<void(const DownloadBatch&, DownloadObserver&)> script;
+
+    void DownloadAll(const DownloadBatch& batch, DownloadObserver& observer) override
+    {
+        if (script)
+            script(batch, observer);
+    }
+};
+
+bool sameFolder(int fd, const fs::path& path)
+{
+    struct stat byFd {};
+    struct stat byPath {};
+    return ::fstat(fd, &byFd) == 0 && ::stat(path.c_str(), &byPath) == 0
+        && byFd.st_dev == byPath.st_dev && byFd.st_ino == byPath.st_ino;
+}
+
+}  // namespace
+
+class DownloadControllerTest final : public QObject {
+    Q_OBJECT
+
+private:
+    ScriptedDownloader* m_downloader = nullptr;
+    std::unique_ptr<DownloadController> m_controller;
+
+private slots:
+    void init()
+    {
+        auto downloader = std::make_unique<ScriptedDownloader>();
+        m_downloader = downloader.get();
+        m_controller = std::make_unique<DownloadController>(std::move(downloader));
+    }
+
+    void cleanup() { m_controller.reset(); }
+
+    void reportsArriveInOrderAndTheFolderIsOpenedBeforehand()
+    {
+        test::TempDir working;
+        fs::create_directory(working.path() / "down");
+        bool folderRight = false;
+        std::vector<std::string> entries;
+        m_downloader->script = [&](const DownloadBatch& batch, DownloadObserver& observer) {
+            // The date folder exists before the batch starts and is the one it writes to.
+            folderRight = sameFolder(batch.targetFolder, working.path() / "down" / "20261208");
+            entries = batch.entries;
+            observer.setStatusText("一");
+            observer.setProgressRange(0, 1000);
+            observer.setProgress(500);
+            observer.setStatusText("二");
+        };
+        QSignalSpy texts(m_controller.get(), &DownloadController::statusText);
+        QSignalSpy positions(m_controller.get(), &DownloadController::progress);
+        QSignalSpy finished(m_controller.get(), &DownloadController::finished);
+        QVERIFY(m_controller->start({"a.gif", "b.gif"}, "http://h/", working.path(), "2026/12/08"));
+        QVERIFY(m_controller->running());
+        QVERIFY(finished.wait(10000));
+        QVERIFY(!m_controller->running());
+        QVERIFY(folderRight);
+        QCOMPARE(entries, (std::vector<std::string>{"a.gif", "b.gif"}));
+        QCOMPARE(texts.count(), 2);
+        QCOMPARE(texts.at(0).at(0).toString(), QStringLiteral("一"));
+        QCOMPARE(texts.at(1).at(0).toString(), QStringLiteral("二"));
+        QCOMPARE(positions.count(), 1);
+        QCOMPARE(finished.count(), 1);
+    }
+
+    void oneBatchAtATime()
+    {
+        std::atomic<bool> release{false};
+        m_downloader->script = [&](const DownloadBatch&, DownloadObserver& observer) {
+            while (!release && !observer.cancelled())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        };
+        test::TempDir working;
+        QSignalSpy finished(m_controller.get(), &DownloadController::finished);
+        QVERIFY(m_controller->start({"a.gif"}, {}, working.path(), "d"));
+        QVERIFY(!m_controller->start({"b.gif"}, {}, working.path(), "d"));
+        release = true;
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.count(), 1);
+    }
+
+    void messageBoxIsShownOnTheGuiThreadWhileTheBatchWaits()
+    {
+        std::atomic<bool> answered{false};
+        Qt::HANDLE shownOn = nullptr;
+        m_controller->setMessageBox([&](const QString& text) {
+            shownOn = QThread::currentThreadId();
+            QCOMPARE(text, QStringLiteral("ない"));
+        });
+        m_downloader->script = [&](const DownloadBatch&, DownloadObserver& observer) {
+            observer.showMessage("ない");
+            answered = true;
+        };
+        test::TempDir working;
+        QSignalSpy finished(m_controller.get(), &DownloadController::finished);
+        QVERIFY(m_controller->start({"a.gif"}, {}, working.path(), "d"));
+        QVERIFY(finished.wait(10000));
+        QVERIFY(answered);
+        QCOMPARE(shownOn, QThread::currentThreadId());
+    }
+
+    void cancelEndsABatchWaitingOnItsMessageBox()
+    {
+        std::atomic<bool> waiting{false};
+        int shown = 0;
+        m_controller->setMessageBox([&](const QString&) { ++shown; });
+        m_downloader->script = [&](const DownloadBatch&, DownloadObserver& observer) {
+            waiting = true;
+            observer.showMessage("ない");
+        };
+        test::TempDir working;
+        QVERIFY(m_controller->start({"a.gif"}, {}, working.path(), "d"));
+        while (!waiting)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // No event loop runs here: the box cannot be shown, and the wait must
+        // still end.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        m_controller->cancelAndWait();
+        QCoreApplication::processEvents();
+        QCOMPARE(shown, 0);
+    }
+
+    void withoutADownloaderNothingStarts()
+    {
+        DownloadController controller(nullptr);
+        QSignalSpy finished(&controller, &DownloadController::finished);
+        test::TempDir working;
+        QVERIFY(!controller.start({"a.gif"}, {}, working.path(), "d"));
+        QVERIFY(!controller.running());
+        QCoreApplication::processEvents();
+        QCOMPARE(finished.count(), 0);
+    }
+};
+
+}  // namespace vel
+
+VEL_QTEST_GUILESS_MAIN(vel::DownloadControllerTest)
+
+#include "download_controller_test.moc"
