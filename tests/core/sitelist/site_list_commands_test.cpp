@@ -194,5 +194,29 @@ TEST(DeleteSite, AfterStartupGrowthTheNewRowIsDeleted)
     EXPECT_EQ(grid.cell(1, 19), "site19");
 }
 
+TEST(MayAddPageToList, ImageAddressesStayOut)
+{
+    const struct {
+        const char* url;
+        bool mayAdd;
+    } cases[] = {
+        {"http://h/index.html", true},
+        {"http://h/", true},
+        {"", true},
+        {"http://h/a.gif", false},
+        {"http://h/a.jpg?x=1", false},
+        {"http://h/a.gif.html", false},     // anywhere in the address
+        {"http://h/gallery.jpgs/", false},  // even inside a longer word
+        {"http://h/A.GIF", true},           // the rule is case-sensitive
+        {"http://h/a.png", true},
+        {"http://h/a.jpeg", true},
+        {"http://h/agif", true},
+        // Shift-JIS text around the marker: "." is never a trail byte.
+        {"http://h/\x83\x41.jpg", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(mayAddPageToList(c.url), c.mayAdd) << c.url;
+}
+
 }  // namespace
 }  // namespace vel

@@ -1,0 +1,72 @@
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/search/file_search.h"
+
+namespace vel {
+namespace {
+
+using Entries = std::vector<std::string>;
+
+TEST(SearchFetchedPage, AbsoluteLinksFirstThenRelativeOnesEachOnce)
+{
+    const std::string page =
+        "<a href=\"http://x/a.gif\">a</a><img src=\"b.gif\">"
+        "<img src=\"/c.gif\"> http://x/a.gif <img src=\"b.gif\"><img src=\"d.jpg\">";
+    const FileSearchResult result = searchFetchedPage(page, "gif", "http://x/dir/index.html");
+    EXPECT_EQ(result.entries, (Entries{"http://x/a.gif", "b.gif", "c.gif"}));
+    EXPECT_EQ(result.baseUrl, "http://x/dir/");
+}
+
+TEST(SearchFetchedPage, TheExtensionIsMatchedAfterADot)
+{
+    const std::string page = "<img src=\"agif\"><img src=\"x.GIF\"><img src=\"y.gif\">";
+    EXPECT_EQ(searchFetchedPage(page, "gif", "http://x/").entries, (Entries{"y.gif"}));
+    // An empty extension searches for the dot alone.
+    EXPECT_EQ(searchFetchedPage("<a href=\"z.\">", "", "http://x/").entries, (Entries{"z."}));
+}
+
+TEST(SearchFetchedPage, NothingFoundStillGivesTheBaseUrl)
+{
+    const FileSearchResult result = searchFetchedPage("", "gif", "http://x/a/page.htm");
+    EXPECT_TRUE(result.entries.empty());
+    EXPECT_EQ(result.baseUrl, "http://x/a/");
+}
+
+TEST(FoundFilesStatusText, CountsInJapanese)
+{
+    EXPECT_EQ(foundFilesStatusText(0), "0個のファイルが見つかりました");
+    EXPECT_EQ(foundFilesStatusText(1234567), "1234567個のファイルが見つかりました");
+}
+
+TEST(FetchFailureTexts, EachVerdictTellsItsOwnStory)
+{
+    const struct {
+        PageFetchVerdict verdict;
+        std::optional<std::pair<std::string, std::string>> texts;  // message, row status
+    } cases[] = {
+        {PageFetchVerdict::Page, std::nullopt},
+        {PageFetchVerdict::Aborted, std::nullopt},
+        {PageFetchVerdict::ProtocolError,
+         std::pair<std::string, std::string>{"このページはご利用できません", "利用できません"}},
+        {PageFetchVerdict::OtherFailure,
+         std::pair<std::string, std::string>{"ページが見つかりません", "ページが見つかりません"}},
+        {PageFetchVerdict::FramePage,
+         std::pair<std::string, std::string>{"このページはフレームページです",
+                                             "このページはフレームページです"}},
+    };
+    for (const auto& c : cases) {
+        const std::optional<FetchFailureTexts> texts = fetchFailureTexts(c.verdict);
+        ASSERT_EQ(texts.has_value(), c.texts.has_value()) << static_cast<int>(c.verdict);
+        if (texts) {
+            EXPECT_EQ(texts->message, c.texts->first);
+            EXPECT_EQ(texts->rowStatus, c.texts->second);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vel
