@@ -10,9 +10,9 @@
 
 #include "gui/foundfiles/found_files_list.h"
 #include "core/http/http_client.h"
-#include "core/http/loopback_server.h"
 #include "core/foundfiles/found_files_merge.h"
 #include "core/search/link_scanner.h"
+#include "support/http_test_server.h"
 
 namespace {
 
@@ -36,12 +36,9 @@ const std::string& page()
 
 void BM_Fetch(benchmark::State& state)
 {
-    std::vector<vel::test::ConnectionScript> scripts;
-    const std::string response = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(page().size())
-                                 + "\r\nConnection: close\r\n\r\n" + page();
-    for (int i = 0; i < kFetchRounds; ++i)
-        scripts.push_back({vel::test::receive(), vel::test::send(response)});
-    vel::test::LoopbackServer server(std::move(scripts));
+    // Every round connects anew: the answer closes its connection.
+    vel::test::HttpTestServer server;
+    server.route("/index.html", vel::test::page("text/html", page()));
     vel::HttpClient client;
     for (auto _ : state) {
         vel::FetchResult result = client.get(server.url("/index.html"));

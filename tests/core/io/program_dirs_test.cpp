@@ -13,8 +13,8 @@ TEST(ProgramDirectory, ExecutableDirectoryWhenWritable)
 {
     TempDir exe;
     TempDir data;
-    EXPECT_EQ(programDirectory(exe.path(), (data / "vel").string()), exe.path());
-    EXPECT_FALSE(std::filesystem::exists(data / "vel"));
+    EXPECT_EQ(programDirectory(exe.path(), (data.file("vel")).string()), exe.path());
+    EXPECT_FALSE(std::filesystem::exists(data.file("vel")));
 }
 
 TEST(ProgramDirectory, PerUserDirectoryCreatedWhenTheExecutableDirectoryIsReadOnly)
@@ -22,7 +22,7 @@ TEST(ProgramDirectory, PerUserDirectoryCreatedWhenTheExecutableDirectoryIsReadOn
     TempDir exe;
     TempDir data;
     makeReadOnly(exe.path());
-    const auto perUser = data / "share" / "vel";
+    const auto perUser = data.file("share") / "vel";
     EXPECT_EQ(programDirectory(exe.path(), perUser.string()), perUser);
     EXPECT_TRUE(std::filesystem::is_directory(perUser));
     EXPECT_EQ(programDirectory(exe.path(), ""), exe.path());

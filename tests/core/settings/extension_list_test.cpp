@@ -37,12 +37,12 @@ TEST(ExtensionListFile, WritesCrLfPerEntryAndReadsItBack)
         ASSERT_TRUE(SaveExtensionList(entries, dir.path()));
         EXPECT_EQ(readExtensionList(dir.path()), entries);
     }
-    EXPECT_EQ(readBytes(dir / "config.lis"), "gif\r\n\r\njpg\r\nGIF\r\n");
+    EXPECT_EQ(readBytes(dir.file("config.lis")), "gif\r\n\r\njpg\r\nGIF\r\n");
     ASSERT_TRUE(SaveExtensionList({}, dir.path()));
-    EXPECT_EQ(std::filesystem::file_size(dir / "config.lis"), 0u);
+    EXPECT_EQ(std::filesystem::file_size(dir.file("config.lis")), 0u);
 
-    writeBytes(dir / "config.lis", "gif\r\n");
-    makeReadOnly(dir / "config.lis");
+    writeBytes(dir.file("config.lis"), "gif\r\n");
+    makeReadOnly(dir.file("config.lis"));
     EXPECT_FALSE(SaveExtensionList({"jpg"}, dir.path()));
     EXPECT_EQ(readExtensionList(dir.path()), Lines{"gif"});
 }

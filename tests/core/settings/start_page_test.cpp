@@ -33,21 +33,21 @@ TEST(StartPage, WritesOneLineIntoTheGivenDirectory)
 {
     TempDir dir;
     EXPECT_EQ(readStartPage(dir.path()), "");
-    writeBytes(dir / "config.vel", "http://old/\r\nsecond line\r\n");
+    writeBytes(dir.file("config.vel"), "http://old/\r\nsecond line\r\n");
     EXPECT_EQ(readStartPage(dir.path()), "http://old/");
 
     ASSERT_TRUE(writeStartPage(dir.path(), "http://new/\x83\x54"));
-    EXPECT_EQ(readBytes(dir / "config.vel"), "http://new/\x83\x54\r\n");
+    EXPECT_EQ(readBytes(dir.file("config.vel")), "http://new/\x83\x54\r\n");
     ASSERT_TRUE(writeStartPage(dir.path(), ""));
-    EXPECT_EQ(readBytes(dir / "config.vel"), "\r\n");
+    EXPECT_EQ(readBytes(dir.file("config.vel")), "\r\n");
     EXPECT_EQ(readStartPage(dir.path()), "");
 }
 
 TEST(StartPage, ReadOnlyFileStays)
 {
     TempDir dir;
-    writeBytes(dir / "config.vel", "http://kept/\r\n");
-    makeReadOnly(dir / "config.vel");
+    writeBytes(dir.file("config.vel"), "http://kept/\r\n");
+    makeReadOnly(dir.file("config.vel"));
     EXPECT_FALSE(writeStartPage(dir.path(), "http://new/"));
     EXPECT_EQ(readStartPage(dir.path()), "http://kept/");
 }

@@ -39,7 +39,7 @@ TEST(SiteListFile, MissingFileLoadsNothingAndSkipsTheExtensionList)
     TempDir dir;
     SiteGrid grid;
     EXPECT_FALSE(readsExtensionList(loadSiteList(grid, dir.path())));
-    std::filesystem::create_directory(dir / "config.bin");  // a directory is no file
+    std::filesystem::create_directory(dir.file("config.bin"));  // a directory is no file
     EXPECT_EQ(loadSiteList(grid, dir.path()).status, SiteListLoadStatus::Missing);
     EXPECT_EQ(grid.cell(0, 1), "");
 }
@@ -48,7 +48,7 @@ TEST(SiteListFile, LoadsWholeRecordsWithTheirNumbersAndSavesThemBack)
 {
     TempDir dir;
     const std::string bytes = encodeSiteRecords({{-5, "a", "http://a/"}, {2, "b", "http://b/"}, {9, "c", "u"}});
-    writeBytes(dir / "config.bin", bytes + std::string(100, 'x'));
+    writeBytes(dir.file("config.bin"), bytes + std::string(100, 'x'));
     SiteGrid grid;
     const SiteListLoad load = loadSiteList(grid, dir.path());
     EXPECT_EQ(load.status, SiteListLoadStatus::Loaded);
@@ -57,15 +57,15 @@ TEST(SiteListFile, LoadsWholeRecordsWithTheirNumbersAndSavesThemBack)
     EXPECT_EQ(grid.cell(1, 2), "b");
 
     ASSERT_EQ(saveSiteList(grid, dir.path(), load), SiteListSaveResult::Saved);
-    EXPECT_EQ(readBytes(dir / "config.bin"), bytes);
+    EXPECT_EQ(readBytes(dir.file("config.bin")), bytes);
 }
 
 TEST(SiteListFile, SavesSiteRowsOnly)
 {
     TempDir dir;
-    writeBytes(dir / "config.bin", encodeSiteRecords(numberedSites(5)));
+    writeBytes(dir.file("config.bin"), encodeSiteRecords(numberedSites(5)));
     ASSERT_EQ(saveSiteList(SiteGrid(), dir.path(), {}), SiteListSaveResult::Saved);
-    EXPECT_EQ(std::filesystem::file_size(dir / "config.bin"), 0u);
+    EXPECT_EQ(std::filesystem::file_size(dir.file("config.bin")), 0u);
     SiteGrid empty;
     EXPECT_TRUE(readsExtensionList(loadSiteList(empty, dir.path())));
 
@@ -74,40 +74,40 @@ TEST(SiteListFile, SavesSiteRowsOnly)
     grid.setCell(3, 1, "status");
     grid.setCell(0, 4, "4");  // after a gap: not a site row
     ASSERT_EQ(saveSiteList(grid, dir.path(), {}), SiteListSaveResult::Saved);
-    EXPECT_EQ(readBytes(dir / "config.bin"), encodeSiteRecords(numberedSites(2)));
+    EXPECT_EQ(readBytes(dir.file("config.bin")), encodeSiteRecords(numberedSites(2)));
 }
 
 TEST(SiteListFile, ANumberThatIsNoIntegerKeepsTheOldFile)
 {
     TempDir dir;
-    writeBytes(dir / "config.bin", "old");
+    writeBytes(dir.file("config.bin"), "old");
     for (const char* number : {"abc", "1x", "2147483648"}) {
         SiteGrid grid;
         grid.setCell(0, 1, number);
         EXPECT_EQ(saveSiteList(grid, dir.path(), {}), SiteListSaveResult::BadNumber) << number;
     }
-    EXPECT_EQ(readBytes(dir / "config.bin"), "old");
+    EXPECT_EQ(readBytes(dir.file("config.bin")), "old");
 }
 
 TEST(SiteListFile, ListLongerThanWeLoadIsNeverCutShortAtExit)
 {
     TempDir dir;
     const std::string bytes = encodeSiteRecords(numberedSites(static_cast<int>(kMaxSiteRecords) + 3));
-    writeBytes(dir / "config.bin", bytes);
+    writeBytes(dir.file("config.bin"), bytes);
     SiteGrid grid;
     const SiteListLoad load = loadSiteList(grid, dir.path());
     EXPECT_EQ(load.status, SiteListLoadStatus::Loaded);
     EXPECT_EQ(load.sitesLoaded, static_cast<int>(kMaxSiteRecords));
     EXPECT_EQ(saveSiteList(grid, dir.path(), load), SiteListSaveResult::KeptUnreadable);
-    EXPECT_EQ(readBytes(dir / "config.bin"), bytes);
+    EXPECT_EQ(readBytes(dir.file("config.bin")), bytes);
 }
 
 TEST(SiteListFile, ReadOnlyFileLoadsNoSiteAndIsNeverOverwritten)
 {
     TempDir dir;
     const std::string bytes = encodeSiteRecords(numberedSites(3));
-    writeBytes(dir / "config.bin", bytes);
-    makeReadOnly(dir / "config.bin");
+    writeBytes(dir.file("config.bin"), bytes);
+    makeReadOnly(dir.file("config.bin"));
 
     SiteGrid grid;
     const SiteListLoad load = loadSiteList(grid, dir.path());
@@ -119,30 +119,30 @@ TEST(SiteListFile, ReadOnlyFileLoadsNoSiteAndIsNeverOverwritten)
     EXPECT_EQ(saveSiteList(grid, dir.path(), {}), SiteListSaveResult::NotWritten);
     EXPECT_EQ(saveSiteList(grid, dir.path(), load), SiteListSaveResult::KeptUnreadable);
     // Still kept when it has become writable during the run.
-    std::filesystem::permissions(dir / "config.bin", std::filesystem::perms::owner_write,
+    std::filesystem::permissions(dir.file("config.bin"), std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
     EXPECT_EQ(saveSiteList(grid, dir.path(), load), SiteListSaveResult::KeptUnreadable);
-    EXPECT_EQ(readBytes(dir / "config.bin"), bytes);
+    EXPECT_EQ(readBytes(dir.file("config.bin")), bytes);
 }
 
 TEST(SiteListFile, StartedElsewhereReadsThereAndWritesIntoTheProgramDirectory)
 {
     TempDir start;
     TempDir program;
-    writeBytes(start / "config.bin", encodeSiteRecords(numberedSites(2)));
-    writeBytes(program / "config.bin", "other");
+    writeBytes(start.file("config.bin"), encodeSiteRecords(numberedSites(2)));
+    writeBytes(program.file("config.bin"), "other");
     SiteGrid grid;
     const SiteListLoad load = loadSiteList(grid, start.path());
     ASSERT_EQ(saveSiteList(grid, program.path(), load), SiteListSaveResult::Saved);
-    EXPECT_EQ(readBytes(program / "config.bin"), encodeSiteRecords(numberedSites(2)));
+    EXPECT_EQ(readBytes(program.file("config.bin")), encodeSiteRecords(numberedSites(2)));
 
     // An unreadable file in the start directory protects only itself.
-    makeReadOnly(start / "config.bin");
+    makeReadOnly(start.file("config.bin"));
     SiteGrid again;
     const SiteListLoad failed = loadSiteList(again, start.path());
     putSiteRecords(again, numberedSites(1));
     EXPECT_EQ(saveSiteList(again, program.path(), failed), SiteListSaveResult::Saved);
-    EXPECT_EQ(readBytes(program / "config.bin"), encodeSiteRecords(numberedSites(1)));
+    EXPECT_EQ(readBytes(program.file("config.bin")), encodeSiteRecords(numberedSites(1)));
 }
 
 }  // namespace

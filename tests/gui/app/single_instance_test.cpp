@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "gui/app/single_instance.h"
+#include "support/qt_test_main.h"
 
 namespace vel {
 
@@ -99,5 +100,5 @@ private slots:
 
 }  // namespace vel
 
-QTEST_GUILESS_MAIN(vel::SingleInstanceTest)
+VEL_QTEST_GUILESS_MAIN(vel::SingleInstanceTest)
 #include "single_instance_test.moc"

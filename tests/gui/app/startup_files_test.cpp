@@ -11,11 +11,11 @@
 #include "gui/app/main_window.h"
 #include "gui/browser/browser_bar.h"
 #include "gui/sitelist/site_list_panel.h"
-#include "gui/app/vel_application.h"
 #include "gui/settings/extension_list_dialog.h"
 #include "core/sitelist/site_record.h"
 #include "support/fake_browser_pane.h"
 #include "gui/common/qt_text.h"
+#include "support/qt_test_main.h"
 
 namespace vel {
 
@@ -150,12 +150,6 @@ private slots:
 
 }  // namespace vel
 
-int main(int argc, char** argv)
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    vel::VelApplication app(argc, argv);
-    vel::StartupFilesTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+VEL_QTEST_MAIN(vel::StartupFilesTest)
 
 #include "startup_files_test.moc"

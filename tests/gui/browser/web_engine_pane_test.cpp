@@ -6,9 +6,9 @@
 #include "gui/app/main_window.h"
 #include "gui/browser/browser_bar.h"
 #include "gui/sitelist/site_list_panel.h"
-#include "gui/app/vel_application.h"
 #include "gui/browser/web_engine_pane.h"
 #include "support/loopback_http_server.h"
+#include "support/qt_test_main.h"
 
 namespace vel {
 
@@ -124,12 +124,6 @@ private slots:
 
 }  // namespace vel
 
-int main(int argc, char** argv)
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    vel::VelApplication app(argc, argv);
-    vel::WebEnginePaneTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+VEL_QTEST_MAIN(vel::WebEnginePaneTest)
 
 #include "web_engine_pane_test.moc"

@@ -2,6 +2,7 @@
 
 #include "core/text/code_page.h"
 #include "gui/common/qt_text.h"
+#include "support/qt_test_main.h"
 
 namespace vel {
 
@@ -40,5 +41,5 @@ private slots:
 
 }  // namespace vel
 
-QTEST_GUILESS_MAIN(vel::QtTextTest)
+VEL_QTEST_GUILESS_MAIN(vel::QtTextTest)
 #include "qt_text_test.moc"

@@ -19,6 +19,7 @@
 #include "support/temp_dir.h"
 #include "gui/settings/start_page_dialog.h"
 #include "support/modal_watcher.h"
+#include "support/qt_test_main.h"
 #include "gui/common/qt_text.h"
 
 namespace vel {
@@ -391,6 +392,6 @@ private slots:
 
 }  // namespace vel
 
-QTEST_MAIN(vel::DialogsTest)
+VEL_QTEST_MAIN(vel::DialogsTest)
 
 #include "dialogs_test.moc"
