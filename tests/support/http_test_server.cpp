@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <stdexcept>
 #include <system_error>
 #include <utility>
 
@@ -13,23 +12,18 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "support/server_channel.h"
+
 namespace vel::test {
 
 namespace {
 
 using namespace std::chrono_literals;
 
-// A request head longer than this ends the connection: no test sends one.
-constexpr std::size_t kMaxHeadBytes = 1 << 20;
 // Connections served at once; more wait in the listen queue.
 constexpr std::size_t kMaxConnections = 64;
 // How often a waiting thread looks again at what a poll cannot see.
 constexpr auto kRecheck = 20ms;
-
-bool retryable(int error)
-{
-    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
-}
 
 sockaddr_in loopbackAddress()
 {
@@ -71,94 +65,6 @@ const std::string& generatedBlock()
 }
 
 }  // namespace
-
-// One accepted connection. Every byte goes through readSome() and writeSome(),
-// the place where a TLS session will sit for https; every wait also watches
-// the server's wake-up descriptor, so a stopping server is never held up.
-class HttpTestServer::Channel {
-public:
-    Channel(int fd, int wakeFd)
-        : m_fd(fd)
-        , m_wakeFd(wakeFd)
-    {
-    }
-    ~Channel() { ::close(m_fd); }
-    Channel(const Channel&) = delete;
-    Channel& operator=(const Channel&) = delete;
-
-    // One request head, up to and with its empty line. False when the client
-    // closes first, the head is absurdly long, or the server stops.
-    bool receiveHead(std::string& head)
-    {
-        for (;;) {
-            const std::size_t end = m_pending.find("\r\n\r\n");
-            if (end != std::string::npos) {
-                head = m_pending.substr(0, end + 4);
-                m_pending.erase(0, end + 4);
-                return true;
-            }
-            if (m_pending.size() > kMaxHeadBytes || !wait(POLLIN))
-                return false;
-            char buffer[4096];
-            const ssize_t got = readSome(buffer, sizeof buffer);
-            if (got > 0)
-                m_pending.append(buffer, static_cast<std::size_t>(got));
-            else if (got == 0 || !retryable(errno))
-                return false;
-        }
-    }
-
-    // False when the client has gone or the server stops.
-    bool sendAll(std::string_view bytes)
-    {
-        while (!bytes.empty()) {
-            const ssize_t sent = writeSome(bytes.data(), bytes.size());
-            if (sent > 0)
-                bytes.remove_prefix(static_cast<std::size_t>(sent));
-            else if (sent == 0 || !retryable(errno) || !wait(POLLOUT))
-                return false;
-        }
-        return true;
-    }
-
-    // Reads and drops whatever comes until the client closes (or the server stops).
-    void drainUntilClosed()
-    {
-        char buffer[4096];
-        while (wait(POLLIN)) {
-            const ssize_t got = readSome(buffer, sizeof buffer);
-            if (got == 0 || (got < 0 && !retryable(errno)))
-                return;
-        }
-    }
-
-    // Whether the client has closed or reset the connection, without waiting.
-    bool clientLeft() const
-    {
-        pollfd entry{m_fd, POLLRDHUP, 0};
-        return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLRDHUP | POLLHUP | POLLERR));
-    }
-
-private:
-    // Waits for `events` on the socket; false once the server stops.
-    bool wait(short events)
-    {
-        for (;;) {
-            pollfd entries[] = {{m_wakeFd, POLLIN, 0}, {m_fd, events, 0}};
-            const int ready = ::poll(entries, 2, -1);
-            if (ready < 0 && errno == EINTR)
-                continue;
-            return ready > 0 && entries[0].revents == 0;
-        }
-    }
-
-    ssize_t readSome(char* buffer, std::size_t size) { return ::recv(m_fd, buffer, size, 0); }
-    ssize_t writeSome(const char* data, std::size_t size) { return ::send(m_fd, data, size, MSG_NOSIGNAL); }
-
-    int m_fd;
-    int m_wakeFd;
-    std::string m_pending;  // bytes received past the last head
-};
 
 ScriptStep receive()
 {
@@ -351,7 +257,7 @@ void HttpTestServer::acceptLoop()
         try {
             worker.thread = std::thread([this, fd, script, &worker] {
                 {
-                    Channel channel(fd, m_wakeFd);
+                    ServerChannel channel(fd, m_wakeFd);
                     serve(channel, script);
                 }
                 {
@@ -381,7 +287,7 @@ void HttpTestServer::reapFinishedWorkers()
     }
 }
 
-void HttpTestServer::serve(Channel& channel, const ConnectionScript* script)
+void HttpTestServer::serve(ServerChannel& channel, const ConnectionScript* script)
 {
     if (script)
         play(channel, *script);
@@ -389,7 +295,7 @@ void HttpTestServer::serve(Channel& channel, const ConnectionScript* script)
         serveRoutes(channel);
 }
 
-void HttpTestServer::play(Channel& channel, const ConnectionScript& script)
+void HttpTestServer::play(ServerChannel& channel, const ConnectionScript& script)
 {
     for (const ScriptStep& step : script) {
         switch (step.kind) {
@@ -414,7 +320,7 @@ void HttpTestServer::play(Channel& channel, const ConnectionScript& script)
     }
 }
 
-void HttpTestServer::serveRoutes(Channel& channel)
+void HttpTestServer::serveRoutes(ServerChannel& channel)
 {
     for (;;) {
         std::string head;
@@ -441,7 +347,7 @@ void HttpTestServer::serveRoutes(Channel& channel)
     }
 }
 
-bool HttpTestServer::receiveAndRecord(Channel& channel, std::string& head, std::uint64_t* holdId)
+bool HttpTestServer::receiveAndRecord(ServerChannel& channel, std::string& head, std::uint64_t* holdId)
 {
     if (!channel.receiveHead(head))
         return false;
@@ -458,7 +364,7 @@ bool HttpTestServer::receiveAndRecord(Channel& channel, std::string& head, std::
     return true;
 }
 
-bool HttpTestServer::waitForRelease(Channel& channel, const std::string& target, std::uint64_t holdId)
+bool HttpTestServer::waitForRelease(ServerChannel& channel, const std::string& target, std::uint64_t holdId)
 {
     // A later hold of the same target is another hold: this request goes with this one's release.
     std::unique_lock lock(m_mutex);
@@ -474,7 +380,7 @@ bool HttpTestServer::waitForRelease(Channel& channel, const std::string& target,
     return !m_stop;
 }
 
-bool HttpTestServer::answer(Channel& channel, const Route& route)
+bool HttpTestServer::answer(ServerChannel& channel, const Route& route)
 {
     if (!channel.sendAll(route.head + route.body))
         return false;

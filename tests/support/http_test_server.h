@@ -16,6 +16,8 @@
 
 namespace vel::test {
 
+class ServerChannel;
+
 // ---------------------------------------------------------------------------
 // Connection scripts: what the server does on one connection, byte for byte.
 // A script that runs out closes the connection.
@@ -71,11 +73,12 @@ std::string requestTarget(std::string_view head);
 // once. The first connections play the scripts given, one each in order of
 // acceptance; every later connection (all of them without scripts) is served
 // by route, keep-alive, with a 404 for a target that has none. Every request
-// head is recorded in arrival order. The destructor stops every connection at
-// once, whatever it is doing.
+// head is recorded in arrival order (a request is taken to end at its head, as
+// a GET does). The destructor stops every connection at once, whatever it is
+// doing.
 //
-// All bytes of a connection go through one channel object (see the .cpp), so
-// that a TLS session can later wrap it for https tests.
+// All bytes of a connection go through a ServerChannel, so that a TLS session
+// can later wrap it for https tests.
 class HttpTestServer {
 public:
     HttpTestServer();
@@ -105,7 +108,6 @@ public:
     bool waitUntilClosed(int count, std::chrono::milliseconds timeout = std::chrono::seconds{20});
 
 private:
-    class Channel;
     struct Worker {
         std::thread thread;
         std::atomic<bool> done{false};
@@ -113,12 +115,12 @@ private:
 
     void acceptLoop();
     void reapFinishedWorkers();
-    void serve(Channel& channel, const ConnectionScript* script);
-    void play(Channel& channel, const ConnectionScript& script);
-    void serveRoutes(Channel& channel);
-    bool receiveAndRecord(Channel& channel, std::string& head, std::uint64_t* holdId = nullptr);
-    bool waitForRelease(Channel& channel, const std::string& target, std::uint64_t holdId);
-    bool answer(Channel& channel, const Route& route);
+    void serve(ServerChannel& channel, const ConnectionScript* script);
+    void play(ServerChannel& channel, const ConnectionScript& script);
+    void serveRoutes(ServerChannel& channel);
+    bool receiveAndRecord(ServerChannel& channel, std::string& head, std::uint64_t* holdId = nullptr);
+    bool waitForRelease(ServerChannel& channel, const std::string& target, std::uint64_t holdId);
+    bool answer(ServerChannel& channel, const Route& route);
 
     std::vector<ConnectionScript> m_scripts;
     int m_listenFd = -1;
