@@ -20,8 +20,9 @@
 #include "core/download/curl_global.h"
 #include "core/download/download_all.h"
 #include "core/download/download_folder.h"
-#include "core/download/http_test_server.h"
 #include "core/io/directory_handle.h"
+#include "support/http_test_server.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -42,12 +43,11 @@ public:
 
 // One server and one scratch folder for the whole run.
 struct Fixture {
-    Fixture() : scratch(fs::temp_directory_path() / ("vel-bench-download-" + std::to_string(::getpid())))
+    Fixture()
     {
         // Traffic stays on 127.0.0.1 for both programs.
         for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
             ::unsetenv(name);
-        fs::create_directories(scratch);
         for (int i = 0; i < kSmallCount; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "/small/f%03d.bin", i);
@@ -57,10 +57,9 @@ struct Fixture {
         server.route("/big/huge.bin", vel::test::generated(kBigSize));
         bigList.push_back(server.url("/big/huge.bin"));
     }
-    ~Fixture() { fs::remove_all(scratch); }
 
     vel::test::HttpTestServer server;
-    fs::path scratch;
+    vel::test::TempDir scratch;
     std::vector<std::string> smallList;
     std::vector<std::string> bigList;
 };
@@ -91,7 +90,7 @@ std::uint64_t folderBytes(const fs::path& folder)
 void runDownloadAll(benchmark::State& state, const std::vector<std::string>& list, std::uint64_t expected)
 {
     Fixture& f = fixture();
-    const fs::path work = f.scratch / "vel";
+    const fs::path work = f.scratch.file("vel");
     for (auto _ : state) {
         state.PauseTiming();
         fs::remove_all(work);
@@ -158,8 +157,8 @@ bool runWgetOnce(const fs::path& listFile, const fs::path& folder, long& peakKib
 void runWget(benchmark::State& state, const std::vector<std::string>& list, std::uint64_t expected)
 {
     Fixture& f = fixture();
-    const fs::path work = f.scratch / "wget";
-    const fs::path listFile = f.scratch / "list.txt";
+    const fs::path work = f.scratch.file("wget");
+    const fs::path listFile = f.scratch.file("list.txt");
     {
         std::ofstream out(listFile);
         for (const std::string& url : list)

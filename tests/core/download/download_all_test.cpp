@@ -2,11 +2,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,12 +12,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "core/download/curl_global.h"
 #include "core/download/download_all.h"
 #include "core/download/download_folder.h"
 #include "core/download/download_rules.h"
-#include "core/download/http_test_server.h"
 #include "core/io/directory_handle.h"
+#include "support/http_test_server.h"
+#include "support/temp_dir.h"
 
 namespace vel {
 namespace {
@@ -30,21 +27,9 @@ using test::HttpTestServer;
 using test::ok;
 using test::redirect;
 using test::reply;
+using test::readBytes;
 using test::Route;
-
-// libcurl's set-up, as main() does it in the program: before any test starts
-// a server thread.
-class CurlEnvironment final : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(m_curl.emplace().ready()); }
-    void TearDown() override { m_curl.reset(); }
-
-private:
-    std::optional<CurlGlobal> m_curl;
-};
-
-[[maybe_unused]] ::testing::Environment* const kCurlEnvironment =
-    ::testing::AddGlobalTestEnvironment(new CurlEnvironment);
+using test::writeBytes;
 
 class RecordingObserver final : public DownloadObserver {
 public:
@@ -71,24 +56,13 @@ std::vector<int> barPositions(int step, int accepted)
     return positions;
 }
 
-void writeFile(const fs::path& path, std::string_view bytes)
-{
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // Name to content of the regular files in a folder.
 std::map<std::string, std::string> filesIn(const fs::path& folder)
 {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::directory_iterator(folder)) {
         if (!entry.is_symlink() && entry.is_regular_file())
-            files[entry.path().filename().string()] = readFile(entry.path());
+            files[entry.path().filename().string()] = readBytes(entry.path());
     }
     return files;
 }
@@ -115,10 +89,6 @@ protected:
                 m_savedEnv.emplace_back(name, value);
             ::unsetenv(name);
         }
-        static int counter = 0;
-        m_root = fs::temp_directory_path()
-            / ("vel-download-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::remove_all(m_root);
         fs::create_directories(work() / "down");
         fs::create_directories(elsewhere());
         fs::current_path(elsewhere());
@@ -131,12 +101,10 @@ protected:
             ::unsetenv(name);
         for (const auto& [name, value] : m_savedEnv)
             ::setenv(name.c_str(), value.c_str(), 1);
-        std::error_code ignored;
-        fs::remove_all(m_root, ignored);
     }
 
-    fs::path work() const { return m_root / "work"; }
-    fs::path elsewhere() const { return m_root / "elsewhere"; }
+    fs::path work() const { return m_root.file("work"); }
+    fs::path elsewhere() const { return m_root.file("elsewhere"); }
     fs::path dateDir() const { return work() / "down" / "20240506"; }
 
     RecordingObserver run(std::vector<std::string> entries, DownloadOptions options = {},
@@ -178,7 +146,7 @@ protected:
     }
 
     HttpTestServer m_server;
-    fs::path m_root;
+    test::TempDir m_root;
 
 private:
     fs::path m_savedDir;
@@ -257,7 +225,7 @@ TEST_F(DownloadAllTest, UnopenableUrlsLeaveNoFileAndTakeNoStep)
 
     const RecordingObserver observer = run(
         {
-            "http://127.0.0.1:" + std::to_string(test::refusedPort()) + "/refused.gif",
+            "http://127.0.0.1:" + std::to_string(test::closedPort()) + "/refused.gif",
             "silent.gif",
             "tofile.gif",
             "loop.gif",
@@ -298,8 +266,8 @@ TEST_F(DownloadAllTest, ErrorPathDeletesTempBinLeavesPartialFileAndSteps)
     for (const Case& c : cases) {
         fs::remove_all(dateDir());
         fs::create_directories(dateDir());
-        writeFile(dateDir() / "temp.bin", "scratch");
-        writeFile(dateDir() / "keep.txt", "kept");
+        writeBytes(dateDir() / "temp.bin", "scratch");
+        writeBytes(dateDir() / "keep.txt", "kept");
 
         const RecordingObserver observer = run({c.entry}, quickStall());
 
@@ -313,23 +281,23 @@ TEST_F(DownloadAllTest, ErrorPathDeletesTempBinLeavesPartialFileAndSteps)
 TEST_F(DownloadAllTest, LinksAtTargetNamesAreNeverWrittenThrough)
 {
     fs::create_directories(dateDir());
-    writeFile(m_root / "victim.txt", "precious");
-    writeFile(m_root / "linked.txt", "precious too");
-    fs::create_symlink(m_root / "victim.txt", dateDir() / "a.gif");
-    fs::create_symlink(m_root / "never-created.txt", dateDir() / "b.gif");
-    fs::create_hard_link(m_root / "linked.txt", dateDir() / "c.gif");
-    writeFile(dateDir() / "temp.bin", "scratch");
+    writeBytes(m_root.file("victim.txt"), "precious");
+    writeBytes(m_root.file("linked.txt"), "precious too");
+    fs::create_symlink(m_root.file("victim.txt"), dateDir() / "a.gif");
+    fs::create_symlink(m_root.file("never-created.txt"), dateDir() / "b.gif");
+    fs::create_hard_link(m_root.file("linked.txt"), dateDir() / "c.gif");
+    writeBytes(dateDir() / "temp.bin", "scratch");
     m_server.route("/dir/a.gif", ok("a body"));
     m_server.route("/dir/b.gif", ok("b body"));
     m_server.route("/dir/c.gif", ok("c body"));
 
     const RecordingObserver observer = run({"a.gif", "b.gif", "c.gif"});
 
-    EXPECT_EQ(fs::read_symlink(dateDir() / "a.gif"), m_root / "victim.txt");
-    EXPECT_EQ(fs::read_symlink(dateDir() / "b.gif"), m_root / "never-created.txt");
-    EXPECT_EQ(readFile(m_root / "victim.txt"), "precious");
-    EXPECT_FALSE(fs::exists(m_root / "never-created.txt"));
-    EXPECT_EQ(readFile(m_root / "linked.txt"), "precious too");
+    EXPECT_EQ(fs::read_symlink(dateDir() / "a.gif"), m_root.file("victim.txt"));
+    EXPECT_EQ(fs::read_symlink(dateDir() / "b.gif"), m_root.file("never-created.txt"));
+    EXPECT_EQ(readBytes(m_root.file("victim.txt")), "precious");
+    EXPECT_FALSE(fs::exists(m_root.file("never-created.txt")));
+    EXPECT_EQ(readBytes(m_root.file("linked.txt")), "precious too");
     EXPECT_EQ(filesIn(dateDir()), (std::map<std::string, std::string>{{"c.gif", "c body"}}));
     EXPECT_EQ(observer.positions, barPositions(333, 3));
 }
@@ -337,13 +305,13 @@ TEST_F(DownloadAllTest, LinksAtTargetNamesAreNeverWrittenThrough)
 TEST_F(DownloadAllTest, ReadOnlyFileAtTheNameKeepsItsContent)
 {
     fs::create_directories(dateDir());
-    writeFile(dateDir() / "a.gif", "kept");
+    writeBytes(dateDir() / "a.gif", "kept");
     fs::permissions(dateDir() / "a.gif", fs::perms::owner_read | fs::perms::group_read);
     m_server.route("/dir/a.gif", ok("a body"));
 
     const RecordingObserver observer = run({"a.gif"});
 
-    EXPECT_EQ(readFile(dateDir() / "a.gif"), "kept");
+    EXPECT_EQ(readBytes(dateDir() / "a.gif"), "kept");
     EXPECT_EQ(observer.positions, barPositions(1000, 1));
 }
 
@@ -362,7 +330,7 @@ TEST_F(DownloadAllTest, TheCurrentDirectoryIsNeitherUsedNorChanged)
 {
     // The current directory looks like a working folder too.
     fs::create_directories(elsewhere() / "down");
-    writeFile(elsewhere() / "temp.bin", "not the batch's");
+    writeBytes(elsewhere() / "temp.bin", "not the batch's");
     m_server.route("/dir/a.gif", ok("alpha"));
 
     // "sub/" has no file name: its failure clears temp.bin in the target folder
@@ -371,14 +339,14 @@ TEST_F(DownloadAllTest, TheCurrentDirectoryIsNeitherUsedNorChanged)
 
     EXPECT_EQ(filesIn(dateDir()), (std::map<std::string, std::string>{{"a.gif", "alpha"}}));
     EXPECT_TRUE(fs::is_empty(elsewhere() / "down"));
-    EXPECT_EQ(readFile(elsewhere() / "temp.bin"), "not the batch's");
+    EXPECT_EQ(readBytes(elsewhere() / "temp.bin"), "not the batch's");
 }
 
 TEST_F(DownloadAllTest, FilesGoIntoTheFolderOpenedEvenWhenItsPathChanges)
 {
     // After the first file the working folder moves and a new one takes its
     // path: the batch stays with the folder it was given.
-    const fs::path moved = m_root / "moved";
+    const fs::path moved = m_root.file("moved");
     Route first = ok("alpha");
     first.onSent = [&] {
         fs::rename(work(), moved);
@@ -399,7 +367,7 @@ TEST_F(DownloadAllTest, WithoutATargetFolderEveryFetchedEntryFails)
     m_server.route("/dir/a.gif", ok("alpha"));
     m_server.route("/dir/b.gif", ok("bravo"));
     // What the window hands over when the working folder cannot be opened.
-    const DirectoryHandle none = openDownloadFolder(m_root / "missing", "2024/05/06");
+    const DirectoryHandle none = openDownloadFolder(m_root.file("missing"), "2024/05/06");
     ASSERT_FALSE(none.valid());
 
     const RecordingObserver observer = runInto(none.get(), {"a.gif", "b.gif"}, m_server.url("/dir/"));

@@ -26,9 +26,9 @@
 #include "gui/foundfiles/found_files_list.h"
 #include "gui/foundfiles/found_files_panel.h"
 #include "gui/sitelist/site_list_panel.h"
-#include "gui/app/vel_application.h"
 #include "support/fake_browser_pane.h"
 #include "support/modal_watcher.h"
+#include "support/qt_test_main.h"
 #include "gui/common/qt_text.h"
 
 namespace vel {
@@ -452,12 +452,6 @@ private slots:
 
 }  // namespace vel
 
-int main(int argc, char** argv)
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    vel::VelApplication app(argc, argv);
-    vel::Form1Test test;
-    return QTest::qExec(&test, argc, argv);
-}
+VEL_QTEST_MAIN(vel::Form1Test)
 
 #include "main_window_test.moc"

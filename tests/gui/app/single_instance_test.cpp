@@ -1,14 +1,26 @@
+#include <filesystem>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "gui/app/single_instance.h"
 #include "support/qt_test_main.h"
+#include "support/temp_dir.h"
 
 namespace vel {
+
+namespace {
+
+// The folder's path as Qt takes a file name.
+QString qtPath(const test::TempDir& dir)
+{
+    return QFile::decodeName(dir.path().c_str());
+}
+
+}  // namespace
 
 class SingleInstanceTest final : public QObject {
     Q_OBJECT
@@ -16,15 +28,14 @@ class SingleInstanceTest final : public QObject {
 private slots:
     void lockIsHeldUntilReleased()
     {
-        QTemporaryDir runtime;
-        QVERIFY(runtime.isValid());
+        test::TempDir runtime;
         {
-            SingleInstance first(runtime.path());
+            SingleInstance first(qtPath(runtime));
             QVERIFY(first.acquire());
-            SingleInstance second(runtime.path());
+            SingleInstance second(qtPath(runtime));
             QVERIFY(!second.acquire());
         }
-        SingleInstance third(runtime.path());
+        SingleInstance third(qtPath(runtime));
         QVERIFY(third.acquire());
     }
 
@@ -41,17 +52,17 @@ private slots:
     {
         QFETCH(QString, display);
         QFETCH(QString, message);
-        QTemporaryDir dir;
+        test::TempDir dir;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         env.remove(QStringLiteral("DISPLAY"));
         if (!display.isEmpty())
             env.insert(QStringLiteral("DISPLAY"), display);
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), qtPath(dir));
         QProcess vel;
         vel.setProcessEnvironment(env);
-        vel.setWorkingDirectory(dir.path());
+        vel.setWorkingDirectory(qtPath(dir));
         vel.start(QStringLiteral(VEL_EXECUTABLE), {});
         QVERIFY(vel.waitForFinished(60000));
         QCOMPARE(vel.exitStatus(), QProcess::NormalExit);
@@ -61,33 +72,32 @@ private slots:
 
     void secondStartEndsAtOnceAndTouchesNoFile()
     {
-        QTemporaryDir runtime;
-        QTemporaryDir firstDir;
-        QTemporaryDir secondDir;
-        QVERIFY(runtime.isValid() && firstDir.isValid() && secondDir.isValid());
+        test::TempDir runtime;
+        test::TempDir firstDir;
+        test::TempDir secondDir;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), qtPath(runtime));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
 
         QProcess first;
         first.setProcessEnvironment(env);
-        first.setWorkingDirectory(firstDir.path());
+        first.setWorkingDirectory(qtPath(firstDir));
         first.start(QStringLiteral(VEL_EXECUTABLE), {});
         QVERIFY(first.waitForStarted());
         // The running instance holds its lock before it creates any window.
-        QTRY_VERIFY_WITH_TIMEOUT(!QDir(runtime.path())
+        QTRY_VERIFY_WITH_TIMEOUT(!QDir(qtPath(runtime))
                                       .entryList({QStringLiteral("vel-*.lock")}, QDir::Files)
                                       .isEmpty(),
                                  60000);
 
         QProcess second;
         second.setProcessEnvironment(env);
-        second.setWorkingDirectory(secondDir.path());
+        second.setWorkingDirectory(qtPath(secondDir));
         second.start(QStringLiteral(VEL_EXECUTABLE), {});
         QVERIFY(second.waitForFinished(60000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
-        QVERIFY(QDir(secondDir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+        QVERIFY(std::filesystem::is_empty(secondDir.path()));
         QCOMPARE(first.state(), QProcess::Running);
 
         first.terminate();

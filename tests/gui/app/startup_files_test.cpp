@@ -1,11 +1,9 @@
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <string>
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "gui/app/main_window.h"
@@ -16,24 +14,16 @@
 #include "support/fake_browser_pane.h"
 #include "gui/common/qt_text.h"
 #include "support/qt_test_main.h"
+#include "support/temp_dir.h"
 
 namespace vel {
 
 namespace fs = std::filesystem;
 
+using test::readBytes;
+using test::writeBytes;
+
 namespace {
-
-void writeBytes(const fs::path& file, const std::string& bytes)
-{
-    std::ofstream out(file, std::ios::binary);
-    out << bytes;
-}
-
-std::string readBytes(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 std::string twoSites()
 {
@@ -48,7 +38,7 @@ class StartupFilesTest final : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_root;
+    test::TempDir m_root;
     fs::path m_start;
     fs::path m_program;
     fs::path m_savedCwd;
@@ -68,7 +58,7 @@ private slots:
     void init()
     {
         m_savedCwd = fs::current_path();
-        m_start = fs::path(m_root.path().toStdString()) / QTest::currentTestFunction() / "start";
+        m_start = m_root.file(QTest::currentTestFunction()) / "start";
         m_program = m_start.parent_path() / "program";
         fs::create_directories(m_start);
         fs::create_directories(m_program);

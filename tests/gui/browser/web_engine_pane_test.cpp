@@ -1,3 +1,5 @@
+#include <string>
+
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -7,7 +9,7 @@
 #include "gui/browser/browser_bar.h"
 #include "gui/sitelist/site_list_panel.h"
 #include "gui/browser/web_engine_pane.h"
-#include "support/loopback_http_server.h"
+#include "support/http_test_server.h"
 #include "support/qt_test_main.h"
 
 namespace vel {
@@ -16,7 +18,7 @@ namespace {
 
 constexpr int kLoadTimeout = 60000;
 
-QByteArray page(const QByteArray& title)
+std::string titledPage(const std::string& title)
 {
     return "<html><head><title>" + title + "</title></head><body><p>" + title
            + "</p></body></html>";
@@ -29,31 +31,35 @@ class WebEnginePaneTest final : public QObject {
     Q_OBJECT
 
 private:
-    test::LoopbackHttpServer m_server;
+    test::HttpTestServer m_server;
     std::unique_ptr<MainWindow> m_form;
+
+    QString url(const QString& path) const { return QString::fromStdString(m_server.url(path.toStdString())); }
 
     void go(const QString& path)
     {
         QSignalSpy started(m_form->browser(), &BrowserPane::beforeNavigate);
         QSignalSpy completed(m_form->browser(), &BrowserPane::navigateComplete);
-        m_form->browserBar()->urlEdit()->setText(m_server.url(path));
+        m_form->browserBar()->urlEdit()->setText(url(path));
         QTest::mouseClick(m_form->browserBar()->goButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(completed.count() > 0
-                                     && m_form->browser()->locationUrl() == m_server.url(path),
+                                     && m_form->browser()->locationUrl() == url(path),
                                  kLoadTimeout);
         QVERIFY(started.count() > 0);
-        QCOMPARE(m_form->browserBar()->urlEdit()->text(), m_server.url(path));
+        QCOMPARE(m_form->browserBar()->urlEdit()->text(), url(path));
         QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
     }
 
 private slots:
     void initTestCase()
     {
-        m_server.setPage("/a.html", "text/html", page("Page A"));
-        m_server.setPage("/b.html", "text/html", page("Page B"));
+        m_server.route("/a.html", test::page("text/html", titledPage("Page A")));
+        m_server.route("/b.html", test::page("text/html", titledPage("Page B")));
         // A one-pixel GIF served under a .jpg name is enough for the browser.
-        m_server.setPage("/pic.jpg", "image/gif",
-                         QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7"));
+        m_server.route("/pic.jpg",
+                       test::page("image/gif",
+                                  QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7")
+                                      .toStdString()));
         MainWindowServices services;
         services.browser = new WebEnginePane;
         m_form = std::make_unique<MainWindow>(std::move(services));
@@ -68,7 +74,7 @@ private slots:
         QTest::mouseClick(m_form->browserBar()->refreshButton(), Qt::LeftButton);
         QTest::qWait(200);
         QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
-        QCOMPARE(m_server.requests().size(), 0);
+        QVERIFY(m_server.requests().empty());
     }
 
     void titleAndLocationArrive()
@@ -89,17 +95,17 @@ private slots:
         QVERIFY(!m_form->browserBar()->forwardButton()->isEnabled());
 
         QTest::mouseClick(m_form->browserBar()->backButton(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->browserBar()->urlEdit()->text(), m_server.url(QStringLiteral("/a.html")),
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->browserBar()->urlEdit()->text(), url(QStringLiteral("/a.html")),
                                   kLoadTimeout);
         QTRY_VERIFY_WITH_TIMEOUT(m_form->browserBar()->forwardButton()->isEnabled(), kLoadTimeout);
         QTRY_VERIFY_WITH_TIMEOUT(!m_form->browserBar()->backButton()->isEnabled(), kLoadTimeout);
 
         QTest::mouseClick(m_form->browserBar()->forwardButton(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->browserBar()->urlEdit()->text(), m_server.url(QStringLiteral("/b.html")),
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->browserBar()->urlEdit()->text(), url(QStringLiteral("/b.html")),
                                   kLoadTimeout);
         QTRY_VERIFY_WITH_TIMEOUT(!m_form->browserBar()->forwardButton()->isEnabled(), kLoadTimeout);
 
-        const qsizetype before = m_server.requests().size();
+        const std::size_t before = m_server.requests().size();
         QSignalSpy reloaded(m_form->browser(), &BrowserPane::navigateComplete);
         QTest::mouseClick(m_form->browserBar()->refreshButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(m_server.requests().size() > before, kLoadTimeout);
@@ -110,9 +116,9 @@ private slots:
     void imageAddressesCannotBeAdded()
     {
         // Typing is enough to disable the button, before any navigation.
-        m_form->browserBar()->urlEdit()->setText(m_server.url(QStringLiteral("/pic.jpg")));
+        m_form->browserBar()->urlEdit()->setText(url(QStringLiteral("/pic.jpg")));
         QVERIFY(!m_form->browserBar()->addToListButton()->isEnabled());
-        m_form->browserBar()->urlEdit()->setText(m_server.url(QStringLiteral("/b.html")));
+        m_form->browserBar()->urlEdit()->setText(url(QStringLiteral("/b.html")));
         QVERIFY(m_form->browserBar()->addToListButton()->isEnabled());
 
         go(QStringLiteral("/pic.jpg"));

@@ -1,6 +1,6 @@
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <memory>
+#include <string>
 
 #include <QAction>
 #include <QComboBox>
@@ -12,7 +12,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "gui/app/main_window.h"
@@ -21,14 +20,15 @@
 #include "gui/foundfiles/found_files_list.h"
 #include "gui/foundfiles/found_files_panel.h"
 #include "gui/sitelist/site_list_panel.h"
-#include "gui/app/vel_application.h"
 #include "gui/download/download_controller.h"
 #include "gui/download/download_confirm_dialog.h"
 #include "gui/search/file_search_controller.h"
 #include "gui/settings/start_page_dialog.h"
 #include "support/fake_browser_pane.h"
-#include "support/loopback_http_server.h"
+#include "support/http_test_server.h"
 #include "support/modal_watcher.h"
+#include "support/qt_test_main.h"
+#include "support/temp_dir.h"
 
 namespace vel {
 
@@ -38,12 +38,6 @@ namespace {
 
 constexpr int kTimeout = 30000;
 
-std::string readFile(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 }  // namespace
 
 // The download command through the window: the empty-list message, the
@@ -52,16 +46,16 @@ class DownloadWindowTest final : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::LoopbackHttpServer> m_server;
+    std::unique_ptr<test::HttpTestServer> m_server;
     std::unique_ptr<MainWindow> m_form;
-    QTemporaryDir m_root;
+    test::TempDir m_root;
     fs::path m_program;
     fs::path m_savedCwd;
     int m_saves = 0;
 
     void searchPage(const char* path)
     {
-        m_form->browserBar()->urlEdit()->setText(m_server->url(QString::fromLatin1(path)));
+        m_form->browserBar()->urlEdit()->setText(QString::fromStdString(m_server->url(path)));
         m_form->onAddToListClicked();
         m_form->siteGrid().setCurrent({1, 1});
         m_form->onSiteRowClicked();
@@ -81,16 +75,16 @@ private slots:
     void init()
     {
         m_savedCwd = fs::current_path();
-        m_program = fs::path(m_root.path().toStdString()) / QTest::currentTestFunction();
+        m_program = m_root.file(QTest::currentTestFunction());
         fs::create_directories(m_program / "down");
         fs::current_path(m_program);
 
-        m_server = std::make_unique<test::LoopbackHttpServer>();
-        m_server->setPage("/dir/index.html", "text/html",
-                          "<img src=\"a.gif\"><img src=\"sub/b.gif\"><img src=\"c.gif\">");
-        m_server->setPage("/dir/a.gif", "image/gif", "GIF-A");
-        m_server->setPage("/dir/sub/b.gif", "image/gif", "GIF-B");
-        m_server->setPage("/dir/c.gif", "image/gif", "GIF-C");
+        m_server = std::make_unique<test::HttpTestServer>();
+        m_server->route("/dir/index.html",
+                        test::page("text/html", "<img src=\"a.gif\"><img src=\"sub/b.gif\"><img src=\"c.gif\">"));
+        m_server->route("/dir/a.gif", test::page("image/gif", "GIF-A"));
+        m_server->route("/dir/sub/b.gif", test::page("image/gif", "GIF-B"));
+        m_server->route("/dir/c.gif", test::page("image/gif", "GIF-C"));
 
         m_saves = 0;
         MainWindowServices services;
@@ -165,9 +159,9 @@ private slots:
         QVERIFY(!m_form->downloadConfirmDialog()->isVisible());
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
 
-        QCOMPARE(readFile(dateFolder() / "a.gif"), std::string("GIF-A"));
-        QCOMPARE(readFile(dateFolder() / "b.gif"), std::string("GIF-B"));
-        QCOMPARE(readFile(dateFolder() / "c.gif"), std::string("GIF-C"));
+        QCOMPARE(test::readBytes(dateFolder() / "a.gif"), std::string("GIF-A"));
+        QCOMPARE(test::readBytes(dateFolder() / "b.gif"), std::string("GIF-B"));
+        QCOMPARE(test::readBytes(dateFolder() / "c.gif"), std::string("GIF-C"));
         QList<int> positions;
         for (const auto& step : steps)
             positions << step.at(0).toInt();
@@ -215,12 +209,6 @@ private slots:
 
 }  // namespace vel
 
-int main(int argc, char** argv)
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    vel::VelApplication app(argc, argv);
-    vel::DownloadWindowTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+VEL_QTEST_MAIN(vel::DownloadWindowTest)
 
 #include "download_window_test.moc"

@@ -1,3 +1,6 @@
+#include <memory>
+#include <string>
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -6,7 +9,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTcpServer>
 #include <QTest>
 
 #include "gui/app/main_window.h"
@@ -15,11 +17,11 @@
 #include "gui/foundfiles/found_files_list.h"
 #include "gui/foundfiles/found_files_panel.h"
 #include "gui/sitelist/site_list_panel.h"
-#include "gui/app/vel_application.h"
 #include "gui/search/file_search_controller.h"
 #include "support/fake_browser_pane.h"
-#include "support/loopback_http_server.h"
+#include "support/http_test_server.h"
 #include "support/modal_watcher.h"
+#include "support/qt_test_main.h"
 #include "gui/common/qt_text.h"
 
 namespace vel {
@@ -28,7 +30,7 @@ namespace {
 
 constexpr int kTimeout = 30000;
 
-QByteArray workedExamplePage(const QByteArray& host)
+std::string workedExamplePage(const std::string& host)
 {
     return "<html><body>\r\n"
            "<a href=\"http://" + host + "/pics/big.gif\"><img src=\"thumbs/small.gif\" alt=\"x\"></a>\r\n"
@@ -45,12 +47,13 @@ class FileSearchTest final : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::LoopbackHttpServer> m_server;
+    std::unique_ptr<test::HttpTestServer> m_server;
     std::unique_ptr<MainWindow> m_form;
     test::FakeBrowserPane* m_browser = nullptr;
-    QByteArray m_host;
+    std::string m_host;
 
-    QString url(const char* path) const { return m_server->url(QString::fromLatin1(path)); }
+    QString url(const QString& path) const { return QString::fromStdString(m_server->url(path.toStdString())); }
+    QString url(const char* path) const { return url(QString::fromLatin1(path)); }
 
     // Adds a site row for the URL and makes it current by a click.
     void addAndSelect(const QString& siteUrl)
@@ -84,15 +87,16 @@ private:
 private slots:
     void init()
     {
-        m_server = std::make_unique<test::LoopbackHttpServer>();
-        m_host = "127.0.0.1:" + QByteArray::number(m_server->port());
-        m_server->setPage("/dir/index.html", "text/html", workedExamplePage(m_host));
-        m_server->setPage("/frames.html", "text/html",
-                          "<html><!-- old FrameSet layout --><body><img src=\"a.gif\"></body></html>");
-        m_server->setPage("/other/list.html", "text/html",
-                          "<img src=\"one.jpg\"><img src=\"two.gif\"><img src=\"THREE.JPG\"><a href=\"doc.pdf\">");
-        m_server->setResponse("/missing.html",
-                              "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here.");
+        m_server = std::make_unique<test::HttpTestServer>();
+        m_host = "127.0.0.1:" + std::to_string(m_server->port());
+        m_server->route("/dir/index.html", test::page("text/html", workedExamplePage(m_host)));
+        m_server->route("/frames.html",
+                        test::page("text/html",
+                                   "<html><!-- old FrameSet layout --><body><img src=\"a.gif\"></body></html>"));
+        m_server->route("/other/list.html",
+                        test::page("text/html", "<img src=\"one.jpg\"><img src=\"two.gif\"><img src=\"THREE.JPG\">"
+                                                "<a href=\"doc.pdf\">"));
+        m_server->route("/missing.html", test::raw("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here."));
 
         m_browser = new test::FakeBrowserPane;
         MainWindowServices services;
@@ -116,7 +120,7 @@ private slots:
         addAndSelect(url("/dir/index.html"));
         m_browser->navigated.clear();
         search(QStringLiteral("gif"));
-        const QString host = QString::fromLatin1(m_host);
+        const QString host = QString::fromStdString(m_host);
         QCOMPARE(listed(), (QStringList{QStringLiteral("http://") + host + QStringLiteral("/pics/big.gif"),
                                         QStringLiteral("thumbs/small.gif"), QStringLiteral("./logo.gif"),
                                         QStringLiteral("img/top.gif"), QStringLiteral("../up.gif")}));
@@ -127,8 +131,8 @@ private slots:
         QVERIFY(m_form->siteListPanel()->searchButton()->isEnabled());
         QVERIFY(m_form->foundFilesPanel()->list()->horizontalExtent() > 0);
         // The request went out once, as the client builds it.
-        QCOMPARE(m_server->requests().size(), 1);
-        QVERIFY(m_server->requests()[0].startsWith("GET /dir/index.html HTTP/1.1\r\n"));
+        QCOMPARE(m_server->requests().size(), 1u);
+        QVERIFY(m_server->requests()[0].starts_with("GET /dir/index.html HTTP/1.1\r\n"));
 
         search(QStringLiteral("GIF"));
         QCOMPARE(listed(), QStringList{QStringLiteral("icon.GIF")});
@@ -144,7 +148,7 @@ private slots:
         QVERIFY(m_form->siteListPanel()->searchButton()->hasFocus());
         m_server->hold("/dir/index.html");
         QTest::keyClick(m_form->siteListPanel()->searchButton(), Qt::Key_Return);
-        QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1u, kTimeout);
         QVERIFY(!m_form->siteListPanel()->searchButton()->isEnabled());
         // Enter and Space while the search waits neither delete nor search.
         QWidget* focused = QApplication::focusWidget();
@@ -152,7 +156,7 @@ private slots:
         QTest::keyClick(focused, Qt::Key_Return);
         QTest::keyClick(focused, Qt::Key_Space);
         QCOMPARE(countSites(m_form->siteGrid()), 1);
-        QCOMPARE(m_server->requests().size(), 1);
+        QCOMPARE(m_server->requests().size(), 1u);
         m_server->release("/dir/index.html");
         QTRY_VERIFY_WITH_TIMEOUT(m_form->siteListPanel()->searchButton()->isEnabled(), kTimeout);
         // Enter now searches again rather than deleting the site.
@@ -186,7 +190,7 @@ private slots:
         const std::string baseBefore = m_form->fileSearch()->baseUrl();
 
         test::ModalWatcher watcher;
-        addAndSelect(path.startsWith(QLatin1Char('/')) ? m_server->url(path) : path);
+        addAndSelect(path.startsWith(QLatin1Char('/')) ? url(path) : path);
         search(QStringLiteral("gif"));
         QCOMPARE(watcher.texts(), QStringList{message});
         QCOMPARE(status(2), rowStatus);
@@ -202,12 +206,8 @@ private slots:
 
     void refusedConnectionIsAPageNotFound()
     {
-        QTcpServer closed;
-        QVERIFY(closed.listen(QHostAddress::LocalHost));
-        const quint16 port = closed.serverPort();
-        closed.close();
         test::ModalWatcher watcher;
-        addAndSelect(QStringLiteral("http://127.0.0.1:%1/x.html").arg(port));
+        addAndSelect(QStringLiteral("http://127.0.0.1:%1/x.html").arg(test::closedPort()));
         search(QStringLiteral("gif"));
         QCOMPARE(watcher.texts(), QStringList{QStringLiteral("ページが見つかりません")});
         QCOMPARE(status(1), QStringLiteral("ページが見つかりません"));
@@ -221,13 +221,12 @@ private slots:
         QVERIFY(!m_form->fileSearch()->busy());
         QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
         QTest::qWait(100);
-        QVERIFY(m_server->requests().isEmpty());
+        QVERIFY(m_server->requests().empty());
     }
 
     void emptyChooserSearchesForTheDotAlone()
     {
-        m_server->setPage("/dots.html", "text/html",
-                          "http://h/dir.x/a.gif <img src=\"pics/a.gif\">");
+        m_server->route("/dots.html", test::page("text/html", "http://h/dir.x/a.gif <img src=\"pics/a.gif\">"));
         addAndSelect(url("/dots.html"));
         m_form->siteListPanel()->extensionChooser()->clear();
         m_form->onSearchClicked();
@@ -243,7 +242,7 @@ private slots:
         m_server->hold("/other/list.html");
         m_form->siteListPanel()->extensionChooser()->setCurrentIndex(0);
         m_form->onSearchClicked();
-        QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1u, kTimeout);
         QVERIFY(m_form->fileSearch()->busy());
         QVERIFY(!m_form->siteListPanel()->searchButton()->isEnabled());
         QVERIFY(!m_form->findChild<QAction*>(QStringLiteral("N5"))->isEnabled());
@@ -256,7 +255,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m_form->fileSearch()->busy(), kTimeout);
         QTRY_COMPARE_WITH_TIMEOUT(status(1), QStringLiteral("1個のファイルが見つかりました"), kTimeout);
         QCOMPARE(status(2), QString());
-        QCOMPARE(m_server->requests().size(), 1);
+        QCOMPARE(m_server->requests().size(), 1u);
         // BaseUrl follows the row current when the result arrived.
         QCOMPARE(QString::fromStdString(m_form->fileSearch()->baseUrl()), url("/dir/"));
         QVERIFY(m_form->siteListPanel()->searchButton()->isEnabled());
@@ -267,7 +266,7 @@ private slots:
         addAndSelect(url("/dir/index.html"));
         m_server->hold("/dir/index.html");
         m_form->onSearchClicked();
-        QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1u, kTimeout);
         m_form->close();
         QVERIFY(!m_form->fileSearch()->busy() || !m_form->isVisible());
         m_form.reset();
@@ -291,8 +290,8 @@ private slots:
         QFETCH(QList<int>, selected);
         QFETCH(bool, preview);
         QFETCH(bool, open);
-        m_server->setPage("/mixed.html", "text/html",
-                          "<a href=\"a.gif.pdf\"><a href=\"b.JPG.pdf\"><a href=\"c.pdf\">");
+        m_server->route("/mixed.html",
+                        test::page("text/html", "<a href=\"a.gif.pdf\"><a href=\"b.JPG.pdf\"><a href=\"c.pdf\">"));
         addAndSelect(url("/mixed.html"));
         search(QStringLiteral("pdf"));
         QListWidget* list = m_form->foundFilesPanel()->list();
@@ -358,7 +357,7 @@ private slots:
         list->item(1)->setSelected(true);
         list->item(3)->setSelected(true);
         QTest::mouseClick(m_form->foundFilesPanel()->deleteSelectedButton(), Qt::LeftButton);
-        QCOMPARE(listed(), (QStringList{QStringLiteral("http://") + QString::fromLatin1(m_host)
+        QCOMPARE(listed(), (QStringList{QStringLiteral("http://") + QString::fromStdString(m_host)
                                             + QStringLiteral("/pics/big.gif"),
                                         QStringLiteral("./logo.gif"), QStringLiteral("../up.gif")}));
         QVERIFY(m_form->foundFilesPanel()->deleteSelectedButton()->isEnabled());
@@ -382,12 +381,6 @@ private slots:
 
 }  // namespace vel
 
-int main(int argc, char** argv)
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    vel::VelApplication app(argc, argv);
-    vel::FileSearchTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+VEL_QTEST_MAIN(vel::FileSearchTest)
 
 #include "file_search_test.moc"

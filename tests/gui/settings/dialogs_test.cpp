@@ -6,11 +6,9 @@
 
 #include <QAbstractItemModel>
 #include <QComboBox>
-#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "core/io/working_folder.h"
@@ -30,8 +28,8 @@ class DialogsTest final : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_programDir;
-    std::unique_ptr<QTemporaryDir> m_startDir;
+    std::unique_ptr<test::TempDir> m_programDir;
+    std::unique_ptr<test::TempDir> m_startDir;
     // The process's own current directory, which no dialog may change or use.
     fs::path m_processDir;
     std::unique_ptr<WorkingFolder> m_workingFolder;
@@ -43,8 +41,8 @@ private:
     std::string m_startPageUrl;
     std::unique_ptr<test::ModalWatcher> m_messages;
 
-    fs::path programDir() const { return QDir(m_programDir->path()).filesystemPath(); }
-    fs::path startDir() const { return QDir(m_startDir->path()).filesystemPath(); }
+    fs::path programDir() const { return m_programDir->path(); }
+    fs::path startDir() const { return m_startDir->path(); }
     static QStringList strings(std::initializer_list<const char*> items)
     {
         QStringList list;
@@ -88,9 +86,8 @@ private:
 private slots:
     void init()
     {
-        m_programDir = std::make_unique<QTemporaryDir>();
-        m_startDir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_programDir->isValid() && m_startDir->isValid());
+        m_programDir = std::make_unique<test::TempDir>();
+        m_startDir = std::make_unique<test::TempDir>();
         m_processDir = fs::current_path();
         // Apart from both the program's directory and the process's current
         // directory, so a dialog that writes to the wrong one shows.
