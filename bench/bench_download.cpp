@@ -11,11 +11,12 @@
 #include <string_view>
 #include <vector>
 
-#include <benchmark/benchmark.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <benchmark/benchmark.h>
 
 #include "core/download/curl_global.h"
 #include "core/download/download_all.h"
@@ -46,7 +47,8 @@ struct Fixture {
     Fixture()
     {
         // Traffic stays on 127.0.0.1 for both programs.
-        for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+        for (const char* name :
+             {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
             ::unsetenv(name);
         for (int i = 0; i < kSmallCount; ++i) {
             char name[32];
@@ -87,7 +89,8 @@ std::uint64_t folderBytes(const fs::path& folder)
     return total;
 }
 
-void runDownloadAll(benchmark::State& state, const std::vector<std::string>& list, std::uint64_t expected)
+void runDownloadAll(benchmark::State& state, const std::vector<std::string>& list,
+                    std::uint64_t expected)
 {
     Fixture& f = fixture();
     const fs::path work = f.scratch.file("vel");
@@ -134,10 +137,14 @@ bool runWgetOnce(const fs::path& listFile, const fs::path& folder, long& peakKib
 {
     std::string list = listFile.string();
     std::string prefix = folder.string();
-    std::vector<char*> argv{const_cast<char*>("wget"),   const_cast<char*>("--no-config"),
-                            const_cast<char*>("-q"),     const_cast<char*>("-i"),
-                            list.data(),                 const_cast<char*>("-P"),
-                            prefix.data(),               nullptr};
+    std::vector<char*> argv{const_cast<char*>("wget"),
+                            const_cast<char*>("--no-config"),
+                            const_cast<char*>("-q"),
+                            const_cast<char*>("-i"),
+                            list.data(),
+                            const_cast<char*>("-P"),
+                            prefix.data(),
+                            nullptr};
     pid_t pid = 0;
     if (::posix_spawnp(&pid, "wget", nullptr, nullptr, argv.data(), environ) != 0)
         return false;

@@ -4,14 +4,13 @@
 #include <string>
 #include <vector>
 
+#include <QApplication>
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
-
-#include "gui/foundfiles/found_files_list.h"
-#include "core/http/http_client.h"
 #include "core/foundfiles/found_files_merge.h"
+#include "core/http/http_client.h"
 #include "core/search/link_scanner.h"
+#include "gui/foundfiles/found_files_list.h"
 #include "support/http_test_server.h"
 
 namespace {
@@ -25,7 +24,8 @@ const std::string& page()
         std::string text = "<html><body>\r\n";
         for (int i = 0; i < kLinks; ++i) {
             if (i % 2 == 0)
-                text += "<a href=\"http://example.test/pics/" + std::to_string(i) + ".gif\">x</a>\r\n";
+                text +=
+                    "<a href=\"http://example.test/pics/" + std::to_string(i) + ".gif\">x</a>\r\n";
             else
                 text += "<img src=\"thumbs/" + std::to_string(i) + ".gif\" alt=\"t\">\r\n";
         }

@@ -24,11 +24,11 @@ std::string typicalPage(std::size_t size)
     for (int i = 0; page.size() < size; ++i) {
         const std::string n = std::to_string(i);
         page += "<div class=\"post\"><a href=\"http://www.example.com/board/thread" + n
-                + ".html\">\x83\x58\x83\x8c\x83\x62\x83\x68</a> <img src=\"http://img.example.com/pics/" + n
-                + ".gif\" alt=\"pic\"> <a href=\"/thumbs/" + n
-                + ".jpg\"><img src=\"thumbs/s" + n + ".gif\" width=\"80\"></a>\n"
-                  "<p>\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x95\xb6\x8f\xcd\x82\xc5\x82\xb7\x81\x42 see "
-                  "http://www.example.com/ for more</p></div>\n";
+            + ".html\">\x83\x58\x83\x8c\x83\x62\x83\x68</a> <img src=\"http://img.example.com/pics/"
+            + n + ".gif\" alt=\"pic\"> <a href=\"/thumbs/" + n + ".jpg\"><img src=\"thumbs/s" + n
+            + ".gif\" width=\"80\"></a>\n"
+              "<p>\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x95\xb6\x8f\xcd\x82\xc5\x82\xb7\x81\x42 see "
+              "http://www.example.com/ for more</p></div>\n";
     }
     page.resize(size);
     return page;
@@ -120,8 +120,10 @@ BENCHMARK_CAPTURE(BM_ScanRelativeLinks, hostile_10MiB, Hostile)->Unit(benchmark:
 BENCHMARK_CAPTURE(BM_ScanRelativeLinks, lead_runs_10MiB, LeadRuns)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ScanRelativeLinks, hostile_1MiB, Hostile1MiB)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ReferenceScanAbsoluteLinks, hostile_256KiB, Hostile256KiB)
-    ->Iterations(1)->Unit(benchmark::kMillisecond);
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ReferenceScanAbsoluteLinks, hostile_1MiB, Hostile1MiB)
-    ->Iterations(1)->Unit(benchmark::kMillisecond);
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -40,7 +40,8 @@ Reading read(std::string_view input, std::size_t piece, bool close)
     const vel::ResponseLimits limits = smallLimits();
     vel::ResponseReader reader(limits);
     std::size_t consumed = 0;
-    for (std::size_t start = 0; start < input.size() && reader.state() == vel::ResponseReader::State::NeedMore;
+    for (std::size_t start = 0;
+         start < input.size() && reader.state() == vel::ResponseReader::State::NeedMore;
          start += piece) {
         const std::string_view chunk = input.substr(start, piece);
         const auto step = reader.feed(chunk);
@@ -56,8 +57,8 @@ Reading read(std::string_view input, std::size_t piece, bool close)
         std::abort();
     if (reader.state() == vel::ResponseReader::State::Failed)
         consumed = 0;
-    return {reader.state(), reader.error(),    reader.status(),     reader.headComplete(),
-            reader.body(),  consumed,          reader.setCookies(), reader.keepAlive()};
+    return {reader.state(), reader.error(), reader.status(),     reader.headComplete(),
+            reader.body(),  consumed,       reader.setCookies(), reader.keepAlive()};
 }
 
 }  // namespace

@@ -11,16 +11,16 @@
 #include <QIcon>
 #include <QStandardPaths>
 
-#include "gui/app/main_window.h"
-#include "gui/app/single_instance.h"
-#include "gui/common/ui_font.h"
-#include "gui/app/vel_application.h"
-#include "gui/browser/web_engine_pane.h"
 #include "core/download/curl_global.h"
 #include "core/download/download_all.h"
-#include "core/io/program_dirs.h"
 #include "core/http/http_client.h"
+#include "core/io/program_dirs.h"
+#include "gui/app/main_window.h"
+#include "gui/app/single_instance.h"
+#include "gui/app/vel_application.h"
+#include "gui/browser/web_engine_pane.h"
 #include "gui/common/qt_text.h"
+#include "gui/common/ui_font.h"
 
 namespace {
 
@@ -45,8 +45,8 @@ bool localX11DisplayIsDown(const char* display)
         address.sun_family = AF_UNIX;
         const std::size_t offset = abstractName ? 1 : 0;
         path.copy(address.sun_path + offset, sizeof(address.sun_path) - offset - 1);
-        const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset
-                                                   + path.size());
+        const auto length =
+            static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size());
         const bool reached = connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0;
         close(fd);
         if (reached)

@@ -17,8 +17,7 @@ public:
     explicit FakeBrowserPane(QObject* parent = nullptr)
         : BrowserPane(parent)
         , m_widget(new QWidget)
-    {
-    }
+    {}
     ~FakeBrowserPane() override
     {
         if (m_widget && !m_widget->parent())

@@ -89,8 +89,8 @@ ScriptStep holdOpen()
 Route reply(std::string_view status, std::string body, std::string_view extraHeaders)
 {
     Route route;
-    route.head = "HTTP/1.1 " + std::string(status) + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n"
-                 + std::string(extraHeaders) + "\r\n";
+    route.head = "HTTP/1.1 " + std::string(status) + "\r\nContent-Length: "
+        + std::to_string(body.size()) + "\r\n" + std::string(extraHeaders) + "\r\n";
     route.body = std::move(body);
     return route;
 }
@@ -145,8 +145,7 @@ std::string requestTarget(std::string_view head)
 
 HttpTestServer::HttpTestServer()
     : HttpTestServer(std::vector<ConnectionScript>{})
-{
-}
+{}
 
 HttpTestServer::HttpTestServer(std::vector<ConnectionScript> scripts)
     : m_scripts(std::move(scripts))
@@ -244,8 +243,9 @@ void HttpTestServer::acceptLoop()
         // looked for again shortly.
         const bool full = m_workers.size() >= kMaxConnections;
         pollfd entries[] = {{m_wakeFd, POLLIN, 0}, {m_listenFd, POLLIN, 0}};
-        const int ready = ::poll(entries, full ? 1 : 2,
-                                 full ? static_cast<int>(std::chrono::milliseconds(kRecheck).count()) : -1);
+        const int ready =
+            ::poll(entries, full ? 1 : 2,
+                   full ? static_cast<int>(std::chrono::milliseconds(kRecheck).count()) : -1);
         if (ready <= 0 || entries[0].revents != 0 || full)
             continue;
         const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
@@ -347,7 +347,8 @@ void HttpTestServer::serveRoutes(ServerChannel& channel)
     }
 }
 
-bool HttpTestServer::receiveAndRecord(ServerChannel& channel, std::string& head, std::uint64_t* holdId)
+bool HttpTestServer::receiveAndRecord(ServerChannel& channel, std::string& head,
+                                      std::uint64_t* holdId)
 {
     if (!channel.receiveHead(head))
         return false;
@@ -364,7 +365,8 @@ bool HttpTestServer::receiveAndRecord(ServerChannel& channel, std::string& head,
     return true;
 }
 
-bool HttpTestServer::waitForRelease(ServerChannel& channel, const std::string& target, std::uint64_t holdId)
+bool HttpTestServer::waitForRelease(ServerChannel& channel, const std::string& target,
+                                    std::uint64_t holdId)
 {
     // A later hold of the same target is another hold: this request goes with this one's release.
     std::unique_lock lock(m_mutex);

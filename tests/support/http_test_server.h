@@ -42,12 +42,12 @@ using ConnectionScript = std::vector<ScriptStep>;
 // Routes: the answer to one request target.
 
 struct Route {
-    std::string head;                   // status line and headers, empty line included
-    std::string body;                   // sent right after the head
+    std::string head;  // status line and headers, empty line included
+    std::string body;  // sent right after the head
     std::uint64_t generatedLength = 0;  // further body bytes made up on the fly (see generatedByte)
-    bool stallAfter = false;            // then sends nothing more until the client leaves
-    bool closeAfter = false;            // then closes the connection (else it stays open for more requests)
-    std::function<void()> onSent;       // runs on the server's thread once the bytes above went out
+    bool stallAfter = false;  // then sends nothing more until the client leaves
+    bool closeAfter = false;  // then closes the connection (else it stays open for more requests)
+    std::function<void()> onSent;  // runs on the server's thread once the bytes above went out
 };
 
 // `status` is the status line's tail ("404 Not Found"); Content-Length is added.
@@ -103,7 +103,8 @@ public:
     int accepted() const { return m_accepted.load(); }
 
     // Hang guards for a test waiting on the client's traffic; false on time-out.
-    bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds{20});
+    bool waitForRequests(std::size_t count,
+                         std::chrono::milliseconds timeout = std::chrono::seconds{20});
     // Waits until `count` connections have ended (either side closed them).
     bool waitUntilClosed(int count, std::chrono::milliseconds timeout = std::chrono::seconds{20});
 
@@ -118,7 +119,8 @@ private:
     void serve(ServerChannel& channel, const ConnectionScript* script);
     void play(ServerChannel& channel, const ConnectionScript& script);
     void serveRoutes(ServerChannel& channel);
-    bool receiveAndRecord(ServerChannel& channel, std::string& head, std::uint64_t* holdId = nullptr);
+    bool receiveAndRecord(ServerChannel& channel, std::string& head,
+                          std::uint64_t* holdId = nullptr);
     bool waitForRelease(ServerChannel& channel, const std::string& target, std::uint64_t holdId);
     bool answer(ServerChannel& channel, const Route& route);
 

@@ -43,7 +43,8 @@ public:
     void get(const std::string& target)
     {
         const std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
-        ASSERT_EQ(::send(m_fd, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+        ASSERT_EQ(::send(m_fd, request.data(), request.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(request.size()));
     }
 
     // Exactly `count` bytes, or nullopt when the connection ends or nothing comes in time.
@@ -54,7 +55,8 @@ public:
         while (bytes.size() < count) {
             if (!readable(timeout))
                 return std::nullopt;
-            const ssize_t got = ::recv(m_fd, buffer, std::min(sizeof buffer, count - bytes.size()), 0);
+            const ssize_t got =
+                ::recv(m_fd, buffer, std::min(sizeof buffer, count - bytes.size()), 0);
             if (got <= 0)
                 return std::nullopt;
             bytes.append(buffer, static_cast<std::size_t>(got));
@@ -100,7 +102,8 @@ TEST(HttpTestServer, RoutesKeepTheConnectionAndRecordEveryRequest)
     client.get("http://proxied.invalid/p");
     EXPECT_EQ(client.read(okAnswer("via proxy").size()), okAnswer("via proxy"));
     EXPECT_EQ(server.accepted(), 1);
-    EXPECT_EQ(server.targets(), (std::vector<std::string>{"/a", "/none", "http://proxied.invalid/p"}));
+    EXPECT_EQ(server.targets(),
+              (std::vector<std::string>{"/a", "/none", "http://proxied.invalid/p"}));
     EXPECT_EQ(server.requests()[0], "GET /a HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     EXPECT_EQ(server.url("/x"), "http://127.0.0.1:" + std::to_string(server.port()) + "/x");
 }
@@ -118,8 +121,8 @@ TEST(HttpTestServer, AnswersThatCloseTheConnection)
     }
     Client client(server.port());
     client.get("/page");
-    const std::string answer =
-        "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n<p>";
+    const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nContent-Type: "
+                               "text/html\r\nConnection: close\r\n\r\n<p>";
     EXPECT_EQ(client.read(answer.size()), answer);
     EXPECT_TRUE(client.closedByServer());
 }
@@ -199,8 +202,8 @@ TEST(HttpTestServer, ScriptsByConnectionThenRoutes)
 
 TEST(HttpTestServer, StopsAtOnceWhateverItsConnectionsDo)
 {
-    std::optional<HttpTestServer> server(
-        std::vector<ConnectionScript>{{receive(), sendForever(std::string(65536, 'x'))}, {receive(), holdOpen()}});
+    std::optional<HttpTestServer> server(std::vector<ConnectionScript>{
+        {receive(), sendForever(std::string(65536, 'x'))}, {receive(), holdOpen()}});
     server->hold("/held");
     Client flooded(server->port());  // reads nothing
     flooded.get("/");

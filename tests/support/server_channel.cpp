@@ -23,8 +23,7 @@ bool retryable(int error)
 ServerChannel::ServerChannel(int fd, int wakeFd)
     : m_fd(fd)
     , m_wakeFd(wakeFd)
-{
-}
+{}
 
 ServerChannel::~ServerChannel()
 {

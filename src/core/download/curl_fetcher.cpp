@@ -30,7 +30,9 @@ bool equalsNoCase(std::string_view a, std::string_view b)
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        };
         if (lower(a[i]) != lower(b[i]))
             return false;
     }
@@ -41,7 +43,9 @@ std::string_view trimmed(std::string_view text)
 {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
         text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n'))
+    while (!text.empty()
+           && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'
+               || text.back() == '\n'))
         text.remove_suffix(1);
     return text;
 }
@@ -50,9 +54,10 @@ std::string_view trimmed(std::string_view text)
 class Transfer {
 public:
     Transfer(int folder, const std::string& fileName, const std::function<bool()>& cancelled)
-        : m_folder(folder), m_fileName(fileName), m_cancelled(cancelled)
-    {
-    }
+        : m_folder(folder)
+        , m_fileName(fileName)
+        , m_cancelled(cancelled)
+    {}
 
     // Follows the response heads curl reports (redirects and interim answers
     // included) to create the file as soon as the final one is complete.
@@ -74,7 +79,8 @@ public:
             return true;
         }
         const std::size_t colon = line.find(':');
-        if (colon != std::string_view::npos && equalsNoCase(trimmed(line.substr(0, colon)), "location")
+        if (colon != std::string_view::npos
+            && equalsNoCase(trimmed(line.substr(0, colon)), "location")
             && !trimmed(line.substr(colon + 1)).empty())
             m_hasLocation = true;
         return true;
@@ -111,7 +117,8 @@ public:
         if (!m_created)
             return m_failed ? EntryOutcome::Failed : EntryOutcome::NotOpened;
         const bool closed = m_file.close();
-        return result == CURLE_OK && closed && !m_failed ? EntryOutcome::Stored : EntryOutcome::Failed;
+        return result == CURLE_OK && closed && !m_failed ? EntryOutcome::Stored
+                                                         : EntryOutcome::Failed;
     }
 
 private:
@@ -119,7 +126,8 @@ private:
     {
         const std::size_t space = statusLine.find(' ');
         int status = 0;
-        for (std::size_t i = space + 1; space != std::string_view::npos && i < statusLine.size(); ++i) {
+        for (std::size_t i = space + 1; space != std::string_view::npos && i < statusLine.size();
+             ++i) {
             const char c = statusLine[i];
             if (c < '0' || c > '9')
                 break;
@@ -167,7 +175,8 @@ size_t writeCallback(char* data, size_t size, size_t count, void* transfer)
 {
     const std::size_t length = size * count;
     try {
-        return static_cast<Transfer*>(transfer)->onBody(data, length) ? length : CURL_WRITEFUNC_ERROR;
+        return static_cast<Transfer*>(transfer)->onBody(data, length) ? length
+                                                                      : CURL_WRITEFUNC_ERROR;
     } catch (...) {
         return CURL_WRITEFUNC_ERROR;
     }
@@ -184,7 +193,9 @@ int progressCallback(void* transfer, curl_off_t, curl_off_t, curl_off_t, curl_of
 
 }  // namespace
 
-CurlFetcher::CurlFetcher(FetchLimits limits) : m_limits(limits) {}
+CurlFetcher::CurlFetcher(FetchLimits limits)
+    : m_limits(limits)
+{}
 
 EntryOutcome CurlFetcher::fetch(std::string_view url, int folder, const std::string& fileName,
                                 const std::function<bool()>& cancelled)
@@ -198,7 +209,8 @@ EntryOutcome CurlFetcher::fetch(std::string_view url, int folder, const std::str
         return EntryOutcome::NotOpened;
 
     // Appending to a list keeps its head, so the owner stays valid.
-    std::unique_ptr<curl_slist, ListDeleter> headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
+    std::unique_ptr<curl_slist, ListDeleter> headers(
+        curl_slist_append(nullptr, "Cache-Control: no-cache"));
     if (!headers || !curl_slist_append(headers.get(), "Pragma: no-cache"))
         return EntryOutcome::NotOpened;
 
@@ -215,11 +227,15 @@ EntryOutcome CurlFetcher::fetch(std::string_view url, int folder, const std::str
     ok = ok && curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReadChunk) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L) == CURLE_OK;
-    ok = ok && curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
-                                static_cast<long>(m_limits.connectTimeout.count())) == CURLE_OK;
+    ok = ok
+        && curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
+                            static_cast<long>(m_limits.connectTimeout.count()))
+            == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK;
-    ok = ok && curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME,
-                                static_cast<long>(m_limits.lowSpeedTime.count())) == CURLE_OK;
+    ok = ok
+        && curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME,
+                            static_cast<long>(m_limits.lowSpeedTime.count()))
+            == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, headerCallback) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, writeCallback) == CURLE_OK;

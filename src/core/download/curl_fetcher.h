@@ -9,12 +9,12 @@ namespace vel {
 
 // How one download entry ended.
 enum class EntryOutcome {
-    NoHandle,   // the library gave no handle: nothing was opened
+    NoHandle,  // the library gave no handle: nothing was opened
     NotOpened,  // no response arrived (lookup, refusal, malformed URL, time-out,
                 // a scheme other than http or https): no file was created
-    Stored,     // the response's body, whatever its status, is in the file
-    Failed,     // the file could not be created or written, or the transfer
-                // broke after the response arrived (the partial file stays)
+    Stored,  // the response's body, whatever its status, is in the file
+    Failed,  // the file could not be created or written, or the transfer
+             // broke after the response arrived (the partial file stays)
     Cancelled,  // the caller asked to stop; the partial file stays
 };
 

@@ -4,7 +4,9 @@
 
 namespace vel {
 
-CurlGlobal::CurlGlobal() : m_ready(curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK) {}
+CurlGlobal::CurlGlobal()
+    : m_ready(curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK)
+{}
 
 CurlGlobal::~CurlGlobal()
 {

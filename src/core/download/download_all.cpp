@@ -10,7 +10,9 @@
 
 namespace vel {
 
-CurlDownloader::CurlDownloader(DownloadOptions options) : m_options(std::move(options)) {}
+CurlDownloader::CurlDownloader(DownloadOptions options)
+    : m_options(std::move(options))
+{}
 
 std::string CurlDownloader::fileNameOf(std::string_view url) const
 {

@@ -30,7 +30,7 @@ public:
 // One batch's inputs, read when "OK" is pressed.
 struct DownloadBatch {
     std::vector<std::string> entries;  // the found-files list, code-page bytes, in list order
-    std::string baseUrl;               // code-page bytes
+    std::string baseUrl;  // code-page bytes
     // The folder the files go into (see openDownloadFolder): a directory
     // descriptor the caller owns and keeps open until DownloadAll returns.
     // With -1 no file can be created, and every fetched entry fails.

@@ -35,7 +35,8 @@ bool DownloadFile::create(int dirFd, const std::string& name)
     }
 
     // O_EXCL also refuses a symbolic link planted between the unlink and here.
-    m_fd = ::openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    m_fd =
+        ::openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     return m_fd >= 0;
 }
 

@@ -9,7 +9,8 @@
 
 namespace vel {
 
-DirectoryHandle openDownloadFolder(const std::filesystem::path& workingFolder, std::string_view shortDate)
+DirectoryHandle openDownloadFolder(const std::filesystem::path& workingFolder,
+                                   std::string_view shortDate)
 {
     DirectoryHandle folder = DirectoryHandle::open(workingFolder);
     if (!folder.valid())

@@ -15,6 +15,7 @@ namespace vel {
 // The handle is invalid only when `workingFolder` cannot be opened. A
 // relative `workingFolder` is looked up in the current directory once, here;
 // nothing after that depends on the current directory.
-DirectoryHandle openDownloadFolder(const std::filesystem::path& workingFolder, std::string_view shortDate);
+DirectoryHandle openDownloadFolder(const std::filesystem::path& workingFolder,
+                                   std::string_view shortDate);
 
 }  // namespace vel

@@ -36,7 +36,8 @@ std::string dateFolderName(std::string_view shortDate)
 
 std::optional<std::string> downloadUrlOfEntry(std::string_view entry, std::string_view baseUrl)
 {
-    if (entry.find("http://") == std::string_view::npos && entry.find("ftp://") != std::string_view::npos)
+    if (entry.find("http://") == std::string_view::npos
+        && entry.find("ftp://") != std::string_view::npos)
         return std::nullopt;
     return fullUrlOfEntry(entry, baseUrl);
 }

@@ -5,7 +5,7 @@ namespace vel {
 bool isPreviewableEntry(std::string_view entry)
 {
     return entry.find(".gif") != std::string_view::npos
-           || entry.find(".jpg") != std::string_view::npos;
+        || entry.find(".jpg") != std::string_view::npos;
 }
 
 FoundFilesMenuState foundFilesMenuState(int selected, int count, std::string_view current)

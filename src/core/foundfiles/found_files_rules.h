@@ -7,8 +7,8 @@ namespace vel {
 // Which items of the found-files list's context menu are enabled.
 struct FoundFilesMenuState {
     bool preview = false;  // "プレビュー"
-    bool remove = false;   // "選択ファイルの削除"
-    bool open = false;     // "ダウンロード": open the entry in the browser
+    bool remove = false;  // "選択ファイルの削除"
+    bool open = false;  // "ダウンロード": open the entry in the browser
     friend bool operator==(const FoundFilesMenuState&, const FoundFilesMenuState&) = default;
 };
 

@@ -50,17 +50,19 @@ FetchError Connection::open(const std::string& host, std::uint16_t port, const A
         const int fd = ::socket(address.family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (fd < 0)
             continue;
-        bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address.storage), address.length) == 0;
+        bool connected =
+            ::connect(fd, reinterpret_cast<const sockaddr*>(&address.storage), address.length) == 0;
         if (!connected && errno == EINPROGRESS) {
             const WaitResult wait = waitForDescriptor(fd, POLLOUT, abort, deadline);
             if (wait == WaitResult::Aborted || wait == WaitResult::TimedOut) {
                 ::close(fd);
-                return wait == WaitResult::Aborted ? FetchError::Aborted : FetchError::ConnectTimedOut;
+                return wait == WaitResult::Aborted ? FetchError::Aborted
+                                                   : FetchError::ConnectTimedOut;
             }
             int error = 0;
             socklen_t length = sizeof error;
             connected = wait == WaitResult::Ready
-                        && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+                && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
         }
         if (connected) {
             m_fd = fd;
@@ -87,7 +89,8 @@ bool Connection::isStale() const
     return !(peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR));
 }
 
-FetchError Connection::send(std::string_view bytes, const AbortSignal& abort, std::chrono::milliseconds timeout)
+FetchError Connection::send(std::string_view bytes, const AbortSignal& abort,
+                            std::chrono::milliseconds timeout)
 {
     while (!bytes.empty()) {
         if (abort.raised())
@@ -114,7 +117,8 @@ FetchError Connection::send(std::string_view bytes, const AbortSignal& abort, st
     return FetchError::None;
 }
 
-Connection::Received Connection::receive(char* buffer, std::size_t capacity, const AbortSignal& abort,
+Connection::Received Connection::receive(char* buffer, std::size_t capacity,
+                                         const AbortSignal& abort,
                                          std::chrono::milliseconds timeout)
 {
     const auto deadline = Clock::now() + timeout;

@@ -42,7 +42,8 @@ public:
     bool isStale() const;
 
     // Writes all of `bytes`; `timeout` bounds each wait for room.
-    FetchError send(std::string_view bytes, const AbortSignal& abort, std::chrono::milliseconds timeout);
+    FetchError send(std::string_view bytes, const AbortSignal& abort,
+                    std::chrono::milliseconds timeout);
     // Reads what is there, waiting at most `timeout` for the first byte.
     Received receive(char* buffer, std::size_t capacity, const AbortSignal& abort,
                      std::chrono::milliseconds timeout);

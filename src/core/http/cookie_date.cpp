@@ -77,7 +77,8 @@ std::optional<std::chrono::sys_seconds> parseCookieDate(std::string_view text)
     std::vector<std::string_view> tokens;
     std::size_t start = 0;
     for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == ' ' || text[i] == ',' || text[i] == '-' || text[i] == '\t') {
+        if (i == text.size() || text[i] == ' ' || text[i] == ',' || text[i] == '-'
+            || text[i] == '\t') {
             if (i > start)
                 tokens.push_back(text.substr(start, i - start));
             start = i + 1;
@@ -110,7 +111,8 @@ std::optional<std::chrono::sys_seconds> parseCookieDate(std::string_view text)
         return std::nullopt;
 
     using namespace std::chrono;
-    const year_month_day date{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
+    const year_month_day date{std::chrono::year{year},
+                              std::chrono::month{static_cast<unsigned>(month)},
                               std::chrono::day{static_cast<unsigned>(day)}};
     if (!date.ok())
         return std::nullopt;

@@ -30,7 +30,8 @@ bool isDottedQuad(std::string_view host)
         const std::size_t dot = host.find('.');
         const std::string_view field = host.substr(0, dot);
         if (field.empty() || field.size() > 3
-            || !std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            || !std::all_of(field.begin(), field.end(),
+                            [](char c) { return c >= '0' && c <= '9'; }))
             return false;
         ++fields;
         if (dot == std::string_view::npos)
@@ -87,7 +88,8 @@ std::optional<Cookie> readSetCookie(std::string_view text, std::string_view host
         const std::string_view part = trimBlanks(text.substr(0, semicolon));
         const std::size_t eq = part.find('=');
         const std::string_view key = trimBlanks(part.substr(0, eq));
-        const std::string_view value = eq == std::string_view::npos ? std::string_view() : trimBlanks(part.substr(eq + 1));
+        const std::string_view value =
+            eq == std::string_view::npos ? std::string_view() : trimBlanks(part.substr(eq + 1));
         if (first) {
             cookie.name = key;
             cookie.value = value;
@@ -139,7 +141,7 @@ bool cookieDomainMatches(std::string_view domain, std::string_view host)
     if (lowerHost == bare)
         return true;
     return lowerHost.size() > bare.size() && lowerHost.ends_with(bare)
-           && lowerHost[lowerHost.size() - bare.size() - 1] == '.';
+        && lowerHost[lowerHost.size() - bare.size() - 1] == '.';
 }
 
 void CookieStore::take(const std::vector<std::string>& setCookies, std::string_view host,
@@ -169,7 +171,8 @@ void CookieStore::store(Cookie cookie)
 std::string CookieStore::headerFor(std::string_view host, std::string_view requestDirectory,
                                    sys_seconds now)
 {
-    std::erase_if(m_cookies, [&](const Cookie& cookie) { return cookie.expires && *cookie.expires <= now; });
+    std::erase_if(m_cookies,
+                  [&](const Cookie& cookie) { return cookie.expires && *cookie.expires <= now; });
 
     std::vector<const Cookie*> chosen;
     for (const Cookie& cookie : m_cookies) {

@@ -25,7 +25,8 @@ struct Cookie {
 // a cookie that may not be stored: no name, control bytes in name or value, or
 // a domain the host may not set.
 std::optional<Cookie> readSetCookie(std::string_view text, std::string_view host,
-                                    std::string_view requestDirectory, std::chrono::sys_seconds now);
+                                    std::string_view requestDirectory,
+                                    std::chrono::sys_seconds now);
 
 // True when a cookie of `domain` goes to `host`: equal, or the host ends with
 // the domain at a dot, without regard to case.

@@ -13,8 +13,7 @@ constexpr std::size_t kBufferSize = std::size_t{256} << 10;
 
 HttpClient::HttpClient(HttpClientOptions options)
     : m_options(options)
-{
-}
+{}
 
 HttpClient::~HttpClient() = default;
 
@@ -32,7 +31,8 @@ FetchResult HttpClient::fail(FetchError error)
 {
     m_connection.close();
     FetchResult result;
-    result.outcome = error == FetchError::Aborted ? FetchOutcome::Aborted : FetchOutcome::OtherFailure;
+    result.outcome =
+        error == FetchError::Aborted ? FetchOutcome::Aborted : FetchOutcome::OtherFailure;
     result.error = error;
     return result;
 }
@@ -49,16 +49,19 @@ FetchResult HttpClient::get(std::string_view url)
     }
     const HttpUrl& target = reading.url;
     const std::string directory = target.directory();
-    const auto now = [] { return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()); };
-    const std::string request = buildGetRequest(target, m_cookies.headerFor(target.host, directory, now()));
+    const auto now = [] {
+        return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+    };
+    const std::string request =
+        buildGetRequest(target, m_cookies.headerFor(target.host, directory, now()));
 
     // A kept connection may turn out closed only once the request is on it;
     // then the request goes once more on a new one.
     for (int attempt = 0;; ++attempt) {
         const bool reused = m_connection.isFor(target.host, target.port) && !m_connection.isStale();
         if (!reused) {
-            if (const FetchError error = m_connection.open(target.host, target.port, m_abort,
-                                                           m_options.connectTimeout);
+            if (const FetchError error =
+                    m_connection.open(target.host, target.port, m_abort, m_options.connectTimeout);
                 error != FetchError::None)
                 return fail(error);
         }
@@ -77,7 +80,7 @@ FetchResult HttpClient::get(std::string_view url)
         m_cookies.take(reader.setCookies(), target.host, directory, now());
         if (exchange.error != FetchError::None) {
             const bool closedUnanswered = exchange.error == FetchError::ClosedBeforeStatus
-                                          || exchange.error == FetchError::ReceiveFailed;
+                || exchange.error == FetchError::ReceiveFailed;
             if (closedUnanswered && !reader.receivedAnything() && mayRetry) {
                 m_connection.close();
                 continue;
@@ -90,8 +93,8 @@ FetchResult HttpClient::get(std::string_view url)
         if (!reader.keepAlive() || exchange.leftover)
             m_connection.close();
         FetchResult result;
-        result.outcome =
-            reader.kind() == ResponseKind::Success ? FetchOutcome::Success : FetchOutcome::ProtocolError;
+        result.outcome = reader.kind() == ResponseKind::Success ? FetchOutcome::Success
+                                                                : FetchOutcome::ProtocolError;
         result.status = reader.status();
         result.body = reader.takeBody();
         return result;
@@ -105,7 +108,8 @@ HttpClient::Exchange HttpClient::readResponse(ResponseReader& reader)
     while (true) {
         const bool refused = reader.headComplete() && reader.kind() == ResponseKind::ProtocolError;
         const auto timeout = refused ? m_options.errorBodyTimeout : m_options.readTimeout;
-        const Connection::Received received = m_connection.receive(m_buffer.get(), kBufferSize, m_abort, timeout);
+        const Connection::Received received =
+            m_connection.receive(m_buffer.get(), kBufferSize, m_abort, timeout);
         switch (received.result) {
         case Connection::Io::Ok: {
             const auto step = reader.feed(std::string_view(m_buffer.get(), received.size));

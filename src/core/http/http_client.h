@@ -14,10 +14,10 @@
 namespace vel {
 
 enum class FetchOutcome {
-    Success,        // a 2xx answer; the body is the page
+    Success,  // a 2xx answer; the body is the page
     ProtocolError,  // the server answered with a status that is refused (redirects included)
-    OtherFailure,   // no usable answer: lookup, connection, time-out, broken or oversized answer
-    Aborted,        // abort() ended the fetch
+    OtherFailure,  // no usable answer: lookup, connection, time-out, broken or oversized answer
+    Aborted,  // abort() ended the fetch
 };
 
 struct FetchResult {

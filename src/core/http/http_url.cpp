@@ -35,7 +35,8 @@ std::string HttpUrl::directory() const
 {
     const std::string_view path = std::string_view(target).substr(0, target.find('?'));
     const std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? std::string("/") : std::string(path.substr(0, slash + 1));
+    return slash == std::string_view::npos ? std::string("/")
+                                           : std::string(path.substr(0, slash + 1));
 }
 
 UrlReading readHttpUrl(std::string_view text)

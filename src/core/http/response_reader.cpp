@@ -125,8 +125,7 @@ ResponseKind sortResponse(int status, bool hasLocation)
 
 ResponseReader::ResponseReader(ResponseLimits limits)
     : m_limits(limits)
-{
-}
+{}
 
 bool ResponseReader::keepAlive() const
 {
@@ -154,8 +153,8 @@ ResponseReader::Step ResponseReader::feed(std::string_view input)
         switch (m_phase) {
         case Phase::FixedBody:
         case Phase::ChunkData: {
-            const std::size_t n = static_cast<std::size_t>(
-                std::min<std::uint64_t>(m_remaining, input.size() - pos));
+            const std::size_t n =
+                static_cast<std::size_t>(std::min<std::uint64_t>(m_remaining, input.size() - pos));
             appendBody(input.substr(pos, n));
             pos += n;
             m_remaining -= n;
@@ -355,7 +354,7 @@ void ResponseReader::startBody()
     }
     const bool chunked = std::any_of(m_headers.begin(), m_headers.end(), [](const auto& field) {
         return equalsIgnoringCase(field.first, "Transfer-Encoding")
-               && field.second.find("chunked") != std::string::npos;
+            && field.second.find("chunked") != std::string::npos;
     });
     if (chunked)
         m_phase = Phase::ChunkSize;
@@ -394,7 +393,8 @@ void ResponseReader::appendBody(std::string_view bytes)
         m_prefaulted = m_body.size();
     }
     if (needed > m_prefaulted && m_body.capacity() >= kPrefaultWindow) {
-        const std::size_t end = std::min(m_body.capacity(), std::max(needed, m_prefaulted + kPrefaultWindow));
+        const std::size_t end =
+            std::min(m_body.capacity(), std::max(needed, m_prefaulted + kPrefaultWindow));
         prefaultForWrite(m_body.data() + m_prefaulted, end - m_prefaulted);
         m_prefaulted = end;
     }
@@ -406,7 +406,8 @@ void ResponseReader::complete()
     m_phase = Phase::Finished;
     m_state = State::Done;
     // A body cut short by the peer should not keep its announced size in memory.
-    if (m_body.capacity() - m_body.size() > (std::size_t{1} << 20) && m_body.capacity() > 2 * m_body.size())
+    if (m_body.capacity() - m_body.size() > (std::size_t{1} << 20)
+        && m_body.capacity() > 2 * m_body.size())
         m_body.shrink_to_fit();
 }
 

@@ -19,7 +19,9 @@ DirectoryHandle::~DirectoryHandle()
         ::close(m_fd);
 }
 
-DirectoryHandle::DirectoryHandle(DirectoryHandle&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+DirectoryHandle::DirectoryHandle(DirectoryHandle&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1))
+{}
 
 DirectoryHandle& DirectoryHandle::operator=(DirectoryHandle&& other) noexcept
 {

@@ -29,7 +29,9 @@ public:
     bool valid() const { return m_fd >= 0; }
 
 private:
-    explicit DirectoryHandle(int fd) : m_fd(fd) {}
+    explicit DirectoryHandle(int fd)
+        : m_fd(fd)
+    {}
 
     int m_fd = -1;
 };

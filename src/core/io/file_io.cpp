@@ -26,7 +26,8 @@ std::string temporarySuffix()
     static std::atomic<std::uint64_t> counter{0};
     std::uint64_t value = static_cast<std::uint64_t>(::getpid()) << 40;
     value ^= counter.fetch_add(1, std::memory_order_relaxed) << 20;
-    value ^= static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    value ^=
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
     return text;
@@ -77,7 +78,8 @@ FileRead readFileBounded(const fs::path& path, std::size_t maxBytes)
     // O_NONBLOCK: a FIFO at the name must not hang the start-up.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
-        result.status = (errno == ENOENT || errno == ENOTDIR) ? ReadStatus::Missing : ReadStatus::Failed;
+        result.status =
+            (errno == ENOENT || errno == ENOTDIR) ? ReadStatus::Missing : ReadStatus::Failed;
         return result;
     }
     struct stat st {};
@@ -152,8 +154,7 @@ bool isWritableAt(int dirFd, const std::string& name)
 
 AtomicFileWriter::AtomicFileWriter(fs::path target)
     : m_target(std::move(target))
-{
-}
+{}
 
 AtomicFileWriter::~AtomicFileWriter()
 {

@@ -22,13 +22,13 @@ std::optional<FileId> fileId(const std::filesystem::path& path);
 
 enum class ReadStatus {
     Missing,  // no file of that name (a directory of that name counts as none)
-    Failed,   // the file exists but could not be opened or read, or is no regular file
+    Failed,  // the file exists but could not be opened or read, or is no regular file
     Ok,
 };
 
 struct FileRead {
     ReadStatus status = ReadStatus::Missing;
-    std::string bytes;       // what was read; on Failed, what was read before the error
+    std::string bytes;  // what was read; on Failed, what was read before the error
     bool truncated = false;  // the file holds more than maxBytes
 };
 
@@ -50,8 +50,8 @@ bool isWritableAt(int dirFd, const std::string& name);
 // Writes a file so that it is never left half-written: the bytes go into a
 // temporary file beside the target, are synced, and the temporary file is then
 // renamed over the target. A target that exists and is not writable, or is not
-// a regular file, is left as it is, as is a directory that is not writable. A symbolic link at the target is followed,
-// so the file it points to is replaced and the link stays.
+// a regular file, is left as it is, as is a directory that is not writable. A symbolic link at the
+// target is followed, so the file it points to is replaced and the link stays.
 //
 // In two steps so a caller (or a test) can stop between them; a writer that is
 // destroyed without a successful commit() removes its temporary file.

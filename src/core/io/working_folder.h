@@ -12,7 +12,9 @@ namespace vel {
 // directory is never changed for this: other threads may be resolving names.
 class WorkingFolder {
 public:
-    explicit WorkingFolder(std::filesystem::path start) : m_path(std::move(start)) {}
+    explicit WorkingFolder(std::filesystem::path start)
+        : m_path(std::move(start))
+    {}
 
     const std::filesystem::path& path() const { return m_path; }
     void moveTo(std::filesystem::path folder) { m_path = std::move(folder); }

@@ -9,11 +9,11 @@ class HttpClient;
 
 // How a page fetch for the file search ended.
 enum class PageFetchVerdict {
-    Page,           // the page is in the page source and may be searched
+    Page,  // the page is in the page source and may be searched
     ProtocolError,  // the server refused the page (error status, redirect, bad status line)
-    OtherFailure,   // no page: lookup, connection, time-out, broken answer, unsupported URL
-    FramePage,      // the page arrived but holds "frameset": nothing worth scanning
-    Aborted,        // the fetch was cut short (the window is closing)
+    OtherFailure,  // no page: lookup, connection, time-out, broken answer, unsupported URL
+    FramePage,  // the page arrived but holds "frameset": nothing worth scanning
+    Aborted,  // the fetch was cut short (the window is closing)
 };
 
 // Fetches url into pageSource, which is emptied first and holds the body only

@@ -34,7 +34,8 @@ std::optional<FetchFailureTexts> fetchFailureTexts(PageFetchVerdict verdict)
     case PageFetchVerdict::OtherFailure:
         return FetchFailureTexts{"ページが見つかりません", "ページが見つかりません"};
     case PageFetchVerdict::FramePage:
-        return FetchFailureTexts{"このページはフレームページです", "このページはフレームページです"};
+        return FetchFailureTexts{"このページはフレームページです",
+                                 "このページはフレームページです"};
     }
     return std::nullopt;
 }

@@ -25,8 +25,7 @@ class NextPosition {
 public:
     explicit NextPosition(Finder finder)
         : m_finder(std::move(finder))
-    {
-    }
+    {}
 
     std::size_t at(std::size_t from)
     {
@@ -106,7 +105,8 @@ std::vector<std::string> scanLinks(std::string_view source, std::string_view mar
         });
         NextPosition nextExcluded([&](std::size_t from) {
             for (std::size_t i = from; i < source.size(); ++i) {
-                if (excluded[static_cast<unsigned char>(source[i])] && boundaries.beginsCharacter(i))
+                if (excluded[static_cast<unsigned char>(source[i])]
+                    && boundaries.beginsCharacter(i))
                     return i;
             }
             return npos;
@@ -120,7 +120,8 @@ std::vector<std::string> scanLinks(std::string_view source, std::string_view mar
             const std::size_t markerFrom = searchStart(source, boundaries, resume);
             if (markerFrom >= source.size())
                 break;
-            const std::size_t marker0 = findCounted(marker, source, markerFrom, nextNul.at(markerFrom), boundaries);
+            const std::size_t marker0 =
+                findCounted(marker, source, markerFrom, nextNul.at(markerFrom), boundaries);
             if (marker0 == npos)
                 break;
             // The link's own view of itself ends at a NUL inside it; that can only
@@ -159,7 +160,8 @@ int PosAfter(std::string_view pattern, std::string_view text, int after)
     if (after > 0 && static_cast<std::size_t>(after) >= text.size())
         return 0;
     const CharBoundaries boundaries(text);
-    const std::size_t from = searchStart(text, boundaries, after > 0 ? static_cast<std::size_t>(after) : 0);
+    const std::size_t from =
+        searchStart(text, boundaries, after > 0 ? static_cast<std::size_t>(after) : 0);
     const std::size_t found = findCharAligned(pattern, text, from, boundaries);
     return found == npos ? 0 : static_cast<int>(found + 1);
 }

@@ -24,13 +24,15 @@ std::string formatExtensionList(const std::vector<std::string>& entries)
 
 std::vector<std::string> readExtensionList(const std::filesystem::path& directory)
 {
-    const FileRead read = readFileBounded(directory / kExtensionListFileName, kMaxExtensionListBytes);
+    const FileRead read =
+        readFileBounded(directory / kExtensionListFileName, kMaxExtensionListBytes);
     if (read.status != ReadStatus::Ok)
         return {};
     return parseExtensionList(read.bytes);
 }
 
-bool SaveExtensionList(const std::vector<std::string>& entries, const std::filesystem::path& directory)
+bool SaveExtensionList(const std::vector<std::string>& entries,
+                       const std::filesystem::path& directory)
 {
     return writeFileAtomically(directory / kExtensionListFileName, formatExtensionList(entries));
 }

@@ -25,7 +25,8 @@ std::vector<std::string> readExtensionList(const std::filesystem::path& director
 // Writes config.lis into the directory (the caller passes the program's own
 // directory), replacing the old file in one step. False when it could not be
 // written (not reported to the user; the old file then stays as it was).
-bool SaveExtensionList(const std::vector<std::string>& entries, const std::filesystem::path& directory);
+bool SaveExtensionList(const std::vector<std::string>& entries,
+                       const std::filesystem::path& directory);
 
 // What the extension chooser shows: its items and the selected index, the first
 // item whenever there is one (-1: none).

@@ -13,8 +13,7 @@ const std::string kEmpty;
 SiteGrid::SiteGrid()
     : m_anchor{0, 1}
     , m_current{0, 1}
-{
-}
+{}
 
 const std::string& SiteGrid::cell(int col, int row) const
 {

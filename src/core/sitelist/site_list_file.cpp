@@ -76,7 +76,8 @@ std::optional<std::vector<SiteRecord>> siteRecordsFromGrid(const SiteGrid& grid)
     return records;
 }
 
-SiteListSaveResult saveSiteList(const SiteGrid& grid, const fs::path& directory, const SiteListLoad& load)
+SiteListSaveResult saveSiteList(const SiteGrid& grid, const fs::path& directory,
+                                const SiteListLoad& load)
 {
     const fs::path file = directory / kSiteListFileName;
     if (load.status == SiteListLoadStatus::Unreadable || load.unreadableFile) {
@@ -90,7 +91,7 @@ SiteListSaveResult saveSiteList(const SiteGrid& grid, const fs::path& directory,
     if (!records)
         return SiteListSaveResult::BadNumber;
     return writeFileAtomically(file, encodeSiteRecords(*records)) ? SiteListSaveResult::Saved
-                                                                   : SiteListSaveResult::NotWritten;
+                                                                  : SiteListSaveResult::NotWritten;
 }
 
 }  // namespace vel

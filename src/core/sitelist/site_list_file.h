@@ -18,8 +18,8 @@ inline constexpr std::string_view kSiteListSaveErrorMessage =
     "リストに何も追加されていません\nサイト名/URLを記入してサイトを登録して下さい";
 
 enum class SiteListLoadStatus {
-    Missing,     // no config.bin: no sites, and the extension list is not read
-    Loaded,      // the whole records were loaded (none for a 0-byte file)
+    Missing,  // no config.bin: no sites, and the extension list is not read
+    Loaded,  // the whole records were loaded (none for a 0-byte file)
     Unreadable,  // config.bin exists but could not be opened for reading and writing
                  // (e.g. marked read-only) or failed while read
 };
@@ -55,9 +55,9 @@ std::optional<std::vector<SiteRecord>> siteRecordsFromGrid(const SiteGrid& grid)
 
 enum class SiteListSaveResult {
     Saved,
-    NotWritten,        // the file could not be replaced (read-only, no directory, ...): silent
-    KeptUnreadable,    // the file start-up could not open stays as it is: silent
-    BadNumber,         // show kSiteListSaveErrorMessage; the old file stays
+    NotWritten,  // the file could not be replaced (read-only, no directory, ...): silent
+    KeptUnreadable,  // the file start-up could not open stays as it is: silent
+    BadNumber,  // show kSiteListSaveErrorMessage; the old file stays
 };
 
 // saveExecute's logic: writes the grid's site rows as config.bin into the

@@ -29,7 +29,8 @@ AboutBox::AboutBox(QWidget* parent)
     auto* maker = new QLabel(QStringLiteral("VEL project"), panel);
     maker->setObjectName(QStringLiteral("Copyright"));
     maker->setGeometry(8, 22, 257, 15);
-    auto* contact = new QLabel(QStringLiteral("不具合はプロジェクトの課題一覧へお寄せ下さい"), panel);
+    auto* contact =
+        new QLabel(QStringLiteral("不具合はプロジェクトの課題一覧へお寄せ下さい"), panel);
     contact->setObjectName(QStringLiteral("Comments"));
     contact->setGeometry(8, 38, 257, 15);
 

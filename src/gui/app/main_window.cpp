@@ -142,7 +142,8 @@ void MainWindow::createPanels()
     layoutForClientSize(kClientWidth, kClientHeight);
     resize(kClientWidth, kClientHeight + StatusBar::kHeight + menuBar()->sizeHint().height());
 
-    m_defaultButtons = new DefaultButtons(m_siteList->searchButton(), m_siteList->deleteButton(), this);
+    m_defaultButtons =
+        new DefaultButtons(m_siteList->searchButton(), m_siteList->deleteButton(), this);
     m_defaultButtons->watchChildrenOf(m_client);
     // The browser takes its own keys.
     if (m_browser)
@@ -171,7 +172,8 @@ void MainWindow::connectPanels()
     connect(m_downloads, &DownloadController::finished, this, &MainWindow::onDownloadFinished);
 
     if (m_browser) {
-        connect(m_browser, &BrowserPane::titleChanged, m_siteList->titleEdit(), &QLineEdit::setText);
+        connect(m_browser, &BrowserPane::titleChanged, m_siteList->titleEdit(),
+                &QLineEdit::setText);
         connect(m_browser, &BrowserPane::beforeNavigate, this, &MainWindow::onBeforeNavigate);
         connect(m_browser, &BrowserPane::navigateComplete, this, &MainWindow::onNavigateComplete);
     }

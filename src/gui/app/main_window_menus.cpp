@@ -1,11 +1,10 @@
 // The main window's menu bar and its context menu.
-#include "gui/app/main_window.h"
-
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
 
 #include "gui/app/about_box.h"
+#include "gui/app/main_window.h"
 #include "gui/browser/browser_pane.h"
 #include "gui/settings/extension_list_dialog.h"
 #include "gui/settings/start_page_dialog.h"

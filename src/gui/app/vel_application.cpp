@@ -8,8 +8,7 @@ namespace vel {
 
 VelApplication::VelApplication(int& argc, char** argv)
     : QApplication(argc, argv)
-{
-}
+{}
 
 bool VelApplication::notify(QObject* receiver, QEvent* event)
 {

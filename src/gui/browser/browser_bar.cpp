@@ -26,13 +26,13 @@ BrowserBar::BrowserBar(BrowserPane* browser, QWidget* parent)
 {
     setObjectName(QStringLiteral("Panel1"));
     resize(kWidth, kHeight);
-    m_back = makePushButton(this, "modoru", QStringLiteral("戻る"), QStringLiteral("前ページへ戻る"),
-                            "go-previous", {8, 3, 57, 25});
+    m_back = makePushButton(this, "modoru", QStringLiteral("戻る"),
+                            QStringLiteral("前ページへ戻る"), "go-previous", {8, 3, 57, 25});
     m_forward = makePushButton(this, "susumu", QStringLiteral("進む"),
                                QStringLiteral("次ページへ進む"), "go-next", {64, 3, 58, 25});
-    m_refresh = makePushButton(this, "kousin", QStringLiteral("更新"),
-                               QStringLiteral("ページを更新します"), "view-refresh",
-                               {122, 3, 60, 25});
+    m_refresh =
+        makePushButton(this, "kousin", QStringLiteral("更新"), QStringLiteral("ページを更新します"),
+                       "view-refresh", {122, 3, 60, 25});
     // The URL box sits between reload and go.
     m_urlEdit = new QLineEdit(QStringLiteral("http://"), this);
     m_urlEdit->setObjectName(QStringLiteral("Edit1"));

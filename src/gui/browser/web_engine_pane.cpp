@@ -10,16 +10,12 @@ WebEnginePane::WebEnginePane(QObject* parent)
     , m_view(new QWebEngineView)
 {
     m_view->setFocusPolicy(Qt::ClickFocus);
-    connect(m_view, &QWebEngineView::loadStarted, this, [this] {
-        emit beforeNavigate();
-    });
-    connect(m_view, &QWebEngineView::titleChanged, this, [this](const QString& title) {
-        emit titleChanged(title);
-    });
+    connect(m_view, &QWebEngineView::loadStarted, this, [this] { emit beforeNavigate(); });
+    connect(m_view, &QWebEngineView::titleChanged, this,
+            [this](const QString& title) { emit titleChanged(title); });
     // The history changes as soon as the browser commits to a new address.
-    connect(m_view, &QWebEngineView::urlChanged, this, [this](const QUrl&) {
-        reportHistoryState();
-    });
+    connect(m_view, &QWebEngineView::urlChanged, this,
+            [this](const QUrl&) { reportHistoryState(); });
     connect(m_view, &QWebEngineView::loadFinished, this, [this](bool) {
         m_hasDocument = true;
         reportHistoryState();

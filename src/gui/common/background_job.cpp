@@ -8,8 +8,7 @@ namespace vel {
 
 BackgroundJob::BackgroundJob(QObject* parent)
     : QObject(parent)
-{
-}
+{}
 
 BackgroundJob::~BackgroundJob()
 {

@@ -1,8 +1,8 @@
 #include "gui/common/default_buttons.h"
 
 #include <QAbstractButton>
-#include <QComboBox>
 #include <QAbstractItemView>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QWidget>
 
@@ -13,8 +13,7 @@ DefaultButtons::DefaultButtons(QAbstractButton* defaultButton, QAbstractButton* 
     : QObject(parent)
     , m_default(defaultButton)
     , m_cancel(cancelButton)
-{
-}
+{}
 
 void DefaultButtons::watch(QWidget* control)
 {

@@ -10,8 +10,9 @@
 namespace vel {
 
 DownloadConfirmDialog::DownloadConfirmDialog(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowCloseButtonHint)
     , m_okButton(new QPushButton(QStringLiteral("OK"), this))
     , m_cancelButton(new QPushButton(QStringLiteral("キャンセル"), this))
 {

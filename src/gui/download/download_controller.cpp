@@ -24,8 +24,7 @@ class DownloadController::Observer final : public DownloadObserver {
 public:
     explicit Observer(DownloadController* controller)
         : m_controller(controller)
-    {
-    }
+    {}
 
     void setStatusText(std::string_view utf8Text) override
     {
@@ -34,7 +33,8 @@ public:
 
     void setProgressRange(int minimum, int maximum) override
     {
-        post([minimum, maximum](DownloadController* c) { emit c->progressRange(minimum, maximum); });
+        post(
+            [minimum, maximum](DownloadController* c) { emit c->progressRange(minimum, maximum); });
     }
 
     void setProgress(int position) override
@@ -65,8 +65,8 @@ private:
     void post(Report report)
     {
         DownloadController* c = m_controller;
-        QMetaObject::invokeMethod(c, [c, report = std::move(report)] { report(c); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            c, [c, report = std::move(report)] { report(c); }, Qt::QueuedConnection);
     }
 
     DownloadController* m_controller;

@@ -30,13 +30,13 @@ FoundFilesPanel::FoundFilesPanel(QWidget* parent)
                                       "複数選択時はプレビューできません"));
     m_list->setToolTipDuration(kHintMilliseconds);
 
-    m_deleteSelected = makePushButton(
-        this, "Button2", QStringLiteral("選択ファイルの削除"),
-        QStringLiteral("選択した項目をダウンロード対象から外します"), nullptr, {2, 161, 141, 24});
-    m_download = makePushButton(
-        this, "button3", QStringLiteral("ダウンロード"),
-        QStringLiteral("上記リストに表示されているファイルをダウンロードします"), "document-save",
-        {2, 186, 141, 24});
+    m_deleteSelected = makePushButton(this, "Button2", QStringLiteral("選択ファイルの削除"),
+                                      QStringLiteral("選択した項目をダウンロード対象から外します"),
+                                      nullptr, {2, 161, 141, 24});
+    m_download =
+        makePushButton(this, "button3", QStringLiteral("ダウンロード"),
+                       QStringLiteral("上記リストに表示されているファイルをダウンロードします"),
+                       "document-save", {2, 186, 141, 24});
     setExtraWidth(0);
     setButtonsEnabled(false);
 
@@ -54,9 +54,8 @@ FoundFilesPanel::FoundFilesPanel(QWidget* parent)
     connect(m_open, &QAction::triggered, this, &FoundFilesPanel::requestOpenCurrent);
     connect(m_menu, &QMenu::aboutToShow, this, &FoundFilesPanel::updateMenu);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        m_menu->popup(m_list->viewport()->mapToGlobal(pos));
-    });
+    connect(m_list, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { m_menu->popup(m_list->viewport()->mapToGlobal(pos)); });
 
     connect(m_deleteSelected, &QPushButton::clicked, this,
             &FoundFilesPanel::onDeleteSelectedFilesClicked);
@@ -107,9 +106,9 @@ void FoundFilesPanel::onDeleteSelectedFilesClicked()
 
 void FoundFilesPanel::updateMenu()
 {
-    const FoundFilesMenuState state = foundFilesMenuState(
-        static_cast<int>(m_list->selectedItems().size()), m_list->count(),
-        FoundFilesList::entryBytes(m_list->currentItem()));
+    const FoundFilesMenuState state =
+        foundFilesMenuState(static_cast<int>(m_list->selectedItems().size()), m_list->count(),
+                            FoundFilesList::entryBytes(m_list->currentItem()));
     m_preview->setEnabled(state.preview);
     m_remove->setEnabled(state.remove);
     m_open->setEnabled(state.open);

@@ -17,12 +17,12 @@
 #include <QShowEvent>
 #include <QSignalBlocker>
 
+#include "core/settings/extension_list_file.h"
 #include "gui/common/default_buttons.h"
+#include "gui/common/qt_text.h"
 #include "gui/common/ui_font.h"
 #include "gui/common/window_placement.h"
 #include "gui/settings/extension_chooser.h"
-#include "core/settings/extension_list_file.h"
-#include "gui/common/qt_text.h"
 
 namespace vel {
 
@@ -74,7 +74,8 @@ ExtensionListDialog::ExtensionListDialog(QComboBox* chooser, std::filesystem::pa
     m_extensionEdit->setObjectName(QStringLiteral("Edit1"));
     m_extensionEdit->setGeometry(8, 8, 57, 20);
     m_extensionEdit->setAccessibleName(QStringLiteral("追加する拡張子"));
-    m_addButton = makeButton(panel, QStringLiteral("tuika"), QStringLiteral("追加"), {7, 34, 57, 23});
+    m_addButton =
+        makeButton(panel, QStringLiteral("tuika"), QStringLiteral("追加"), {7, 34, 57, 23});
     m_addButton->setDefault(true);
     m_extensionList = new QListWidget(panel);
     m_extensionList->setObjectName(QStringLiteral("ListBox1"));
@@ -90,8 +91,8 @@ ExtensionListDialog::ExtensionListDialog(QComboBox* chooser, std::filesystem::pa
     image->setPixmap(QIcon::fromTheme(QStringLiteral("document-properties")).pixmap(32, 32));
 
     m_okButton = makeButton(this, QStringLiteral("ok"), QStringLiteral("OK"), {8, 184, 89, 25});
-    m_cancelButton = makeButton(this, QStringLiteral("cancel"), QStringLiteral("キャンセル"),
-                                {96, 184, 89, 25});
+    m_cancelButton =
+        makeButton(this, QStringLiteral("cancel"), QStringLiteral("キャンセル"), {96, 184, 89, 25});
 
     // Enter adds the typed entry; Esc deletes the selected one.
     m_defaultButtons = new DefaultButtons(m_addButton, m_deleteButton, this);
@@ -133,10 +134,12 @@ void ExtensionListDialog::reloadFromChooser()
 
 void ExtensionListDialog::onAddClicked()
 {
-    const ExtensionListEditor::AddResult result = m_editor.add(fromQString(m_extensionEdit->text()));
+    const ExtensionListEditor::AddResult result =
+        m_editor.add(fromQString(m_extensionEdit->text()));
     if (result == ExtensionListEditor::AddResult::Duplicate) {
-        const QString text = QString::fromUtf8(kDuplicateExtensionMessage.data(),
-                                               static_cast<qsizetype>(kDuplicateExtensionMessage.size()));
+        const QString text =
+            QString::fromUtf8(kDuplicateExtensionMessage.data(),
+                              static_cast<qsizetype>(kDuplicateExtensionMessage.size()));
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("VEL"), text, QMessageBox::Ok, this);
         box.exec();
     } else {

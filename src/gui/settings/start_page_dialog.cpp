@@ -8,10 +8,10 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "gui/common/default_buttons.h"
-#include "gui/common/window_placement.h"
 #include "core/settings/start_page_file.h"
+#include "gui/common/default_buttons.h"
 #include "gui/common/qt_text.h"
+#include "gui/common/window_placement.h"
 
 namespace vel {
 
@@ -51,7 +51,8 @@ StartPageDialog::StartPageDialog(std::function<std::string()> startPageUrl,
     bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
     bevel->setGeometry(8, 8, 297, 113);
 
-    auto* prompt = new QLabel(QStringLiteral("VEL起動時に表示されるホームページを設定してください"), this);
+    auto* prompt =
+        new QLabel(QStringLiteral("VEL起動時に表示されるホームページを設定してください"), this);
     prompt->setObjectName(QStringLiteral("Label1"));
     prompt->setGeometry(13, 24, 286, prompt->sizeHint().height());
 

@@ -10,8 +10,7 @@ SiteGridModel::SiteGridModel(SiteGrid& grid, QObject* parent)
     : QAbstractTableModel(parent)
     , m_grid(grid)
     , m_shownRows(std::max(grid.rowCount() - 1, 0))
-{
-}
+{}
 
 int SiteGridModel::rowCount(const QModelIndex& parent) const
 {

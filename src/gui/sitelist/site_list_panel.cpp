@@ -62,11 +62,11 @@ SiteListPanel::SiteListPanel(SiteGrid& grid, QWidget* parent)
     m_titleEdit->setGeometry(283, 152, 270, 20);
     m_titleEdit->setAccessibleName(QStringLiteral("タイトル"));
     m_titleLabel->setBuddy(m_titleEdit);
-    const QString titleHint = QStringLiteral(
-        "現在のページのタイトルです。リストに追加する場合は\n"
-        "そのままリストに表示されるため、各自で\n"
-        "分かりやすいページ名に変更して下さい");
-    for (QWidget* widget : {static_cast<QWidget*>(m_titleEdit), static_cast<QWidget*>(m_titleLabel)}) {
+    const QString titleHint = QStringLiteral("現在のページのタイトルです。リストに追加する場合は\n"
+                                             "そのままリストに表示されるため、各自で\n"
+                                             "分かりやすいページ名に変更して下さい");
+    for (QWidget* widget :
+         {static_cast<QWidget*>(m_titleEdit), static_cast<QWidget*>(m_titleLabel)}) {
         widget->setToolTip(titleHint);
         widget->setToolTipDuration(kHintMilliseconds);
     }

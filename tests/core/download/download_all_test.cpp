@@ -9,8 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include <gtest/gtest.h>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
 
 #include "core/download/download_all.h"
 #include "core/download/download_folder.h"
@@ -25,16 +26,19 @@ namespace {
 namespace fs = std::filesystem;
 using test::HttpTestServer;
 using test::ok;
+using test::readBytes;
 using test::redirect;
 using test::reply;
-using test::readBytes;
 using test::Route;
 using test::writeBytes;
 
 class RecordingObserver final : public DownloadObserver {
 public:
     void setStatusText(std::string_view text) override { statuses.emplace_back(text); }
-    void setProgressRange(int minimum, int maximum) override { ranges.emplace_back(minimum, maximum); }
+    void setProgressRange(int minimum, int maximum) override
+    {
+        ranges.emplace_back(minimum, maximum);
+    }
     void setProgress(int position) override { positions.push_back(position); }
     void showMessage(std::string_view text) override { messages.emplace_back(text); }
     bool cancelled() override { return cancelWhen && cancelWhen(); }
@@ -110,11 +114,13 @@ protected:
     RecordingObserver run(std::vector<std::string> entries, DownloadOptions options = {},
                           std::function<bool()> cancelWhen = {})
     {
-        return runWithBase(std::move(entries), m_server.url("/dir/"), std::move(options), std::move(cancelWhen));
+        return runWithBase(std::move(entries), m_server.url("/dir/"), std::move(options),
+                           std::move(cancelWhen));
     }
 
     RecordingObserver runWithBase(std::vector<std::string> entries, std::string baseUrl,
-                                  DownloadOptions options = {}, std::function<bool()> cancelWhen = {})
+                                  DownloadOptions options = {},
+                                  std::function<bool()> cancelWhen = {})
     {
         const DirectoryHandle folder = openDownloadFolder(work(), "2024/05/06");
         EXPECT_TRUE(folder.valid());
@@ -132,7 +138,8 @@ protected:
         downloader.DownloadAll({std::move(entries), std::move(baseUrl), folder}, observer);
         EXPECT_EQ(currentDirectory(), before);
         EXPECT_EQ(observer.statuses,
-                  (std::vector<std::string>{std::string(kDownloadingText), std::string(kDownloadFinishedText)}));
+                  (std::vector<std::string>{std::string(kDownloadingText),
+                                            std::string(kDownloadFinishedText)}));
         EXPECT_EQ(observer.ranges, (std::vector<std::pair<int, int>>{{0, 1000}}));
         return observer;
     }
@@ -161,11 +168,13 @@ TEST_F(DownloadAllTest, FetchesRelativeAndAbsoluteEntriesInListOrder)
 
     const RecordingObserver observer = run({"a.gif", "sub/b.jpg", m_server.url("/abs/c.png")});
 
-    EXPECT_EQ(filesIn(dateDir()), (std::map<std::string, std::string>{
-                                      {"a.gif", "alpha"}, {"b.jpg", "bravo"}, {"c.png", "charlie"}}));
+    EXPECT_EQ(filesIn(dateDir()),
+              (std::map<std::string, std::string>{
+                  {"a.gif", "alpha"}, {"b.jpg", "bravo"}, {"c.png", "charlie"}}));
     EXPECT_EQ(observer.positions, (std::vector<int>{0, 333, 666, 999, 0}));
     EXPECT_TRUE(observer.messages.empty());
-    EXPECT_EQ(m_server.targets(), (std::vector<std::string>{"/dir/a.gif", "/dir/sub/b.jpg", "/abs/c.png"}));
+    EXPECT_EQ(m_server.targets(),
+              (std::vector<std::string>{"/dir/a.gif", "/dir/sub/b.jpg", "/abs/c.png"}));
     for (const std::string& head : m_server.requests()) {
         EXPECT_NE(head.find("\r\nUser-Agent: roviroze\r\n"), std::string::npos) << head;
         EXPECT_NE(head.find("\r\nCache-Control: no-cache\r\n"), std::string::npos) << head;
@@ -196,8 +205,10 @@ TEST_F(DownloadAllTest, EveryResponseBodyIsStoredWhateverItsStatus)
 
     const RecordingObserver observer = run({"x/a.gif", "y/a.gif", "missing.gif", "empty.gif"});
 
-    EXPECT_EQ(filesIn(dateDir()), (std::map<std::string, std::string>{
-                                      {"a.gif", "second"}, {"missing.gif", "<html>not here</html>"}, {"empty.gif", ""}}));
+    EXPECT_EQ(filesIn(dateDir()),
+              (std::map<std::string, std::string>{{"a.gif", "second"},
+                                                  {"missing.gif", "<html>not here</html>"},
+                                                  {"empty.gif", ""}}));
     EXPECT_EQ(observer.positions, barPositions(250, 4));
 }
 
@@ -209,9 +220,11 @@ TEST_F(DownloadAllTest, FtpEntriesAreSkippedWithoutAStep)
     const RecordingObserver observer =
         run({"ftp://127.0.0.1/a.gif", m_server.url("/dir/b.gif?from=ftp://x"), "c.gif"});
 
-    EXPECT_EQ(filesIn(dateDir()), (std::map<std::string, std::string>{{"x", "both"}, {"c.gif", "c"}}));
+    EXPECT_EQ(filesIn(dateDir()),
+              (std::map<std::string, std::string>{{"x", "both"}, {"c.gif", "c"}}));
     EXPECT_EQ(observer.positions, barPositions(333, 2));
-    EXPECT_EQ(m_server.targets(), (std::vector<std::string>{"/dir/b.gif?from=ftp://x", "/dir/c.gif"}));
+    EXPECT_EQ(m_server.targets(),
+              (std::vector<std::string>{"/dir/b.gif?from=ftp://x", "/dir/c.gif"}));
 }
 
 TEST_F(DownloadAllTest, UnopenableUrlsLeaveNoFileAndTakeNoStep)
@@ -323,7 +336,8 @@ TEST_F(DownloadAllTest, WithoutDownTheDateFolderIsMadeInTheWorkingFolder)
     run({"a.gif"});
 
     EXPECT_FALSE(fs::exists(work() / "down"));
-    EXPECT_EQ(filesIn(work() / "20240506"), (std::map<std::string, std::string>{{"a.gif", "alpha"}}));
+    EXPECT_EQ(filesIn(work() / "20240506"),
+              (std::map<std::string, std::string>{{"a.gif", "alpha"}}));
 }
 
 TEST_F(DownloadAllTest, TheCurrentDirectoryIsNeitherUsedNorChanged)
@@ -370,7 +384,8 @@ TEST_F(DownloadAllTest, WithoutATargetFolderEveryFetchedEntryFails)
     const DirectoryHandle none = openDownloadFolder(m_root.file("missing"), "2024/05/06");
     ASSERT_FALSE(none.valid());
 
-    const RecordingObserver observer = runInto(none.get(), {"a.gif", "b.gif"}, m_server.url("/dir/"));
+    const RecordingObserver observer =
+        runInto(none.get(), {"a.gif", "b.gif"}, m_server.url("/dir/"));
 
     EXPECT_EQ(m_server.targets(), (std::vector<std::string>{"/dir/a.gif", "/dir/b.gif"}));
     EXPECT_EQ(observer.positions, barPositions(500, 2));
@@ -397,7 +412,8 @@ TEST_F(DownloadAllTest, SecondBatchOfTheDayReplacesSameNamesAndKeepsOthers)
     m_server.route("/dir/a.gif", ok("second"));
     run({"a.gif"});
 
-    EXPECT_EQ(filesIn(dateDir()), (std::map<std::string, std::string>{{"a.gif", "second"}, {"b.gif", "bravo"}}));
+    EXPECT_EQ(filesIn(dateDir()),
+              (std::map<std::string, std::string>{{"a.gif", "second"}, {"b.gif", "bravo"}}));
 }
 
 TEST_F(DownloadAllTest, BytesAUrlCannotCarryArePercentEncodedAndNamesConverted)
@@ -417,11 +433,14 @@ TEST_F(DownloadAllTest, BytesAUrlCannotCarryArePercentEncodedAndNamesConverted)
     run({"a b.gif", "c\r\nX-Injected: 1.gif", "\x82\xa0.gif"}, options);
 
     EXPECT_EQ(m_server.targets(),
-              (std::vector<std::string>{"/dir/a%20b.gif", "/dir/c%0D%0AX-Injected:%201.gif", "/dir/%82%A0.gif"}));
+              (std::vector<std::string>{"/dir/a%20b.gif", "/dir/c%0D%0AX-Injected:%201.gif",
+                                        "/dir/%82%A0.gif"}));
     for (const std::string& head : m_server.requests())
         EXPECT_EQ(head.find("\nX-Injected"), std::string::npos) << head;
-    EXPECT_EQ(filesIn(dateDir()), (std::map<std::string, std::string>{
-                                      {"a b.gif", "space"}, {"c\r\nX-Injected: 1.gif", "crlf"}, {"\xe3\x81\x82.gif", "kana"}}));
+    EXPECT_EQ(filesIn(dateDir()),
+              (std::map<std::string, std::string>{{"a b.gif", "space"},
+                                                  {"c\r\nX-Injected: 1.gif", "crlf"},
+                                                  {"\xe3\x81\x82.gif", "kana"}}));
 }
 
 TEST_F(DownloadAllTest, RedirectIsFollowedAndStoredUnderTheEntrysName)
@@ -457,7 +476,8 @@ TEST_F(DownloadAllTest, CancellingEndsTheBatchAtTheNextRead)
     m_server.route("/dir/big.bin", big);
     m_server.route("/dir/after.gif", ok("after"));
 
-    const RecordingObserver observer = run({"big.bin", "after.gif"}, {}, [&closing] { return closing.load(); });
+    const RecordingObserver observer =
+        run({"big.bin", "after.gif"}, {}, [&closing] { return closing.load(); });
 
     EXPECT_EQ(m_server.targets(), (std::vector<std::string>{"/dir/big.bin"}));
     EXPECT_EQ(observer.positions, barPositions(500, 0));

@@ -8,8 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include <gtest/gtest.h>
 
 #include "core/download/download_folder.h"
 #include "core/download/download_rules.h"
@@ -26,8 +27,8 @@ TEST(DownloadRulesTest, StepRoundsHalfToEven)
         int step;
     };
     const Case cases[] = {
-        {0, 50},   {1, 1000}, {3, 333}, {6, 167},  {7, 143},   {16, 62},   {48, 21},
-        {80, 12},  {400, 2},  {667, 1}, {1333, 1}, {1999, 1},  {2000, 0},  {5000, 0},
+        {0, 50},  {1, 1000}, {3, 333}, {6, 167},  {7, 143},  {16, 62},  {48, 21},
+        {80, 12}, {400, 2},  {667, 1}, {1333, 1}, {1999, 1}, {2000, 0}, {5000, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(downloadStep(c.entries), c.step) << c.entries << " entries";
@@ -103,8 +104,8 @@ bool namesFolder(int fd, const fs::path& path)
 {
     struct stat open {};
     struct stat named {};
-    return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev
-        && open.st_ino == named.st_ino;
+    return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0
+        && open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
 // Everything below `folder`, links not followed, as sorted relative paths.
@@ -123,32 +124,54 @@ TEST(DownloadFolderTest, EachStepThatFailsStaysInTheFolderReached)
         const char* what;
         std::function<void(const fs::path&)> prepare;
         std::string_view shortDate;
-        std::string folder;              // relative to the working folder
-        std::vector<std::string> tree;   // the working folder's content afterwards
+        std::string folder;  // relative to the working folder
+        std::vector<std::string> tree;  // the working folder's content afterwards
     };
     const auto makeDown = [](const fs::path& w) { fs::create_directory(w / "down"); };
     const Case cases[] = {
-        {"date folder made under down", makeDown, "2024/05/06", "down/20240506", {"down", "down/20240506"}},
-        {"date folder kept", [](const fs::path& w) {
+        {"date folder made under down",
+         makeDown,
+         "2024/05/06",
+         "down/20240506",
+         {"down", "down/20240506"}},
+        {"date folder kept",
+         [](const fs::path& w) {
              fs::create_directories(w / "down" / "20240506");
              test::writeBytes(w / "down" / "20240506" / "a.gif", "old");
-         }, "2024/05/06", "down/20240506", {"down", "down/20240506", "down/20240506/a.gif"}},
+         },
+         "2024/05/06",
+         "down/20240506",
+         {"down", "down/20240506", "down/20240506/a.gif"}},
         {"no down", {}, "2024/05/06", "20240506", {"20240506"}},
-        {"down is a file", [](const fs::path& w) { test::writeBytes(w / "down", ""); },
-         "2024/05/06", "20240506", {"20240506", "down"}},
-        {"down links to a folder", [](const fs::path& w) {
+        {"down is a file",
+         [](const fs::path& w) { test::writeBytes(w / "down", ""); },
+         "2024/05/06",
+         "20240506",
+         {"20240506", "down"}},
+        {"down links to a folder",
+         [](const fs::path& w) {
              fs::create_directory(w / "real");
              fs::create_directory_symlink("real", w / "down");
-         }, "2024/05/06", "real/20240506", {"down", "real", "real/20240506"}},
-        {"date name taken by a file", [](const fs::path& w) {
+         },
+         "2024/05/06",
+         "real/20240506",
+         {"down", "real", "real/20240506"}},
+        {"date name taken by a file",
+         [](const fs::path& w) {
              fs::create_directory(w / "down");
              test::writeBytes(w / "down" / "20240506", "");
-         }, "2024/05/06", "down", {"down", "down/20240506"}},
+         },
+         "2024/05/06",
+         "down",
+         {"down", "down/20240506"}},
         {"empty date", makeDown, "", "down", {"down"}},
         {"date of slashes only", makeDown, "//", "down", {"down"}},
         {"date that names the parent", makeDown, "./.", "down", {"down"}},
-        {"no down and no date folder", [](const fs::path& w) { test::writeBytes(w / "56", ""); },
-         "5/6", "", {"56"}},
+        {"no down and no date folder",
+         [](const fs::path& w) { test::writeBytes(w / "56", ""); },
+         "5/6",
+         "",
+         {"56"}},
     };
     for (const Case& c : cases) {
         test::TempDir dir;
@@ -161,7 +184,8 @@ TEST(DownloadFolderTest, EachStepThatFailsStaysInTheFolderReached)
 
         ASSERT_TRUE(folder.valid()) << c.what;
         EXPECT_TRUE(namesFolder(folder.get(), working / c.folder)) << c.what;
-        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1) << c.what;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1)
+            << c.what;
         EXPECT_EQ(treeOf(working), c.tree) << c.what;
     }
 }

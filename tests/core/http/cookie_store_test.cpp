@@ -46,8 +46,9 @@ struct SetCookieRow {
 
 TEST(CookieStore, ReadsSetCookie)
 {
-    const auto cookie = [](const char* name, const char* value, const char* domain, const char* path,
-                           std::optional<sys_seconds> expires = {}, bool secure = false) {
+    const auto cookie = [](const char* name, const char* value, const char* domain,
+                           const char* path, std::optional<sys_seconds> expires = {},
+                           bool secure = false) {
         return std::optional<Cookie>(Cookie{name, value, domain, path, expires, secure});
     };
     const SetCookieRow rows[] = {
@@ -72,7 +73,8 @@ TEST(CookieStore, ReadsSetCookie)
         {"a\tb=1", "h", std::nullopt},
     };
     for (const SetCookieRow& row : rows)
-        EXPECT_EQ(readSetCookie(row.text, row.host, "/d/", kNow), row.expected) << row.text << " from " << row.host;
+        EXPECT_EQ(readSetCookie(row.text, row.host, "/d/", kNow), row.expected)
+            << row.text << " from " << row.host;
 }
 
 TEST(CookieStore, DomainMatchesAtADotOnly)
@@ -90,13 +92,15 @@ TEST(CookieStore, DomainMatchesAtADotOnly)
 TEST(CookieStore, ChoosesOrdersAndReplaces)
 {
     CookieStore store;
-    store.take({"root=1; path=/", "deep=2; path=/a/b/", "mid=3; path=/a", "upper=4; path=/A/", "dir=5", "sec=6; secure", "empty=",
-                "gone=6; max-age=0", "old=7; expires=Thu, 01-Jan-1970 00:00:00 GMT",
+    store.take({"root=1; path=/", "deep=2; path=/a/b/", "mid=3; path=/a", "upper=4; path=/A/",
+                "dir=5", "sec=6; secure", "empty=", "gone=6; max-age=0",
+                "old=7; expires=Thu, 01-Jan-1970 00:00:00 GMT",
                 "later=8; expires=Fri, 31 Dec 9999 23:59:59 GMT"},
                "www.example.com", "/a/", kNow);
     store.take({"site=9; domain=.example.com; path=/"}, "www.example.com", "/", kNow);
 
-    EXPECT_EQ(store.headerFor("www.example.com", "/a/b/c/", kNow), "deep=2; dir=5; later=8; mid=3; root=1; site=9");
+    EXPECT_EQ(store.headerFor("www.example.com", "/a/b/c/", kNow),
+              "deep=2; dir=5; later=8; mid=3; root=1; site=9");
     EXPECT_EQ(store.headerFor("www.example.com", "/x/", kNow), "root=1; site=9");
     EXPECT_EQ(store.headerFor("img.example.com", "/a/", kNow), "site=9");
     EXPECT_EQ(store.headerFor("www.example.org", "/a/", kNow), "");

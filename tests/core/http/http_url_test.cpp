@@ -22,13 +22,15 @@ TEST(HttpUrl, ReadsTheParts)
     const UrlRow rows[] = {
         {"http://example.com", FetchError::None, "example.com", "80", 80, "/"},
         {"HTTP://Example.com/", FetchError::None, "Example.com", "80", 80, "/"},
-        {"http://example.com:8080/a/b.html?q=1&r=%41#top", FetchError::None, "example.com", "8080", 8080,
-         "/a/b.html?q=1&r=%41"},
+        {"http://example.com:8080/a/b.html?q=1&r=%41#top", FetchError::None, "example.com", "8080",
+         8080, "/a/b.html?q=1&r=%41"},
         {"http://user:pw@example.com/x", FetchError::None, "example.com", "80", 80, "/x"},
         {"http://a@b:c@example.com:81", FetchError::None, "example.com", "81", 81, "/"},
-        {"http:\\\\example.com\\dir\\f.htm", FetchError::None, "example.com", "80", 80, "/dir/f.htm"},
+        {"http:\\\\example.com\\dir\\f.htm", FetchError::None, "example.com", "80", 80,
+         "/dir/f.htm"},
         // 0x5C as the second byte of a double-byte character is no backslash.
-        {"http://example.com/\x95\x5C/a.htm", FetchError::None, "example.com", "80", 80, "/\x95\x5C/a.htm"},
+        {"http://example.com/\x95\x5C/a.htm", FetchError::None, "example.com", "80", 80,
+         "/\x95\x5C/a.htm"},
         {"http://example.com/a#b/c.htm", FetchError::None, "example.com", "80", 80, "/a#b/c.htm"},
         {"http://example.com/p?x=/y#z", FetchError::None, "example.com", "80", 80, "/p?x=/y"},
         {"http://example.com/#z", FetchError::None, "example.com", "80", 80, "/"},
@@ -63,7 +65,8 @@ TEST(HttpUrl, ReadsTheParts)
 TEST(HttpUrl, DirectoryEndsAtTheLastSlashBeforeTheFileName)
 {
     const std::pair<std::string, std::string> rows[] = {
-        {"/", "/"}, {"/a/b.html", "/a/"}, {"/a/b/", "/a/b/"}, {"/a/b.cgi?x=/y/z", "/a/"}, {"/?a/b", "/"},
+        {"/", "/"},     {"/a/b.html", "/a/"}, {"/a/b/", "/a/b/"}, {"/a/b.cgi?x=/y/z", "/a/"},
+        {"/?a/b", "/"},
     };
     for (const auto& [target, directory] : rows) {
         HttpUrl url;

@@ -25,8 +25,9 @@ struct Reading {
     friend bool operator==(const Reading&, const Reading&) = default;
     friend void PrintTo(const Reading& r, std::ostream* os)
     {
-        *os << "state " << static_cast<int>(r.state) << ", " << describe(r.error) << ", status " << r.status
-            << ", body " << r.body.size() << " bytes, consumed " << r.consumed << ", keepAlive " << r.keepAlive;
+        *os << "state " << static_cast<int>(r.state) << ", " << describe(r.error) << ", status "
+            << r.status << ", body " << r.body.size() << " bytes, consumed " << r.consumed
+            << ", keepAlive " << r.keepAlive;
     }
 };
 
@@ -100,65 +101,78 @@ const std::string kChunked = kOk + "Transfer-Encoding: chunked\r\n\r\n";
 TEST(ResponseReader, BodyRulesAndSorting)
 {
     const Row rows[] = {
-        {"length", kOk + "Content-Length: 5\r\n\r\nhelloNEXT", false, State::Done, 200, "hello", 4, true},
-        {"length trimmed, LF only", "HTTP/1.1 200 OK\nContent-length:  3 \n\nabc", false, State::Done, 200, "abc",
-         0, true},
-        {"length short, closed", kOk + "Content-Length: 100\r\n\r\nshort", true, State::Done, 200, "short"},
-        {"length short, open", kOk + "Content-Length: 100\r\n\r\nshort", false, State::NeedMore, 200, "short"},
-        {"length zero", kOk + "Content-Length: 0\r\n\r\nNEXT", false, State::Done, 200, "", 4, true},
-        {"no length: until close", kOk + "\r\nall of\r\nit", true, State::Done, 200, "all of\r\nit"},
-        {"bad length: until close", kOk + "Content-Length: 5x\r\n\r\nabcdefg", true, State::Done, 200, "abcdefg"},
-        {"negative length: until close", kOk + "Content-Length: -1\r\n\r\nab", true, State::Done, 200, "ab"},
-        {"length wins over chunked", kOk + "Transfer-Encoding: chunked\r\nContent-Length: 2\r\n\r\nabc", false,
-         State::Done, 200, "ab", 1, true},
-        {"length zero gives way to chunked",
-         kOk + "Content-Length: 0\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\n0\r\n\r\n", false, State::Done,
-         200, "ab", 0, true},
-        {"chunked", kChunked + "5 ext=1\r\nhello\r\nA\r\n0123456789\r\n0\r\n\r\nNEXT", false, State::Done, 200,
-         "hello0123456789", 4, true},
-        {"chunked: line after data skipped", kChunked + "3\r\nabcJUNK\r\n0\r\n\r\n", false, State::Done, 200, "abc",
-         0, true},
-        {"chunked: non-hex size ends", kChunked + "3\r\nabc\r\n3;ext\r\nxyz\r\n", false, State::Done, 200, "abc", 0,
+        {"length", kOk + "Content-Length: 5\r\n\r\nhelloNEXT", false, State::Done, 200, "hello", 4,
          true},
-        {"chunked: one trailer line only", kChunked + "1\r\na\r\n0\r\nX-Trailer: 1\r\n\r\n", false, State::Done,
-         200, "a", 2, true},
-        {"chunked: leading zeros fit", kChunked + "00000000000000001\r\na\r\n0\r\n\r\n", false, State::Done, 200,
-         "a", 0, true},
+        {"length trimmed, LF only", "HTTP/1.1 200 OK\nContent-length:  3 \n\nabc", false,
+         State::Done, 200, "abc", 0, true},
+        {"length short, closed", kOk + "Content-Length: 100\r\n\r\nshort", true, State::Done, 200,
+         "short"},
+        {"length short, open", kOk + "Content-Length: 100\r\n\r\nshort", false, State::NeedMore,
+         200, "short"},
+        {"length zero", kOk + "Content-Length: 0\r\n\r\nNEXT", false, State::Done, 200, "", 4,
+         true},
+        {"no length: until close", kOk + "\r\nall of\r\nit", true, State::Done, 200,
+         "all of\r\nit"},
+        {"bad length: until close", kOk + "Content-Length: 5x\r\n\r\nabcdefg", true, State::Done,
+         200, "abcdefg"},
+        {"negative length: until close", kOk + "Content-Length: -1\r\n\r\nab", true, State::Done,
+         200, "ab"},
+        {"length wins over chunked",
+         kOk + "Transfer-Encoding: chunked\r\nContent-Length: 2\r\n\r\nabc", false, State::Done,
+         200, "ab", 1, true},
+        {"length zero gives way to chunked",
+         kOk + "Content-Length: 0\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\n0\r\n\r\n", false,
+         State::Done, 200, "ab", 0, true},
+        {"chunked", kChunked + "5 ext=1\r\nhello\r\nA\r\n0123456789\r\n0\r\n\r\nNEXT", false,
+         State::Done, 200, "hello0123456789", 4, true},
+        {"chunked: line after data skipped", kChunked + "3\r\nabcJUNK\r\n0\r\n\r\n", false,
+         State::Done, 200, "abc", 0, true},
+        {"chunked: non-hex size ends", kChunked + "3\r\nabc\r\n3;ext\r\nxyz\r\n", false,
+         State::Done, 200, "abc", 0, true},
+        {"chunked: one trailer line only", kChunked + "1\r\na\r\n0\r\nX-Trailer: 1\r\n\r\n", false,
+         State::Done, 200, "a", 2, true},
+        {"chunked: leading zeros fit", kChunked + "00000000000000001\r\na\r\n0\r\n\r\n", false,
+         State::Done, 200, "a", 0, true},
         {"chunked: closed inside", kChunked + "5\r\nhel", true, State::Failed, 200, "", 0, false,
          FetchError::ClosedInChunkedBody},
-        {"chunked: closed before trailer", kChunked + "0\r\n", true, State::Failed, 200, "", 0, false,
-         FetchError::ClosedInChunkedBody},
-        {"chunked: 17 hex digits", kChunked + "10000000000000000\r\n", false, State::Failed, 200, "", 0, false,
-         FetchError::ChunkSizeTooLarge},
-        {"chunked: above the body cap", kChunked + "10000001\r\n", false, State::Failed, 200, "", 0, false,
-         FetchError::BodyTooLarge},
-        {"length above the body cap", kOk + "Content-Length: 268435457\r\n\r\n", false, State::Failed, 200, "", 0,
+        {"chunked: closed before trailer", kChunked + "0\r\n", true, State::Failed, 200, "", 0,
+         false, FetchError::ClosedInChunkedBody},
+        {"chunked: 17 hex digits", kChunked + "10000000000000000\r\n", false, State::Failed, 200,
+         "", 0, false, FetchError::ChunkSizeTooLarge},
+        {"chunked: above the body cap", kChunked + "10000001\r\n", false, State::Failed, 200, "", 0,
          false, FetchError::BodyTooLarge},
-        {"length beyond 64 bits", kOk + "Content-Length: 99999999999999999999999\r\n\r\n", false, State::Failed,
-         200, "", 0, false, FetchError::BodyTooLarge},
-        {"204 reads no body", "HTTP/1.1 204 No Content\r\n\r\nNEXT", false, State::Done, 204, "", 4, true},
-        {"interim answers skipped",
-         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 100 Continue\r\nX: y\r\n\r\n" + kOk + "Content-Length: 2\r\n\r\nok",
-         false, State::Done, 200, "ok", 0, true},
-        {"connection close", kOk + "Content-Length: 1\r\nConnection:  CLOSE \r\n\r\nx", false, State::Done, 200,
-         "x"},
-        {"proxy connection close", kOk + "Content-Length: 1\r\nproxy-connection: close\r\n\r\nx", false, State::Done,
-         200, "x"},
-        {"error body read by the same rules", "HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone", false,
-         State::Done, 404, "gone", 0, true},
-        {"304 is refused", "HTTP/1.1 304 Not Modified\r\n\r\n", true, State::Done, 304, ""},
-        {"no status number", "HTTP/1.1 OK\r\nContent-Length: 0\r\n\r\n", false, State::Done, -1, "", 0, true},
-        {"double space: no status", "HTTP/1.1  200 OK\r\nContent-Length: 0\r\n\r\n", false, State::Done, -1, "", 0,
+        {"length above the body cap", kOk + "Content-Length: 268435457\r\n\r\n", false,
+         State::Failed, 200, "", 0, false, FetchError::BodyTooLarge},
+        {"length beyond 64 bits", kOk + "Content-Length: 99999999999999999999999\r\n\r\n", false,
+         State::Failed, 200, "", 0, false, FetchError::BodyTooLarge},
+        {"204 reads no body", "HTTP/1.1 204 No Content\r\n\r\nNEXT", false, State::Done, 204, "", 4,
          true},
-        {"garbage status line", "\x01garbage\x02\r\n\r\n", true, State::Done, -1, ""},
-        {"NUL bytes in the head", std::string("HTTP/1.1 200 OK\r\nX-\0: \0\0\r\nContent-Length: 2\r\n\r\nok", 49),
+        {"interim answers skipped",
+         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 100 Continue\r\nX: y\r\n\r\n" + kOk
+             + "Content-Length: 2\r\n\r\nok",
          false, State::Done, 200, "ok", 0, true},
+        {"connection close", kOk + "Content-Length: 1\r\nConnection:  CLOSE \r\n\r\nx", false,
+         State::Done, 200, "x"},
+        {"proxy connection close", kOk + "Content-Length: 1\r\nproxy-connection: close\r\n\r\nx",
+         false, State::Done, 200, "x"},
+        {"error body read by the same rules",
+         "HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone", false, State::Done, 404, "gone",
+         0, true},
+        {"304 is refused", "HTTP/1.1 304 Not Modified\r\n\r\n", true, State::Done, 304, ""},
+        {"no status number", "HTTP/1.1 OK\r\nContent-Length: 0\r\n\r\n", false, State::Done, -1, "",
+         0, true},
+        {"double space: no status", "HTTP/1.1  200 OK\r\nContent-Length: 0\r\n\r\n", false,
+         State::Done, -1, "", 0, true},
+        {"garbage status line", "\x01garbage\x02\r\n\r\n", true, State::Done, -1, ""},
+        {"NUL bytes in the head",
+         std::string("HTTP/1.1 200 OK\r\nX-\0: \0\0\r\nContent-Length: 2\r\n\r\nok", 49), false,
+         State::Done, 200, "ok", 0, true},
         {"closed before the status", "HTTP/1.1 200", true, State::Failed, -1, "", 0, false,
          FetchError::ClosedBeforeStatus},
-        {"closed after an interim answer", "HTTP/1.1 100 Continue\r\n\r\n", true, State::Failed, 100, "", 0, false,
-         FetchError::ClosedBeforeStatus},
-        {"closed in a 2xx head", kOk + "Content-Length: 2\r\n", true, State::Failed, 200, "", 0, false,
-         FetchError::ClosedInHead},
+        {"closed after an interim answer", "HTTP/1.1 100 Continue\r\n\r\n", true, State::Failed,
+         100, "", 0, false, FetchError::ClosedBeforeStatus},
+        {"closed in a 2xx head", kOk + "Content-Length: 2\r\n", true, State::Failed, 200, "", 0,
+         false, FetchError::ClosedInHead},
         {"closed in an error head", "HTTP/1.1 500 Oops\r\nX: 1\r\n", true, State::Done, 500, ""},
     };
     for (const Row& row : rows) {
@@ -184,7 +198,8 @@ TEST(ResponseReader, SortsAnswers)
         {"HTTP/1.1 301 Moved\r\nLocation: /x\r\n", ResponseKind::ProtocolError},
         {"HTTP/1.1 302 Found\r\n", ResponseKind::ProtocolError},
         {"HTTP/1.1 304 Not Modified\r\n", ResponseKind::ProtocolError},
-        {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=x\r\n", ResponseKind::ProtocolError},
+        {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=x\r\n",
+         ResponseKind::ProtocolError},
         {"HTTP/1.1 407 Proxy\r\n", ResponseKind::ProtocolError},
         {"HTTP/1.1 500 Oops\r\n", ResponseKind::ProtocolError},
         {"HTTP/1.1 199 X\r\n", ResponseKind::ProtocolError},
@@ -199,18 +214,22 @@ TEST(ResponseReader, SortsAnswers)
 
 TEST(ResponseReader, CookiesFromEveryCompleteHeaderBlock)
 {
-    const std::string input = "HTTP/1.1 100 Continue\r\nSet-Cookie: a=1\r\n\r\n"
-                              "HTTP/1.1 404 Not Found\r\nset-cookie: b=2; path=/\r\nSET-COOKIE2: c=3\r\n"
-                              "Set-Cookies: no\r\nContent-Length: 0\r\n\r\n";
-    EXPECT_EQ(readEveryWay(input, false).cookies, (std::vector<std::string>{"a=1", "b=2; path=/", "c=3"}));
+    const std::string input =
+        "HTTP/1.1 100 Continue\r\nSet-Cookie: a=1\r\n\r\n"
+        "HTTP/1.1 404 Not Found\r\nset-cookie: b=2; path=/\r\nSET-COOKIE2: c=3\r\n"
+        "Set-Cookies: no\r\nContent-Length: 0\r\n\r\n";
+    EXPECT_EQ(readEveryWay(input, false).cookies,
+              (std::vector<std::string>{"a=1", "b=2; path=/", "c=3"}));
     // A cut block gives none.
-    EXPECT_TRUE(readEveryWay("HTTP/1.1 404 Not Found\r\nSet-Cookie: a=1\r\n", true).cookies.empty());
+    EXPECT_TRUE(
+        readEveryWay("HTTP/1.1 404 Not Found\r\nSet-Cookie: a=1\r\n", true).cookies.empty());
 }
 
 TEST(ResponseReader, LineLimitCountsTheCarriageReturn)
 {
     const auto withHeaderLine = [](std::size_t bytes) {
-        return "HTTP/1.1 200 OK\r\nX: " + std::string(bytes - 3, 'a') + "\r\nContent-Length: 0\r\n\r\n";
+        return "HTTP/1.1 200 OK\r\nX: " + std::string(bytes - 3, 'a')
+            + "\r\nContent-Length: 0\r\n\r\n";
     };
     EXPECT_EQ(readEveryWay(withHeaderLine(16383), false).state, State::Done);
     EXPECT_EQ(readEveryWay(withHeaderLine(16384), false).error, FetchError::LineTooLong);
@@ -218,7 +237,8 @@ TEST(ResponseReader, LineLimitCountsTheCarriageReturn)
     // Known as too long before the LF arrives.
     EXPECT_EQ(readEveryWay("HTTP/1.1 200 OK\r\nX: " + std::string(20000, 'a'), false).error,
               FetchError::LineTooLong);
-    EXPECT_EQ(readEveryWay(kChunked + std::string(16385, '0') + "\r\n", false).error, FetchError::LineTooLong);
+    EXPECT_EQ(readEveryWay(kChunked + std::string(16385, '0') + "\r\n", false).error,
+              FetchError::LineTooLong);
     EXPECT_EQ(readEveryWay(kChunked + "1\r\na" + std::string(16385, ' ') + "\r\n", false).error,
               FetchError::LineTooLong);
 }
@@ -243,7 +263,8 @@ TEST(ResponseReader, HostileStreamsStayWithinTheCaps)
     ResponseLimits small;
     small.maxBodyBytes = 1000;
     EXPECT_EQ(readEveryWay(kOk + "\r\n" + std::string(1000, 'b'), true, small).state, State::Done);
-    EXPECT_EQ(readEveryWay(kOk + "\r\n" + std::string(1001, 'b'), true, small).error, FetchError::BodyTooLarge);
+    EXPECT_EQ(readEveryWay(kOk + "\r\n" + std::string(1001, 'b'), true, small).error,
+              FetchError::BodyTooLarge);
     std::string tinyChunks = kChunked;
     for (int i = 0; i < 200; ++i)
         tinyChunks += "1\r\nb\r\n";

@@ -46,8 +46,10 @@ TEST(DirectoryHandle, OpensDirectoriesOnly)
     ASSERT_TRUE(top.valid());
     EXPECT_EQ(inodeOf(top.get()), inodeOf(dir.path()));
     EXPECT_TRUE(::fcntl(top.get(), F_GETFD) & FD_CLOEXEC);
-    EXPECT_EQ(inodeOf(DirectoryHandle::openAt(top.get(), "sub").get()), inodeOf(dir.path() / "sub"));
-    EXPECT_EQ(inodeOf(DirectoryHandle::openAt(top.get(), "link").get()), inodeOf(dir.path() / "sub"));
+    EXPECT_EQ(inodeOf(DirectoryHandle::openAt(top.get(), "sub").get()),
+              inodeOf(dir.path() / "sub"));
+    EXPECT_EQ(inodeOf(DirectoryHandle::openAt(top.get(), "link").get()),
+              inodeOf(dir.path() / "sub"));
 
     EXPECT_FALSE(DirectoryHandle::open(dir.path() / "file").valid());
     EXPECT_FALSE(DirectoryHandle::open(dir.path() / "missing").valid());

@@ -51,7 +51,8 @@ TEST(AtomicWrite, InterruptedBeforeTheRenameLeavesTheOldFile)
         fs::copy_file(writer.temporaryPath(), dir.path() / ".config.bin.tmp-stray");
     }
     EXPECT_EQ(readBytes(dir.path() / "config.bin"), "old");
-    EXPECT_EQ(entryNames(dir.path()), (std::vector<std::string>{".config.bin.tmp-stray", "config.bin"}));
+    EXPECT_EQ(entryNames(dir.path()),
+              (std::vector<std::string>{".config.bin.tmp-stray", "config.bin"}));
 
     // The next save is not disturbed by the stray file.
     ASSERT_TRUE(writeFileAtomically(dir.path() / "config.bin", "newer"));
@@ -92,7 +93,8 @@ TEST(Writable, ByPathAndInsideAnOpenDirectoryAlike)
         bool writable;
     };
     const Case cases[] = {
-        {"rw", true}, {"ro", false}, {"to-ro", false}, {"sub", true}, {".", true}, {"missing", false},
+        {"rw", true},  {"ro", false}, {"to-ro", false},
+        {"sub", true}, {".", true},   {"missing", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(isWritable(dir.path() / c.name), c.writable) << c.name;
@@ -109,7 +111,8 @@ TEST(AtomicWrite, KeepsTheModeAndFollowsASymbolicLink)
 {
     TempDir dir;
     writeBytes(dir.path() / "real", "old");
-    fs::permissions(dir.path() / "real", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::permissions(dir.path() / "real",
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     fs::create_symlink("real", dir.path() / "link");
     ASSERT_TRUE(writeFileAtomically(dir.path() / "link", "new"));
     EXPECT_TRUE(fs::is_symlink(dir.path() / "link"));

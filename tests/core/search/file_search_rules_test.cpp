@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/search/base_url.h"
 #include "core/foundfiles/found_files_merge.h"
+#include "core/search/base_url.h"
 
 namespace vel {
 namespace {
@@ -37,9 +37,12 @@ TEST(DeriveBaseUrl, CutsPageNamesAndTakesOtherSegmentsForDirectories)
 TEST(FoundFiles, WorkedExampleKeepsFirstSeenOrderWithoutRepeats)
 {
     const std::vector<std::string> absolute{"http://HOST/pics/big.gif"};
-    const std::vector<std::string> relative{
-        "=\"http://HOST/pics/big.gif", "=\"thumbs/small.gif", "=\"./logo.gif",
-        "=\"/img/top.gif",             "=\"../up.gif",        "=\"thumbs/small.gif"};
+    const std::vector<std::string> relative{"=\"http://HOST/pics/big.gif",
+                                            "=\"thumbs/small.gif",
+                                            "=\"./logo.gif",
+                                            "=\"/img/top.gif",
+                                            "=\"../up.gif",
+                                            "=\"thumbs/small.gif"};
     EXPECT_EQ(mergeFoundFiles(absolute, relative),
               (std::vector<std::string>{"http://HOST/pics/big.gif", "thumbs/small.gif",
                                         "./logo.gif", "img/top.gif", "../up.gif"}));

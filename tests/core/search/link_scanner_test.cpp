@@ -6,9 +6,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "support/code_page_scope.h"
 #include "core/search/link_scanner.h"
 #include "core/search/reference_scanner.h"
+#include "support/code_page_scope.h"
 
 namespace vel {
 namespace {
@@ -47,35 +47,59 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"NoMarker", "<p>see a.gif</p>", {}, {}},
         ScanCase{"NoSuffixAfterMarkers", "<a href=\"http://h/x.png\">x</a> http://h/.gi", {}, {}},
         ScanCase{"SuffixIsCaseSensitive", "<img src=\"http://h/A.GIF\"> HTTP://h/b.gif", {}, {}},
-        ScanCase{"QuotedAbsoluteLink", "<a href=\"http://HOST/p/a.gif\">",
-                 {"http://HOST/p/a.gif"}, {"=\"http://HOST/p/a.gif"}},
-        ScanCase{"RejectedStretchThenImage", "<a href=\"http://HOST/page.html\">next</a><img src=\"b.gif\">",
-                 {}, {"=\"b.gif"}},
+        ScanCase{"QuotedAbsoluteLink",
+                 "<a href=\"http://HOST/p/a.gif\">",
+                 {"http://HOST/p/a.gif"},
+                 {"=\"http://HOST/p/a.gif"}},
+        ScanCase{"RejectedStretchThenImage",
+                 "<a href=\"http://HOST/page.html\">next</a><img src=\"b.gif\">",
+                 {},
+                 {"=\"b.gif"}},
         ScanCase{"SuffixInsideLongerName", "http://HOST/a.gifts/b.gif", {"http://HOST/a.gif"}, {}},
-        ScanCase{"SpaceInPlainText", "see http://HOST/my pic.gif here", {"http://HOST/my pic.gif"}, {}},
+        ScanCase{
+            "SpaceInPlainText", "see http://HOST/my pic.gif here", {"http://HOST/my pic.gif"}, {}},
         ScanCase{"LineBreakInside", "http://HOST/x\r\na.gif", {"http://HOST/x\r\na.gif"}, {}},
         ScanCase{"UnquotedValue", "<a href=http://HOST/x.gif>", {"http://HOST/x.gif"}, {}},
         ScanCase{"SingleQuotedValue", "<img src='a.gif'>", {}, {}},
         ScanCase{"SpaceBeforeQuote", "<img src= \"a.gif\">", {}, {}},
-        ScanCase{"TwoValuesInOneTag", "<img src=\"a.gif\" alt=\"b.gif\">", {}, {"=\"a.gif", "=\"b.gif"}},
+        ScanCase{
+            "TwoValuesInOneTag", "<img src=\"a.gif\" alt=\"b.gif\">", {}, {"=\"a.gif", "=\"b.gif"}},
         ScanCase{"OpenerFivePastRejectedOneIsSkipped", "<img v=\"\" w=\"a.gif\">", {}, {}},
-        ScanCase{"OpenerSevenPastRejectedOneIsFound", "<img alt=\"\" src=\"a.gif\">", {}, {"=\"a.gif"}},
+        ScanCase{
+            "OpenerSevenPastRejectedOneIsFound", "<img alt=\"\" src=\"a.gif\">", {}, {"=\"a.gif"}},
         ScanCase{"MarkerOnSecondByte", "\x83\x68ttp://HOST/a.gif", {}, {}},
-        ScanCase{"MarkerAfterLeadByteSingleByteCodePage", "\x83\x68ttp://HOST/a.gif", {"http://HOST/a.gif"},
-                 {}, CodePage::SingleByte},
-        ScanCase{"JapaneseFolderName", "<img src=\"\x93\xfa\x96\x7b/a.gif\">", {},
+        ScanCase{"MarkerAfterLeadByteSingleByteCodePage",
+                 "\x83\x68ttp://HOST/a.gif",
+                 {"http://HOST/a.gif"},
+                 {},
+                 CodePage::SingleByte},
+        ScanCase{"JapaneseFolderName",
+                 "<img src=\"\x93\xfa\x96\x7b/a.gif\">",
+                 {},
                  {"=\"\x93\xfa\x96\x7b/a.gif"}},
         // Excluded characters that are second bytes of double-byte characters
         // do not count (and do in a single-byte code page).
-        ScanCase{"ExcludedOnSecondByte", "=\"\x83 x.gif http://h/\x83\"y.gif",
-                 {"http://h/\x83\"y.gif"}, {"=\"\x83 x.gif"}},
-        ScanCase{"ExcludedOnSecondByteSingleByteCodePage", "=\"\x83 x.gif http://h/\x83\"y.gif", {}, {},
+        ScanCase{"ExcludedOnSecondByte",
+                 "=\"\x83 x.gif http://h/\x83\"y.gif",
+                 {"http://h/\x83\"y.gif"},
+                 {"=\"\x83 x.gif"}},
+        ScanCase{"ExcludedOnSecondByteSingleByteCodePage",
+                 "=\"\x83 x.gif http://h/\x83\"y.gif",
+                 {},
+                 {},
                  CodePage::SingleByte},
-        ScanCase{"NulEndsTheText", "http://HOST/a.gif\0http://HOST/b.gif"s, {"http://HOST/a.gif"}, {}},
+        ScanCase{
+            "NulEndsTheText", "http://HOST/a.gif\0http://HOST/b.gif"s, {"http://HOST/a.gif"}, {}},
         ScanCase{"NulBeforeSuffixEndsTheScan", "http://HOST/a\0.gif http://HOST/b.gif"s, {}, {}},
-        ScanCase{"SecondMarkerInsideAcceptedLink", "http://h/http://i/a.gif", {"http://h/http://i/a.gif"}, {}},
+        ScanCase{"SecondMarkerInsideAcceptedLink",
+                 "http://h/http://i/a.gif",
+                 {"http://h/http://i/a.gif"},
+                 {}},
         ScanCase{"MarkerInsideRejectedLink", "http://h/<http://i/a.gif", {"http://i/a.gif"}, {}},
-        ScanCase{"DuplicatesKept", "http://h/a.gif http://h/a.gif", {"http://h/a.gif", "http://h/a.gif"}, {}}),
+        ScanCase{"DuplicatesKept",
+                 "http://h/a.gif http://h/a.gif",
+                 {"http://h/a.gif", "http://h/a.gif"},
+                 {}}),
     [](const ::testing::TestParamInfo<ScanCase>& info) { return std::string(info.param.name); });
 
 TEST(ScanLinksTest, EmptyOrNulHoldingPatternsFindNothing)
@@ -126,21 +150,30 @@ TEST_P(PosAfterTest, FindsTheFirstCountedOccurrenceAfterThePosition)
 
 INSTANTIATE_TEST_SUITE_P(
     Positions, PosAfterTest,
-    ::testing::Values(
-        PosAfterCase{"c", "abc", 2, 3}, PosAfterCase{"c", "abc", 3, 0}, PosAfterCase{"c", "abc", 4, 0},
-        PosAfterCase{"a", "abc", 0, 1}, PosAfterCase{"a", "abc", -7, 1}, PosAfterCase{"bc", "abc", 1, 2},
-        PosAfterCase{"", "abc", 0, 0}, PosAfterCase{"a", "", 0, 0}, PosAfterCase{"A", "abc", 0, 0},
-        PosAfterCase{"abcd", "abc", 0, 0},
-        // Lead-byte runs: odd run before a byte makes it a second byte.
-        PosAfterCase{"h", "\x83hh", 0, 3}, PosAfterCase{"A", "\x83\x83" "A", 0, 3},
-        PosAfterCase{"A", "\x83\x83\x83" "A", 0, 0}, PosAfterCase{"h", "\x83h", 0, 2, CodePage::SingleByte},
-        // A double-byte character at `after` is stepped over whole.
-        PosAfterCase{"@", "\x83@@", 1, 3}, PosAfterCase{"\x83", "\x83\x83\x83", 1, 3},
-        PosAfterCase{"\x83", "\x83\x83\x83", 2, 3}, PosAfterCase{"@", "\x83@", 1, 0},
-        // A search ends at the first NUL from its own start.
-        PosAfterCase{"b", "a\0b"s, 0, 0}, PosAfterCase{"b", "a\0b"s, 2, 3}, PosAfterCase{"a\0"s, "a\0"s, 0, 0},
-        PosAfterCase{"a", "\x83\0a"s, 1, 3}, PosAfterCase{"a", "\x83\0a"s, 0, 0},
-        PosAfterCase{"a", "\x83\0a"s, 1, 0, CodePage::SingleByte}));
+    ::testing::Values(PosAfterCase{"c", "abc", 2, 3}, PosAfterCase{"c", "abc", 3, 0},
+                      PosAfterCase{"c", "abc", 4, 0}, PosAfterCase{"a", "abc", 0, 1},
+                      PosAfterCase{"a", "abc", -7, 1}, PosAfterCase{"bc", "abc", 1, 2},
+                      PosAfterCase{"", "abc", 0, 0}, PosAfterCase{"a", "", 0, 0},
+                      PosAfterCase{"A", "abc", 0, 0}, PosAfterCase{"abcd", "abc", 0, 0},
+                      // Lead-byte runs: odd run before a byte makes it a second byte.
+                      PosAfterCase{"h", "\x83hh", 0, 3},
+                      PosAfterCase{"A",
+                                   "\x83\x83"
+                                   "A",
+                                   0, 3},
+                      PosAfterCase{"A",
+                                   "\x83\x83\x83"
+                                   "A",
+                                   0, 0},
+                      PosAfterCase{"h", "\x83h", 0, 2, CodePage::SingleByte},
+                      // A double-byte character at `after` is stepped over whole.
+                      PosAfterCase{"@", "\x83@@", 1, 3}, PosAfterCase{"\x83", "\x83\x83\x83", 1, 3},
+                      PosAfterCase{"\x83", "\x83\x83\x83", 2, 3}, PosAfterCase{"@", "\x83@", 1, 0},
+                      // A search ends at the first NUL from its own start.
+                      PosAfterCase{"b", "a\0b"s, 0, 0}, PosAfterCase{"b", "a\0b"s, 2, 3},
+                      PosAfterCase{"a\0"s, "a\0"s, 0, 0}, PosAfterCase{"a", "\x83\0a"s, 1, 3},
+                      PosAfterCase{"a", "\x83\0a"s, 0, 0},
+                      PosAfterCase{"a", "\x83\0a"s, 1, 0, CodePage::SingleByte}));
 
 // Random pages built from the pieces that matter to the loop: both markers,
 // suffix parts, excluded characters, lead bytes, NUL bytes and filler.
@@ -148,14 +181,14 @@ class RandomPages {
 public:
     explicit RandomPages(std::uint32_t seed)
         : m_random(seed)
-    {
-    }
+    {}
 
     std::string page(int maxPieces)
     {
         static const std::vector<std::string> pieces = {
-            "http://", "=\"", ".gif", ".g", "gif", "\"", ">", "<", " ", "\x81", "\x83", "\x83",
-            "\x9f", "\xe0", "\xfc", "\0"s, "a", "b", "h", "/", ".", "=", "\r\n", "x", "ttp://"};
+            "http://", "=\"",  ".gif", ".g",   "gif",  "\"",   ">",     "<", " ",
+            "\x81",    "\x83", "\x83", "\x9f", "\xe0", "\xfc", "\0"s,   "a", "b",
+            "h",       "/",    ".",    "=",    "\r\n", "x",    "ttp://"};
         std::string text;
         const int count = pick(maxPieces + 1);
         for (int i = 0; i < count; ++i)
@@ -195,8 +228,10 @@ TEST_P(RandomComparisonTest, ScannersEqualTheReferenceLoop)
         const std::string suffix = random.suffix();
         SCOPED_TRACE(::testing::PrintToString(page) + " marker " + ::testing::PrintToString(marker)
                      + " suffix " + ::testing::PrintToString(suffix));
-        ASSERT_EQ(ScanAbsoluteLinks(page, marker, suffix), reference::scanAbsolute(page, marker, suffix));
-        ASSERT_EQ(ScanRelativeLinks(page, marker, suffix), reference::scanRelative(page, marker, suffix));
+        ASSERT_EQ(ScanAbsoluteLinks(page, marker, suffix),
+                  reference::scanAbsolute(page, marker, suffix));
+        ASSERT_EQ(ScanRelativeLinks(page, marker, suffix),
+                  reference::scanRelative(page, marker, suffix));
     }
 }
 
@@ -208,8 +243,8 @@ TEST_P(RandomComparisonTest, PosAfterEqualsTheReference)
         const std::string text = random.page(12);
         const std::string pattern = i % 2 ? random.marker() : random.suffix();
         const int after = random.pick(static_cast<int>(text.size()) + 5) - 2;
-        SCOPED_TRACE(::testing::PrintToString(text) + " pattern " + ::testing::PrintToString(pattern)
-                     + " after " + std::to_string(after));
+        SCOPED_TRACE(::testing::PrintToString(text) + " pattern "
+                     + ::testing::PrintToString(pattern) + " after " + std::to_string(after));
         ASSERT_EQ(PosAfter(pattern, text, after), reference::posAfter(pattern, text, after));
     }
 }
@@ -217,7 +252,8 @@ TEST_P(RandomComparisonTest, PosAfterEqualsTheReference)
 INSTANTIATE_TEST_SUITE_P(CodePages, RandomComparisonTest,
                          ::testing::Values(CodePage::Cp932, CodePage::SingleByte),
                          [](const ::testing::TestParamInfo<CodePage>& info) {
-                             return std::string(info.param == CodePage::Cp932 ? "Cp932" : "SingleByte");
+                             return std::string(info.param == CodePage::Cp932 ? "Cp932"
+                                                                              : "SingleByte");
                          });
 
 TEST(ScanLinksTest, ManyRejectedLinksBeforeFarSuffixesEqualTheReference)
@@ -235,8 +271,10 @@ TEST(ScanLinksTest, ManyRejectedLinksBeforeFarSuffixesEqualTheReference)
     page += "http://h/last.gif";
     for (const CodePage codePage : {CodePage::Cp932, CodePage::SingleByte}) {
         const CodePageScope scope(codePage);
-        EXPECT_EQ(ScanAbsoluteLinks(page, kMarker, kSuffix), reference::scanAbsolute(page, kMarker, kSuffix));
-        EXPECT_EQ(ScanRelativeLinks(page, kOpener, kSuffix), reference::scanRelative(page, kOpener, kSuffix));
+        EXPECT_EQ(ScanAbsoluteLinks(page, kMarker, kSuffix),
+                  reference::scanAbsolute(page, kMarker, kSuffix));
+        EXPECT_EQ(ScanRelativeLinks(page, kOpener, kSuffix),
+                  reference::scanRelative(page, kOpener, kSuffix));
     }
 }
 

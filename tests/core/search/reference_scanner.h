@@ -45,7 +45,8 @@ inline long long posAfter(std::string_view pattern, std::string_view text, long 
     if (after >= static_cast<long long>(text.size()))
         return 0;
     const std::size_t at = static_cast<std::size_t>(after - 1);
-    const bool firstOfDoubleByte = beginsCharacter(text, at) && isLeadByte(static_cast<unsigned char>(text[at]));
+    const bool firstOfDoubleByte =
+        beginsCharacter(text, at) && isLeadByte(static_cast<unsigned char>(text[at]));
     return findFrom(pattern, text, firstOfDoubleByte ? after + 2 : after + 1);
 }
 
@@ -63,7 +64,7 @@ inline std::vector<std::string> scan(std::string_view source, std::string_view m
             break;
         const std::string candidate = std::string(source.substr(static_cast<std::size_t>(f - 1),
                                                                 static_cast<std::size_t>(a - f)))
-                                      + std::string(suffix);
+            + std::string(suffix);
         bool rejected = false;
         for (const char c : excluded) {
             if (findFrom(std::string_view(&c, 1), candidate, 1) != 0)

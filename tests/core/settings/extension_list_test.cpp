@@ -19,11 +19,19 @@ using test::writeBytes;
 TEST(ExtensionListFile, OneEntryPerLine)
 {
     const std::pair<std::string, Lines> cases[] = {
-        {"", {}}, {"gif", {"gif"}}, {"gif\r\n", {"gif"}}, {"gif\n", {"gif"}}, {"\r\n", {""}},
-        {"\n\n", {"", ""}}, {"gif\r\n\r\njpg\r\n", {"gif", "", "jpg"}}, {"gif\n\njpg", {"gif", "", "jpg"}},
-        {" gif \r\n", {" gif "}}, {"\x83\x54\r\n", {"\x83\x54"}},
+        {"", {}},
+        {"gif", {"gif"}},
+        {"gif\r\n", {"gif"}},
+        {"gif\n", {"gif"}},
+        {"\r\n", {""}},
+        {"\n\n", {"", ""}},
+        {"gif\r\n\r\njpg\r\n", {"gif", "", "jpg"}},
+        {"gif\n\njpg", {"gif", "", "jpg"}},
+        {" gif \r\n", {" gif "}},
+        {"\x83\x54\r\n", {"\x83\x54"}},
         // A CR without LF ends no line.
-        {"a\rb\r\n", {"a\rb"}}, {"gif\r", {"gif\r"}},
+        {"a\rb\r\n", {"a\rb"}},
+        {"gif\r", {"gif\r"}},
     };
     for (const auto& [bytes, entries] : cases)
         EXPECT_EQ(parseExtensionList(bytes), entries) << testing::PrintToString(bytes);
@@ -58,9 +66,9 @@ TEST(ExtensionListEditor, AddRefusesExactDuplicatesOnly)
     ExtensionListEditor editor;
     editor.reload({"jpg"});
     using R = ExtensionListEditor::AddResult;
-    const std::pair<const char*, R> steps[] = {{"gif", R::Added}, {"gif", R::Duplicate}, {"GIF", R::Added},
-                                               {"gif ", R::Added}, {"", R::Added}, {"", R::Duplicate},
-                                               {"jpg", R::Duplicate}};
+    const std::pair<const char*, R> steps[] = {
+        {"gif", R::Added}, {"gif", R::Duplicate}, {"GIF", R::Added},    {"gif ", R::Added},
+        {"", R::Added},    {"", R::Duplicate},    {"jpg", R::Duplicate}};
     for (const auto& [entry, result] : steps)
         EXPECT_EQ(editor.add(entry), result) << entry;
     EXPECT_EQ(editor.items(), (Lines{"jpg", "gif", "GIF", "gif ", ""}));

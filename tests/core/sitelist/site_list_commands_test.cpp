@@ -205,9 +205,9 @@ TEST(MayAddPageToList, ImageAddressesStayOut)
         {"", true},
         {"http://h/a.gif", false},
         {"http://h/a.jpg?x=1", false},
-        {"http://h/a.gif.html", false},     // anywhere in the address
+        {"http://h/a.gif.html", false},  // anywhere in the address
         {"http://h/gallery.jpgs/", false},  // even inside a longer word
-        {"http://h/A.GIF", true},           // the rule is case-sensitive
+        {"http://h/A.GIF", true},  // the rule is case-sensitive
         {"http://h/a.png", true},
         {"http://h/a.jpeg", true},
         {"http://h/agif", true},

@@ -47,7 +47,8 @@ TEST(SiteListFile, MissingFileLoadsNothingAndSkipsTheExtensionList)
 TEST(SiteListFile, LoadsWholeRecordsWithTheirNumbersAndSavesThemBack)
 {
     TempDir dir;
-    const std::string bytes = encodeSiteRecords({{-5, "a", "http://a/"}, {2, "b", "http://b/"}, {9, "c", "u"}});
+    const std::string bytes =
+        encodeSiteRecords({{-5, "a", "http://a/"}, {2, "b", "http://b/"}, {9, "c", "u"}});
     writeBytes(dir.file("config.bin"), bytes + std::string(100, 'x'));
     SiteGrid grid;
     const SiteListLoad load = loadSiteList(grid, dir.path());
@@ -92,7 +93,8 @@ TEST(SiteListFile, ANumberThatIsNoIntegerKeepsTheOldFile)
 TEST(SiteListFile, ListLongerThanWeLoadIsNeverCutShortAtExit)
 {
     TempDir dir;
-    const std::string bytes = encodeSiteRecords(numberedSites(static_cast<int>(kMaxSiteRecords) + 3));
+    const std::string bytes =
+        encodeSiteRecords(numberedSites(static_cast<int>(kMaxSiteRecords) + 3));
     writeBytes(dir.file("config.bin"), bytes);
     SiteGrid grid;
     const SiteListLoad load = loadSiteList(grid, dir.path());

@@ -26,11 +26,14 @@ std::string padded(std::string bytes, std::size_t width)
 TEST(SiteRecord, TextsComeBackCutToTheirFieldWidthInBytes)
 {
     // name length, URL length, and what comes back of each
-    const std::size_t cases[][4] = {{0, 0, 0, 0}, {30, 200, 30, 200}, {31, 201, 31, 201}, {40, 250, 31, 201}};
+    const std::size_t cases[][4] = {
+        {0, 0, 0, 0}, {30, 200, 30, 200}, {31, 201, 31, 201}, {40, 250, 31, 201}};
     for (const auto& c : cases) {
-        const std::string bytes = encodeSiteRecord({7, std::string(c[0], 'n'), std::string(c[1], 'u')});
+        const std::string bytes =
+            encodeSiteRecord({7, std::string(c[0], 'n'), std::string(c[1], 'u')});
         ASSERT_EQ(bytes.size(), kSiteRecordSize);
-        EXPECT_EQ(decodeSiteRecord(bytes), (SiteRecord{7, std::string(c[2], 'n'), std::string(c[3], 'u')}))
+        EXPECT_EQ(decodeSiteRecord(bytes),
+                  (SiteRecord{7, std::string(c[2], 'n'), std::string(c[3], 'u')}))
             << c[0] << " " << c[1];
     }
 }
@@ -42,7 +45,8 @@ TEST(SiteRecord, LayoutIsLittleEndianNumberThenNulTerminatedFields)
     EXPECT_EQ(decodeSiteRecord(encodeSiteRecord({INT32_MIN, "", ""}))->number, INT32_MIN);
     // A double-byte character at the limit keeps only its lead byte.
     const std::string name = std::string(30, 'a') + "\x83\x54";
-    EXPECT_EQ(decodeSiteRecord(encodeSiteRecord({1, name, ""}))->name, std::string(30, 'a') + "\x83");
+    EXPECT_EQ(decodeSiteRecord(encodeSiteRecord({1, name, ""}))->name,
+              std::string(30, 'a') + "\x83");
     // Reading stops at the first NUL, whatever follows it.
     const std::string junk = hex("03 00 00 00") + padded(std::string("ab\0junk", 7), 31)
         + padded(std::string("u\0\x83\x54", 4), 201);
@@ -60,7 +64,8 @@ TEST(SiteRecords, WholeRecordsOnlyAndAtMostTheCap)
     EXPECT_EQ(records[2], (SiteRecord{3, "c", "z"}));
     EXPECT_TRUE(encodeSiteRecords({}).empty());
 
-    const auto garbage = decodeSiteRecords(std::string((kMaxSiteRecords + 2) * kSiteRecordSize, '\xff'));
+    const auto garbage =
+        decodeSiteRecords(std::string((kMaxSiteRecords + 2) * kSiteRecordSize, '\xff'));
     ASSERT_EQ(garbage.size(), kMaxSiteRecords);
     EXPECT_EQ(garbage.front().number, -1);
     EXPECT_EQ(garbage.front().name.size(), kSiteNameFieldSize);
@@ -72,12 +77,12 @@ TEST(SiteRecords, HandWrittenFixtureLoadsAndWritesBackByteForByte)
 {
     const std::string url201 = "http://example.jp/" + std::string(183, 'p');
     // "テスト" five times and "1": 31 bytes.
-    const std::string name31 = hex("83 65 83 58 83 67 83 65 83 58 83 67 83 65 83 58 83 67 83 65 83 58 "
-                                   "83 67 83 65 83 58 83 67 31");
-    const std::string fixture =
-        hex("01 00 00 00") + padded(hex("83 54 83 43 83 67"), 31) + padded("http://example.jp/", 201)
-        + hex("02 00 00 00") + name31 + padded("http://a.jp/", 201)
-        + hex("fb ff ff ff") + padded("", 31) + url201;
+    const std::string name31 =
+        hex("83 65 83 58 83 67 83 65 83 58 83 67 83 65 83 58 83 67 83 65 83 58 "
+            "83 67 83 65 83 58 83 67 31");
+    const std::string fixture = hex("01 00 00 00") + padded(hex("83 54 83 43 83 67"), 31)
+        + padded("http://example.jp/", 201) + hex("02 00 00 00") + name31
+        + padded("http://a.jp/", 201) + hex("fb ff ff ff") + padded("", 31) + url201;
     ASSERT_EQ(fixture.size(), 3 * kSiteRecordSize);
 
     const auto records = decodeSiteRecords(fixture);

@@ -20,9 +20,9 @@ TEST(CharBoundaries, FollowTheParityOfTheLeadByteRun)
 {
     const std::string texts[] = {
         "plain ascii",
-        "\x83\x68ttp://",                   // second byte 0x68 is an ASCII letter
-        "\x81\x81\x81\x81h",                // even run: h begins a character
-        "\x81\x81\x81h",                    // odd run: h is a second byte
+        "\x83\x68ttp://",  // second byte 0x68 is an ASCII letter
+        "\x81\x81\x81\x81h",  // even run: h begins a character
+        "\x81\x81\x81h",  // odd run: h is a second byte
         "a\xE0\xFC\x9F\x40\xFD\xA0\x80z",  // 0xFD, 0xA0 and 0x80 are never lead bytes
         std::string(1, '\0') + "\x82\x00x" + std::string(3, '\x82'),
     };
@@ -64,12 +64,12 @@ TEST(FindCharAligned, SkipsMatchesOnSecondBytesAndStopsAtNul)
     using std::string_view;
     constexpr auto npos = string_view::npos;
     EXPECT_EQ(findCharAligned("b", "abc"), 1u);
-    EXPECT_EQ(findCharAligned("B", "abc"), npos);        // case matters
-    EXPECT_EQ(findCharAligned("", "abc"), npos);         // empty pattern
-    EXPECT_EQ(findCharAligned("a", ""), npos);           // empty text
-    EXPECT_EQ(findCharAligned("c", "abc", 3), npos);     // start past the end
-    EXPECT_EQ(findCharAligned("h", "\x83h h"), 3u);      // first h is a second byte
-    EXPECT_EQ(findCharAligned("hh", "\x83hh"), npos);    // an occurrence inside overlaps
+    EXPECT_EQ(findCharAligned("B", "abc"), npos);  // case matters
+    EXPECT_EQ(findCharAligned("", "abc"), npos);  // empty pattern
+    EXPECT_EQ(findCharAligned("a", ""), npos);  // empty text
+    EXPECT_EQ(findCharAligned("c", "abc", 3), npos);  // start past the end
+    EXPECT_EQ(findCharAligned("h", "\x83h h"), 3u);  // first h is a second byte
+    EXPECT_EQ(findCharAligned("hh", "\x83hh"), npos);  // an occurrence inside overlaps
     EXPECT_EQ(findCharAligned("\\", "\x95\\a\\"), 3u);  // 0x5C as a second byte
     const std::string withNul = std::string("ab") + '\0' + "cd";
     EXPECT_EQ(findCharAligned("cd", withNul), npos);

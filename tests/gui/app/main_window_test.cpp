@@ -23,13 +23,13 @@
 #include "gui/app/main_window.h"
 #include "gui/app/status_bar.h"
 #include "gui/browser/browser_bar.h"
+#include "gui/common/qt_text.h"
 #include "gui/foundfiles/found_files_list.h"
 #include "gui/foundfiles/found_files_panel.h"
 #include "gui/sitelist/site_list_panel.h"
 #include "support/fake_browser_pane.h"
 #include "support/modal_watcher.h"
 #include "support/qt_test_main.h"
-#include "gui/common/qt_text.h"
 
 namespace vel {
 
@@ -92,21 +92,25 @@ private slots:
         QCOMPARE(m_form->windowTitle(), QStringLiteral("VEL"));
         QCOMPARE(m_form->centralWidget()->size(), QSize(782, 519));
         QCOMPARE(m_form->statusPanel()->height(), 25);
-        QCOMPARE(m_form->statusPanel()->geometry().top(), m_form->centralWidget()->geometry().bottom() + 1);
+        QCOMPARE(m_form->statusPanel()->geometry().top(),
+                 m_form->centralWidget()->geometry().bottom() + 1);
         QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
         QCOMPARE(m_form->browserBar()->urlEdit()->text(), QStringLiteral("http://"));
         QVERIFY(!m_form->foundFilesPanel()->deleteSelectedButton()->isEnabled());
         QVERIFY(!m_form->foundFilesPanel()->downloadButton()->isEnabled());
-        for (QPushButton* button : {m_form->siteListPanel()->searchButton(), m_form->siteListPanel()->deleteButton(), m_form->browserBar()->backButton(),
-                                    m_form->browserBar()->forwardButton(), m_form->browserBar()->refreshButton(), m_form->browserBar()->goButton(),
-                                    m_form->browserBar()->addToListButton()})
+        for (QPushButton* button :
+             {m_form->siteListPanel()->searchButton(), m_form->siteListPanel()->deleteButton(),
+              m_form->browserBar()->backButton(), m_form->browserBar()->forwardButton(),
+              m_form->browserBar()->refreshButton(), m_form->browserBar()->goButton(),
+              m_form->browserBar()->addToListButton()})
             QVERIFY2(button->isEnabled(), qPrintable(button->objectName()));
         QCOMPARE(m_form->statusPanel()->progressBar()->value(), 0);
 
         QTableView* grid = m_form->siteListPanel()->table();
         QCOMPARE(grid->model()->rowCount(), 19);  // 20 rows with the header row
         QCOMPARE(grid->model()->columnCount(), 4);
-        QCOMPARE(grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("サイト名"));
+        QCOMPARE(grid->model()->headerData(1, Qt::Horizontal).toString(),
+                 QStringLiteral("サイト名"));
         QCOMPARE(grid->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("URL"));
         QCOMPARE(grid->model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("状態"));
         QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QString());
@@ -123,15 +127,37 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("hint");
         QTest::addColumn<QRect>("geometry");
-        QTest::newRow("check") << "check" << "ファイルサーチ" << "選択されたページのファイル検索を開始します" << QRect(8, 149, 113, 25);
-        QTest::newRow("delete") << "delete" << "選択項目を削除" << "選択されたページをリストから削除します" << QRect(120, 149, 113, 25);
-        QTest::newRow("modoru") << "modoru" << "戻る" << "前ページへ戻る" << QRect(8, 182, 57, 25);
-        QTest::newRow("susumu") << "susumu" << "進む" << "次ページへ進む" << QRect(64, 182, 58, 25);
-        QTest::newRow("kousin") << "kousin" << "更新" << "ページを更新します" << QRect(122, 182, 60, 25);
-        QTest::newRow("idou") << "idou" << "移動" << "URLへ移動します" << QRect(464, 182, 58, 25);
-        QTest::newRow("tuika") << "tuika" << "リストに追加" << "現在のページをリストに追加します" << QRect(523, 182, 100, 25);
-        QTest::newRow("Button2") << "Button2" << "選択ファイルの削除" << "選択した項目をダウンロード対象から外します" << QRect(634, 161, 141, 24);
-        QTest::newRow("button3") << "button3" << "ダウンロード" << "上記リストに表示されているファイルをダウンロードします" << QRect(634, 186, 141, 24);
+        QTest::newRow("check") << "check"
+                               << "ファイルサーチ"
+                               << "選択されたページのファイル検索を開始します"
+                               << QRect(8, 149, 113, 25);
+        QTest::newRow("delete") << "delete"
+                                << "選択項目を削除"
+                                << "選択されたページをリストから削除します"
+                                << QRect(120, 149, 113, 25);
+        QTest::newRow("modoru") << "modoru"
+                                << "戻る"
+                                << "前ページへ戻る" << QRect(8, 182, 57, 25);
+        QTest::newRow("susumu") << "susumu"
+                                << "進む"
+                                << "次ページへ進む" << QRect(64, 182, 58, 25);
+        QTest::newRow("kousin") << "kousin"
+                                << "更新"
+                                << "ページを更新します" << QRect(122, 182, 60, 25);
+        QTest::newRow("idou") << "idou"
+                              << "移動"
+                              << "URLへ移動します" << QRect(464, 182, 58, 25);
+        QTest::newRow("tuika") << "tuika"
+                               << "リストに追加"
+                               << "現在のページをリストに追加します" << QRect(523, 182, 100, 25);
+        QTest::newRow("Button2") << "Button2"
+                                 << "選択ファイルの削除"
+                                 << "選択した項目をダウンロード対象から外します"
+                                 << QRect(634, 161, 141, 24);
+        QTest::newRow("button3") << "button3"
+                                 << "ダウンロード"
+                                 << "上記リストに表示されているファイルをダウンロードします"
+                                 << QRect(634, 186, 141, 24);
     }
 
     void controlsCaptionsHintsAndPlaces()
@@ -160,13 +186,18 @@ private slots:
         const QProgressBar* progress = m_form->statusPanel()->progressBar();
         QCOMPARE(progress->size(), QSize(209, 19));
         QVERIFY(progress->geometry().right() >= m_form->statusPanel()->width() - 8);
-        QCOMPARE(m_form->siteListPanel()->extensionChooser()->toolTip(), QStringLiteral("検索するファイル拡張子を選択して下さい"));
+        QCOMPARE(m_form->siteListPanel()->extensionChooser()->toolTip(),
+                 QStringLiteral("検索するファイル拡張子を選択して下さい"));
         QCOMPARE(m_form->siteListPanel()->titleEdit()->toolTip(),
-                 QStringLiteral("現在のページのタイトルです。リストに追加する場合は\nそのままリストに表示されるため、各自で\n分かりやすいページ名に変更して下さい"));
-        QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("Label2"))->toolTip(), m_form->siteListPanel()->titleEdit()->toolTip());
+                 QStringLiteral("現在のページのタイトルです。リストに追加する場合は\nそのままリスト"
+                                "に表示されるため、各自で\n分かりやすいページ名に変更して下さい"));
+        QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("Label2"))->toolTip(),
+                 m_form->siteListPanel()->titleEdit()->toolTip());
         QCOMPARE(m_form->foundFilesPanel()->list()->toolTip(),
-                 QStringLiteral("選択項目がgifまたはjpgファイルの場合\nスペースキーにてプレビューを見ることができます。\n複数選択時はプレビューできません"));
-        QCOMPARE(m_form->foundFilesPanel()->list()->selectionMode(), QAbstractItemView::ExtendedSelection);
+                 QStringLiteral("選択項目がgifまたはjpgファイルの場合\nスペースキーにてプレビューを"
+                                "見ることができます。\n複数選択時はプレビューできません"));
+        QCOMPARE(m_form->foundFilesPanel()->list()->selectionMode(),
+                 QAbstractItemView::ExtendedSelection);
     }
 
     void menusAndTheirCaptions()
@@ -178,19 +209,20 @@ private slots:
         QStringList mainItems;
         for (QAction* item : menus[0]->menu()->actions())
             mainItems << item->text();
-        QCOMPARE(mainItems, (QStringList{QStringLiteral("拡張子の追加と削除(&T)"),
-                                         QStringLiteral("トップページ設定"), QStringLiteral("終了(&X)")}));
+        QCOMPARE(mainItems,
+                 (QStringList{QStringLiteral("拡張子の追加と削除(&T)"),
+                              QStringLiteral("トップページ設定"), QStringLiteral("終了(&X)")}));
         QCOMPARE(menus[1]->menu()->actions().size(), 1);
         QCOMPARE(menus[1]->menu()->actions()[0]->text(), QStringLiteral("バージョン情報(&V)"));
 
         QStringList popupItems;
         for (QAction* item : m_form->windowMenu()->actions())
             popupItems << item->objectName() + QLatin1Char('=') + item->text();
-        QCOMPARE(popupItems, (QStringList{QStringLiteral("a1=リストに追加"),
-                                          QStringLiteral("N5=選択ページをチェック"),
-                                          QStringLiteral("N6=選択ページを削除"),
-                                          QStringLiteral("N7=ダウンロード"),
-                                          QStringLiteral("N8=ＶＥＬを終了する")}));
+        QCOMPARE(popupItems,
+                 (QStringList{
+                     QStringLiteral("a1=リストに追加"), QStringLiteral("N5=選択ページをチェック"),
+                     QStringLiteral("N6=選択ページを削除"), QStringLiteral("N7=ダウンロード"),
+                     QStringLiteral("N8=ＶＥＬを終了する")}));
     }
 
     void aboutBoxIsModelessAndHidesOnOk()
@@ -201,7 +233,8 @@ private slots:
         QVERIFY(!about->isModal());
         QCOMPARE(about->windowTitle(), QStringLiteral("バージョン情報"));
         QCOMPARE(about->size(), QSize(289, 105));
-        QVERIFY(about->findChild<QLabel*>(QStringLiteral("ProductName"))->text() == QStringLiteral("VEL version 1.0"));
+        QVERIFY(about->findChild<QLabel*>(QStringLiteral("ProductName"))->text()
+                == QStringLiteral("VEL version 1.0"));
         QTest::mouseClick(about->okButton(), Qt::LeftButton);
         QVERIFY(!about->isVisible());
     }
@@ -209,8 +242,10 @@ private slots:
     void enterPressesFileSearchFromEveryNonButtonControl()
     {
         QSignalSpy checks(m_form->siteListPanel()->searchButton(), &QPushButton::clicked);
-        const QList<QWidget*> controls{m_form->siteListPanel()->table(), m_form->siteListPanel()->titleEdit(), m_form->browserBar()->urlEdit(),
-                                       m_form->siteListPanel()->extensionChooser(), m_form->foundFilesPanel()->list()};
+        const QList<QWidget*> controls{
+            m_form->siteListPanel()->table(), m_form->siteListPanel()->titleEdit(),
+            m_form->browserBar()->urlEdit(), m_form->siteListPanel()->extensionChooser(),
+            m_form->foundFilesPanel()->list()};
         for (QWidget* control : controls) {
             control->setFocus();
             const int before = checks.count();
@@ -234,8 +269,10 @@ private slots:
     void escDeletesTheCurrentSiteFromAnyControl()
     {
         QSignalSpy deletes(m_form->siteListPanel()->deleteButton(), &QPushButton::clicked);
-        const QList<QWidget*> controls{m_form->siteListPanel()->table(), m_form->siteListPanel()->titleEdit(), m_form->browserBar()->urlEdit(),
-                                       m_form->siteListPanel()->extensionChooser(), m_form->foundFilesPanel()->list(), m_form->browserBar()->goButton()};
+        const QList<QWidget*> controls{
+            m_form->siteListPanel()->table(),  m_form->siteListPanel()->titleEdit(),
+            m_form->browserBar()->urlEdit(),   m_form->siteListPanel()->extensionChooser(),
+            m_form->foundFilesPanel()->list(), m_form->browserBar()->goButton()};
         for (QWidget* control : controls) {
             control->setFocus();
             QTest::keyClick(control, Qt::Key_Escape);
@@ -310,7 +347,8 @@ private slots:
             addSite(QStringLiteral("s"), QStringLiteral("http://h/n"));
         QCOMPARE(m_form->siteListPanel()->table()->model()->rowCount(), 20);
         QCOMPARE(m_form->siteGrid().current(), (GridCoord{3, 1}));
-        const QModelIndexList selected = m_form->siteListPanel()->table()->selectionModel()->selectedIndexes();
+        const QModelIndexList selected =
+            m_form->siteListPanel()->table()->selectionModel()->selectedIndexes();
         QCOMPARE(selected.size(), 1);
         QCOMPARE(selected[0].column(), 3);
     }
@@ -355,8 +393,10 @@ private slots:
         m_form->onDeleteSiteClicked();
         clickRow(1);
         m_form->onDeleteSiteClicked();
-        QCOMPARE(m_form->siteListPanel()->table()->model()->index(0, 1).data().toString(), QStringLiteral("s1"));
-        QCOMPARE(m_form->siteListPanel()->table()->model()->index(0, 0).data().toString(), QStringLiteral("1"));
+        QCOMPARE(m_form->siteListPanel()->table()->model()->index(0, 1).data().toString(),
+                 QStringLiteral("s1"));
+        QCOMPARE(m_form->siteListPanel()->table()->model()->index(0, 0).data().toString(),
+                 QStringLiteral("1"));
     }
 
     void refreshNeedsADocument()

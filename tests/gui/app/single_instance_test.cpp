@@ -44,8 +44,8 @@ private slots:
         QTest::addColumn<QString>("display");
         QTest::addColumn<QString>("message");
         QTest::newRow("none") << QString() << QStringLiteral("needs a graphical display");
-        QTest::newRow("not answering") << QStringLiteral(":4711")
-                                       << QStringLiteral("cannot reach the display :4711");
+        QTest::newRow("not answering")
+            << QStringLiteral(":4711") << QStringLiteral("cannot reach the display :4711");
     }
 
     void withoutADisplayItSaysSoAndEnds()
@@ -85,10 +85,9 @@ private slots:
         first.start(QStringLiteral(VEL_EXECUTABLE), {});
         QVERIFY(first.waitForStarted());
         // The running instance holds its lock before it creates any window.
-        QTRY_VERIFY_WITH_TIMEOUT(!QDir(qtPath(runtime))
-                                      .entryList({QStringLiteral("vel-*.lock")}, QDir::Files)
-                                      .isEmpty(),
-                                 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !QDir(qtPath(runtime)).entryList({QStringLiteral("vel-*.lock")}, QDir::Files).isEmpty(),
+            60000);
 
         QProcess second;
         second.setProcessEnvironment(env);

@@ -6,13 +6,13 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "core/sitelist/site_record.h"
 #include "gui/app/main_window.h"
 #include "gui/browser/browser_bar.h"
-#include "gui/sitelist/site_list_panel.h"
-#include "gui/settings/extension_list_dialog.h"
-#include "core/sitelist/site_record.h"
-#include "support/fake_browser_pane.h"
 #include "gui/common/qt_text.h"
+#include "gui/settings/extension_list_dialog.h"
+#include "gui/sitelist/site_list_panel.h"
+#include "support/fake_browser_pane.h"
 #include "support/qt_test_main.h"
 #include "support/temp_dir.h"
 
@@ -101,7 +101,8 @@ private slots:
         // Later names follow the program's folder; the process stays where it started.
         QCOMPARE(form->workingFolder().path(), m_program);
         QCOMPARE(fs::current_path(), m_start);
-        const std::vector<SiteRecord> saved = decodeSiteRecords(readBytes(m_program / "config.bin"));
+        const std::vector<SiteRecord> saved =
+            decodeSiteRecords(readBytes(m_program / "config.bin"));
         QCOMPARE(saved.size(), 3u);
         QCOMPARE(saved[0].name, std::string("\x83\x54\x83\x43\x83\x67"));
         QCOMPARE(saved[2].url, std::string("http://h/3"));
@@ -128,8 +129,8 @@ private slots:
         // The program's directory is the start directory, as for a portable VEL.
         m_program = m_start;
         writeBytes(m_start / "config.bin", twoSites());
-        fs::permissions(m_start / "config.bin", fs::perms::owner_read | fs::perms::group_read
-                                                    | fs::perms::others_read);
+        fs::permissions(m_start / "config.bin",
+                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
         auto form = startForm();
         form->browserBar()->urlEdit()->setText(QStringLiteral("http://h/new"));
         form->onAddToListClicked();

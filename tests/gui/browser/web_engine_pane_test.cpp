@@ -7,8 +7,8 @@
 
 #include "gui/app/main_window.h"
 #include "gui/browser/browser_bar.h"
-#include "gui/sitelist/site_list_panel.h"
 #include "gui/browser/web_engine_pane.h"
+#include "gui/sitelist/site_list_panel.h"
 #include "support/http_test_server.h"
 #include "support/qt_test_main.h"
 
@@ -21,7 +21,7 @@ constexpr int kLoadTimeout = 60000;
 std::string titledPage(const std::string& title)
 {
     return "<html><head><title>" + title + "</title></head><body><p>" + title
-           + "</p></body></html>";
+        + "</p></body></html>";
 }
 
 }  // namespace
@@ -34,7 +34,10 @@ private:
     test::HttpTestServer m_server;
     std::unique_ptr<MainWindow> m_form;
 
-    QString url(const QString& path) const { return QString::fromStdString(m_server.url(path.toStdString())); }
+    QString url(const QString& path) const
+    {
+        return QString::fromStdString(m_server.url(path.toStdString()));
+    }
 
     void go(const QString& path)
     {
@@ -42,9 +45,8 @@ private:
         QSignalSpy completed(m_form->browser(), &BrowserPane::navigateComplete);
         m_form->browserBar()->urlEdit()->setText(url(path));
         QTest::mouseClick(m_form->browserBar()->goButton(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(completed.count() > 0
-                                     && m_form->browser()->locationUrl() == url(path),
-                                 kLoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            completed.count() > 0 && m_form->browser()->locationUrl() == url(path), kLoadTimeout);
         QVERIFY(started.count() > 0);
         QCOMPARE(m_form->browserBar()->urlEdit()->text(), url(path));
         QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
@@ -58,7 +60,8 @@ private slots:
         // A one-pixel GIF served under a .jpg name is enough for the browser.
         m_server.route("/pic.jpg",
                        test::page("image/gif",
-                                  QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7")
+                                  QByteArray::fromBase64(
+                                      "R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7")
                                       .toStdString()));
         MainWindowServices services;
         services.browser = new WebEnginePane;
@@ -80,7 +83,8 @@ private slots:
     void titleAndLocationArrive()
     {
         go(QStringLiteral("/a.html"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->siteListPanel()->titleEdit()->text(), QStringLiteral("Page A"), kLoadTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->siteListPanel()->titleEdit()->text(),
+                                  QStringLiteral("Page A"), kLoadTimeout);
         QVERIFY(m_form->browser()->hasDocument());
         QVERIFY(m_form->browserBar()->addToListButton()->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(!m_form->browserBar()->backButton()->isEnabled(), kLoadTimeout);
@@ -90,19 +94,20 @@ private slots:
     void backAndForwardFollowTheHistory()
     {
         go(QStringLiteral("/b.html"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->siteListPanel()->titleEdit()->text(), QStringLiteral("Page B"), kLoadTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->siteListPanel()->titleEdit()->text(),
+                                  QStringLiteral("Page B"), kLoadTimeout);
         QTRY_VERIFY_WITH_TIMEOUT(m_form->browserBar()->backButton()->isEnabled(), kLoadTimeout);
         QVERIFY(!m_form->browserBar()->forwardButton()->isEnabled());
 
         QTest::mouseClick(m_form->browserBar()->backButton(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->browserBar()->urlEdit()->text(), url(QStringLiteral("/a.html")),
-                                  kLoadTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->browserBar()->urlEdit()->text(),
+                                  url(QStringLiteral("/a.html")), kLoadTimeout);
         QTRY_VERIFY_WITH_TIMEOUT(m_form->browserBar()->forwardButton()->isEnabled(), kLoadTimeout);
         QTRY_VERIFY_WITH_TIMEOUT(!m_form->browserBar()->backButton()->isEnabled(), kLoadTimeout);
 
         QTest::mouseClick(m_form->browserBar()->forwardButton(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->browserBar()->urlEdit()->text(), url(QStringLiteral("/b.html")),
-                                  kLoadTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->browserBar()->urlEdit()->text(),
+                                  url(QStringLiteral("/b.html")), kLoadTimeout);
         QTRY_VERIFY_WITH_TIMEOUT(!m_form->browserBar()->forwardButton()->isEnabled(), kLoadTimeout);
 
         const std::size_t before = m_server.requests().size();

@@ -17,13 +17,13 @@
 #include "gui/app/main_window.h"
 #include "gui/app/status_bar.h"
 #include "gui/browser/browser_bar.h"
+#include "gui/download/download_confirm_dialog.h"
+#include "gui/download/download_controller.h"
 #include "gui/foundfiles/found_files_list.h"
 #include "gui/foundfiles/found_files_panel.h"
-#include "gui/sitelist/site_list_panel.h"
-#include "gui/download/download_controller.h"
-#include "gui/download/download_confirm_dialog.h"
 #include "gui/search/file_search_controller.h"
 #include "gui/settings/start_page_dialog.h"
+#include "gui/sitelist/site_list_panel.h"
 #include "support/fake_browser_pane.h"
 #include "support/http_test_server.h"
 #include "support/modal_watcher.h"
@@ -80,8 +80,10 @@ private slots:
         fs::current_path(m_program);
 
         m_server = std::make_unique<test::HttpTestServer>();
-        m_server->route("/dir/index.html",
-                        test::page("text/html", "<img src=\"a.gif\"><img src=\"sub/b.gif\"><img src=\"c.gif\">"));
+        m_server->route(
+            "/dir/index.html",
+            test::page("text/html",
+                       "<img src=\"a.gif\"><img src=\"sub/b.gif\"><img src=\"c.gif\">"));
         m_server->route("/dir/a.gif", test::page("image/gif", "GIF-A"));
         m_server->route("/dir/sub/b.gif", test::page("image/gif", "GIF-B"));
         m_server->route("/dir/c.gif", test::page("image/gif", "GIF-C"));
@@ -111,7 +113,8 @@ private slots:
         m_form->onDownloadClicked();
         m_form->findChild<QAction*>(QStringLiteral("N7"))->trigger();
         QCOMPARE(watcher.texts(),
-                 QStringList(2, QStringLiteral("ダウンロード対象ファイルが\nリストアップされていません")));
+                 QStringList(
+                     2, QStringLiteral("ダウンロード対象ファイルが\nリストアップされていません")));
         QVERIFY(!m_form->downloadConfirmDialog()->isVisible());
     }
 
@@ -131,10 +134,11 @@ private slots:
             lines << label->text();
             QVERIFY2(label->geometry().right() < box->width(), name);  // no line cut off
         }
-        QCOMPARE(lines, (QStringList{QStringLiteral("リストに表示されているファイルを"),
-                                     QStringLiteral("一括ダウンロードします。"),
-                                     QStringLiteral("既存のファイルは上書きされます。"),
-                                     QStringLiteral("よろしいですか？")}));
+        QCOMPARE(lines,
+                 (QStringList{QStringLiteral("リストに表示されているファイルを"),
+                              QStringLiteral("一括ダウンロードします。"),
+                              QStringLiteral("既存のファイルは上書きされます。"),
+                              QStringLiteral("よろしいですか？")}));
 
         searchPage("/dir/index.html");
         QCOMPARE(m_form->foundFilesPanel()->list()->count(), 3);
@@ -166,7 +170,8 @@ private slots:
         for (const auto& step : steps)
             positions << step.at(0).toInt();
         QCOMPARE(positions.mid(positions.size() - 4), (QList<int>{333, 666, 999, 0}));
-        QCOMPARE(texts.first().at(0).toString(), QStringLiteral("ファイルをダウンロードしています"));
+        QCOMPARE(texts.first().at(0).toString(),
+                 QStringLiteral("ファイルをダウンロードしています"));
         QCOMPARE(m_form->statusText(), QStringLiteral("ファイルのダウンロードが終了しました"));
         QCOMPARE(m_form->statusPanel()->progressBar()->value(), 0);
         QCOMPARE(m_form->statusPanel()->progressBar()->maximum(), 1000);

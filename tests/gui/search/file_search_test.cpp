@@ -14,15 +14,15 @@
 #include "gui/app/main_window.h"
 #include "gui/app/status_bar.h"
 #include "gui/browser/browser_bar.h"
+#include "gui/common/qt_text.h"
 #include "gui/foundfiles/found_files_list.h"
 #include "gui/foundfiles/found_files_panel.h"
-#include "gui/sitelist/site_list_panel.h"
 #include "gui/search/file_search_controller.h"
+#include "gui/sitelist/site_list_panel.h"
 #include "support/fake_browser_pane.h"
 #include "support/http_test_server.h"
 #include "support/modal_watcher.h"
 #include "support/qt_test_main.h"
-#include "gui/common/qt_text.h"
 
 namespace vel {
 
@@ -33,11 +33,15 @@ constexpr int kTimeout = 30000;
 std::string workedExamplePage(const std::string& host)
 {
     return "<html><body>\r\n"
-           "<a href=\"http://" + host + "/pics/big.gif\"><img src=\"thumbs/small.gif\" alt=\"x\"></a>\r\n"
-           "<img src=\"./logo.gif\"> <img src=\"/img/top.gif\"> <img src=\"../up.gif\">\r\n"
-           "<a href=\"http://" + host + "/page.html\">next</a> <img src=\"icon.GIF\">\r\n"
-           "<img src=\"thumbs/small.gif\">\r\n"
-           "</body></html>\r\n";
+           "<a href=\"http://"
+        + host
+        + "/pics/big.gif\"><img src=\"thumbs/small.gif\" alt=\"x\"></a>\r\n"
+          "<img src=\"./logo.gif\"> <img src=\"/img/top.gif\"> <img src=\"../up.gif\">\r\n"
+          "<a href=\"http://"
+        + host
+        + "/page.html\">next</a> <img src=\"icon.GIF\">\r\n"
+          "<img src=\"thumbs/small.gif\">\r\n"
+          "</body></html>\r\n";
 }
 
 }  // namespace
@@ -52,7 +56,10 @@ private:
     test::FakeBrowserPane* m_browser = nullptr;
     std::string m_host;
 
-    QString url(const QString& path) const { return QString::fromStdString(m_server->url(path.toStdString())); }
+    QString url(const QString& path) const
+    {
+        return QString::fromStdString(m_server->url(path.toStdString()));
+    }
     QString url(const char* path) const { return url(QString::fromLatin1(path)); }
 
     // Adds a site row for the URL and makes it current by a click.
@@ -68,7 +75,8 @@ private:
 
     void search(const QString& extension)
     {
-        m_form->siteListPanel()->extensionChooser()->setCurrentIndex(m_form->siteListPanel()->extensionChooser()->findText(extension));
+        m_form->siteListPanel()->extensionChooser()->setCurrentIndex(
+            m_form->siteListPanel()->extensionChooser()->findText(extension));
         QTest::mouseClick(m_form->siteListPanel()->searchButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!m_form->fileSearch()->busy(), kTimeout);
         QTRY_COMPARE_WITH_TIMEOUT(m_form->statusText(), QStringLiteral("待機中"), kTimeout);
@@ -90,13 +98,18 @@ private slots:
         m_server = std::make_unique<test::HttpTestServer>();
         m_host = "127.0.0.1:" + std::to_string(m_server->port());
         m_server->route("/dir/index.html", test::page("text/html", workedExamplePage(m_host)));
-        m_server->route("/frames.html",
-                        test::page("text/html",
-                                   "<html><!-- old FrameSet layout --><body><img src=\"a.gif\"></body></html>"));
-        m_server->route("/other/list.html",
-                        test::page("text/html", "<img src=\"one.jpg\"><img src=\"two.gif\"><img src=\"THREE.JPG\">"
-                                                "<a href=\"doc.pdf\">"));
-        m_server->route("/missing.html", test::raw("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here."));
+        m_server->route(
+            "/frames.html",
+            test::page(
+                "text/html",
+                "<html><!-- old FrameSet layout --><body><img src=\"a.gif\"></body></html>"));
+        m_server->route(
+            "/other/list.html",
+            test::page("text/html",
+                       "<img src=\"one.jpg\"><img src=\"two.gif\"><img src=\"THREE.JPG\">"
+                       "<a href=\"doc.pdf\">"));
+        m_server->route("/missing.html",
+                        test::raw("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here."));
 
         m_browser = new test::FakeBrowserPane;
         MainWindowServices services;
@@ -121,9 +134,10 @@ private slots:
         m_browser->navigated.clear();
         search(QStringLiteral("gif"));
         const QString host = QString::fromStdString(m_host);
-        QCOMPARE(listed(), (QStringList{QStringLiteral("http://") + host + QStringLiteral("/pics/big.gif"),
-                                        QStringLiteral("thumbs/small.gif"), QStringLiteral("./logo.gif"),
-                                        QStringLiteral("img/top.gif"), QStringLiteral("../up.gif")}));
+        QCOMPARE(listed(),
+                 (QStringList{QStringLiteral("http://") + host + QStringLiteral("/pics/big.gif"),
+                              QStringLiteral("thumbs/small.gif"), QStringLiteral("./logo.gif"),
+                              QStringLiteral("img/top.gif"), QStringLiteral("../up.gif")}));
         QCOMPARE(QString::fromStdString(m_form->fileSearch()->baseUrl()), url("/dir/"));
         QCOMPARE(status(1), QStringLiteral("5個のファイルが見つかりました"));
         QVERIFY(m_form->foundFilesPanel()->deleteSelectedButton()->isEnabled());
@@ -168,15 +182,15 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("rowStatus");
-        QTest::newRow("error status") << QStringLiteral("/missing.html")
-                                      << QStringLiteral("このページはご利用できません")
-                                      << QStringLiteral("利用できません");
-        QTest::newRow("frame page") << QStringLiteral("/frames.html")
-                                    << QStringLiteral("このページはフレームページです")
-                                    << QStringLiteral("このページはフレームページです");
-        QTest::newRow("unsupported scheme") << QStringLiteral("https://127.0.0.1/x.html")
-                                            << QStringLiteral("ページが見つかりません")
-                                            << QStringLiteral("ページが見つかりません");
+        QTest::newRow("error status")
+            << QStringLiteral("/missing.html") << QStringLiteral("このページはご利用できません")
+            << QStringLiteral("利用できません");
+        QTest::newRow("frame page")
+            << QStringLiteral("/frames.html") << QStringLiteral("このページはフレームページです")
+            << QStringLiteral("このページはフレームページです");
+        QTest::newRow("unsupported scheme")
+            << QStringLiteral("https://127.0.0.1/x.html")
+            << QStringLiteral("ページが見つかりません") << QStringLiteral("ページが見つかりません");
     }
 
     void failuresKeepThePreviousList()
@@ -226,13 +240,15 @@ private slots:
 
     void emptyChooserSearchesForTheDotAlone()
     {
-        m_server->route("/dots.html", test::page("text/html", "http://h/dir.x/a.gif <img src=\"pics/a.gif\">"));
+        m_server->route("/dots.html",
+                        test::page("text/html", "http://h/dir.x/a.gif <img src=\"pics/a.gif\">"));
         addAndSelect(url("/dots.html"));
         m_form->siteListPanel()->extensionChooser()->clear();
         m_form->onSearchClicked();
         QTRY_VERIFY_WITH_TIMEOUT(!m_form->fileSearch()->busy(), kTimeout);
         QTRY_COMPARE_WITH_TIMEOUT(m_form->statusText(), QStringLiteral("待機中"), kTimeout);
-        QCOMPARE(listed(), (QStringList{QStringLiteral("http://h/dir."), QStringLiteral("pics/a.")}));
+        QCOMPARE(listed(),
+                 (QStringList{QStringLiteral("http://h/dir."), QStringLiteral("pics/a.")}));
     }
 
     void secondSearchWaitsAndResultGoesToTheRowNowCurrent()
@@ -253,7 +269,8 @@ private slots:
         m_form->onSiteRowClicked();
         m_server->release("/other/list.html");
         QTRY_VERIFY_WITH_TIMEOUT(!m_form->fileSearch()->busy(), kTimeout);
-        QTRY_COMPARE_WITH_TIMEOUT(status(1), QStringLiteral("1個のファイルが見つかりました"), kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(status(1), QStringLiteral("1個のファイルが見つかりました"),
+                                  kTimeout);
         QCOMPARE(status(2), QString());
         QCOMPARE(m_server->requests().size(), 1u);
         // BaseUrl follows the row current when the result arrived.
@@ -290,13 +307,16 @@ private slots:
         QFETCH(QList<int>, selected);
         QFETCH(bool, preview);
         QFETCH(bool, open);
-        m_server->route("/mixed.html",
-                        test::page("text/html", "<a href=\"a.gif.pdf\"><a href=\"b.JPG.pdf\"><a href=\"c.pdf\">"));
+        m_server->route(
+            "/mixed.html",
+            test::page("text/html",
+                       "<a href=\"a.gif.pdf\"><a href=\"b.JPG.pdf\"><a href=\"c.pdf\">"));
         addAndSelect(url("/mixed.html"));
         search(QStringLiteral("pdf"));
         QListWidget* list = m_form->foundFilesPanel()->list();
-        QCOMPARE(listed(), (QStringList{QStringLiteral("a.gif.pdf"), QStringLiteral("b.JPG.pdf"),
-                                        QStringLiteral("c.pdf")}));
+        QCOMPARE(listed(),
+                 (QStringList{QStringLiteral("a.gif.pdf"), QStringLiteral("b.JPG.pdf"),
+                              QStringLiteral("c.pdf")}));
         list->clearSelection();
         for (int index : selected)
             list->setCurrentRow(index, QItemSelectionModel::Select);
@@ -352,14 +372,16 @@ private slots:
         addAndSelect(url("/dir/index.html"));
         search(QStringLiteral("gif"));
         QListWidget* list = m_form->foundFilesPanel()->list();
-        m_form->foundFilesPanel()->onDeleteSelectedFilesClicked();  // nothing selected: nothing changes
+        m_form->foundFilesPanel()
+            ->onDeleteSelectedFilesClicked();  // nothing selected: nothing changes
         QCOMPARE(list->count(), 5);
         list->item(1)->setSelected(true);
         list->item(3)->setSelected(true);
         QTest::mouseClick(m_form->foundFilesPanel()->deleteSelectedButton(), Qt::LeftButton);
-        QCOMPARE(listed(), (QStringList{QStringLiteral("http://") + QString::fromStdString(m_host)
-                                            + QStringLiteral("/pics/big.gif"),
-                                        QStringLiteral("./logo.gif"), QStringLiteral("../up.gif")}));
+        QCOMPARE(listed(),
+                 (QStringList{QStringLiteral("http://") + QString::fromStdString(m_host)
+                                  + QStringLiteral("/pics/big.gif"),
+                              QStringLiteral("./logo.gif"), QStringLiteral("../up.gif")}));
         QVERIFY(m_form->foundFilesPanel()->deleteSelectedButton()->isEnabled());
         // The extent the search measured stays when the widest entry goes.
         const int extent = list->horizontalScrollBar()->maximum();

@@ -12,13 +12,13 @@
 #include <QTest>
 
 #include "core/io/working_folder.h"
+#include "gui/common/qt_text.h"
 #include "gui/common/ui_font.h"
 #include "gui/settings/extension_list_dialog.h"
-#include "support/temp_dir.h"
 #include "gui/settings/start_page_dialog.h"
 #include "support/modal_watcher.h"
 #include "support/qt_test_main.h"
-#include "gui/common/qt_text.h"
+#include "support/temp_dir.h"
 
 namespace vel {
 
@@ -97,10 +97,11 @@ private slots:
         m_chooser = new QComboBox(m_main.get());
         m_urlBox = new QLineEdit(m_main.get());
         m_startPageUrl = fromQString(QStringLiteral("http://start.test/ページ"));
-        m_extensionDialog = new ExtensionListDialog(m_chooser, programDir(), *m_workingFolder, m_main.get());
+        m_extensionDialog =
+            new ExtensionListDialog(m_chooser, programDir(), *m_workingFolder, m_main.get());
         m_startPageDialog = new StartPageDialog([this] { return m_startPageUrl; },
-                                                [this] { return m_urlBox->text(); }, *m_workingFolder,
-                                                m_main.get());
+                                                [this] { return m_urlBox->text(); },
+                                                *m_workingFolder, m_main.get());
         m_messages = std::make_unique<test::ModalWatcher>();
     }
 
@@ -123,21 +124,68 @@ private slots:
         QTest::addColumn<QString>("parent");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QRect>("geometry");  // height 0: sized to its text
-        QTest::newRow("Form4 Label1") << "Form4" << "Label1" << "Form4" << "拡張子の追加と削除を行ってください" << QRect(4, 8, 186, 0);
-        QTest::newRow("Form4 Panel1") << "Form4" << "Panel1" << "Form4" << "" << QRect(8, 32, 177, 145);
-        QTest::newRow("Form4 Edit1") << "Form4" << "Edit1" << "Panel1" << "" << QRect(8, 8, 57, 20);
-        QTest::newRow("Form4 tuika") << "Form4" << "tuika" << "Panel1" << "追加" << QRect(7, 34, 57, 23);
-        QTest::newRow("Form4 ListBox1") << "Form4" << "ListBox1" << "Panel1" << "" << QRect(72, 8, 96, 97);
-        QTest::newRow("Form4 sakuzyo") << "Form4" << "sakuzyo" << "Panel1" << "選択項目の削除" << QRect(73, 112, 96, 25);
-        QTest::newRow("Form4 Image1") << "Form4" << "Image1" << "Panel1" << "" << QRect(8, 96, 49, 41);
-        QTest::newRow("Form4 ok") << "Form4" << "ok" << "Form4" << "OK" << QRect(8, 184, 89, 25);
-        QTest::newRow("Form4 cancel") << "Form4" << "cancel" << "Form4" << "キャンセル" << QRect(96, 184, 89, 25);
-        QTest::newRow("top Bevel1") << "toppageForm" << "Bevel1" << "toppageForm" << "" << QRect(8, 8, 297, 113);
-        QTest::newRow("top Label1") << "toppageForm" << "Label1" << "toppageForm" << "VEL起動時に表示されるホームページを設定してください" << QRect(13, 24, 286, 0);
-        QTest::newRow("top Button1") << "toppageForm" << "Button1" << "toppageForm" << "現在のページに設定" << QRect(128, 48, 161, 25);
-        QTest::newRow("top Edit1") << "toppageForm" << "Edit1" << "toppageForm" << "" << QRect(16, 88, 273, 20);
-        QTest::newRow("top OKBtn") << "toppageForm" << "OKBtn" << "toppageForm" << "OK" << QRect(79, 132, 75, 25);
-        QTest::newRow("top CancelBtn") << "toppageForm" << "CancelBtn" << "toppageForm" << "キャンセル" << QRect(167, 132, 75, 25);
+        QTest::newRow("Form4 Label1")
+            << "Form4"
+            << "Label1"
+            << "Form4"
+            << "拡張子の追加と削除を行ってください" << QRect(4, 8, 186, 0);
+        QTest::newRow("Form4 Panel1") << "Form4"
+                                      << "Panel1"
+                                      << "Form4"
+                                      << "" << QRect(8, 32, 177, 145);
+        QTest::newRow("Form4 Edit1") << "Form4"
+                                     << "Edit1"
+                                     << "Panel1"
+                                     << "" << QRect(8, 8, 57, 20);
+        QTest::newRow("Form4 tuika") << "Form4"
+                                     << "tuika"
+                                     << "Panel1"
+                                     << "追加" << QRect(7, 34, 57, 23);
+        QTest::newRow("Form4 ListBox1") << "Form4"
+                                        << "ListBox1"
+                                        << "Panel1"
+                                        << "" << QRect(72, 8, 96, 97);
+        QTest::newRow("Form4 sakuzyo") << "Form4"
+                                       << "sakuzyo"
+                                       << "Panel1"
+                                       << "選択項目の削除" << QRect(73, 112, 96, 25);
+        QTest::newRow("Form4 Image1") << "Form4"
+                                      << "Image1"
+                                      << "Panel1"
+                                      << "" << QRect(8, 96, 49, 41);
+        QTest::newRow("Form4 ok") << "Form4"
+                                  << "ok"
+                                  << "Form4"
+                                  << "OK" << QRect(8, 184, 89, 25);
+        QTest::newRow("Form4 cancel") << "Form4"
+                                      << "cancel"
+                                      << "Form4"
+                                      << "キャンセル" << QRect(96, 184, 89, 25);
+        QTest::newRow("top Bevel1") << "toppageForm"
+                                    << "Bevel1"
+                                    << "toppageForm"
+                                    << "" << QRect(8, 8, 297, 113);
+        QTest::newRow("top Label1")
+            << "toppageForm"
+            << "Label1"
+            << "toppageForm"
+            << "VEL起動時に表示されるホームページを設定してください" << QRect(13, 24, 286, 0);
+        QTest::newRow("top Button1") << "toppageForm"
+                                     << "Button1"
+                                     << "toppageForm"
+                                     << "現在のページに設定" << QRect(128, 48, 161, 25);
+        QTest::newRow("top Edit1") << "toppageForm"
+                                   << "Edit1"
+                                   << "toppageForm"
+                                   << "" << QRect(16, 88, 273, 20);
+        QTest::newRow("top OKBtn") << "toppageForm"
+                                   << "OKBtn"
+                                   << "toppageForm"
+                                   << "OK" << QRect(79, 132, 75, 25);
+        QTest::newRow("top CancelBtn") << "toppageForm"
+                                       << "CancelBtn"
+                                       << "toppageForm"
+                                       << "キャンセル" << QRect(167, 132, 75, 25);
     }
 
     void layout()
@@ -164,16 +212,19 @@ private slots:
     {
         QCOMPARE(m_extensionDialog->windowTitle(), QStringLiteral("拡張子の追加と削除"));
         QCOMPARE(m_extensionDialog->size(), QSize(193, 216));
-        QCOMPARE(m_extensionDialog->toolTip(), QStringLiteral("追加と削除が終了したらＯＫをクリックして下さい"));
+        QCOMPARE(m_extensionDialog->toolTip(),
+                 QStringLiteral("追加と削除が終了したらＯＫをクリックして下さい"));
         QCOMPARE(m_extensionDialog->font(), uiFont());
         QCOMPARE(m_startPageDialog->windowTitle(), QStringLiteral("トップページの設定"));
         QCOMPARE(m_startPageDialog->size(), QSize(313, 167));
-        for (QDialog* box : {static_cast<QDialog*>(m_extensionDialog), static_cast<QDialog*>(m_startPageDialog)}) {
+        for (QDialog* box :
+             {static_cast<QDialog*>(m_extensionDialog), static_cast<QDialog*>(m_startPageDialog)}) {
             QVERIFY(!box->isModal());
             QVERIFY(!box->isVisible());
             QCOMPARE(box->minimumSize(), box->maximumSize());
             QVERIFY(box->windowFlags() & Qt::WindowCloseButtonHint);
-            QVERIFY(!(box->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+            QVERIFY(!(box->windowFlags()
+                      & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         }
     }
 
@@ -183,7 +234,8 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<int>("duplicates");
         QTest::newRow("same twice") << strings({"gif", "gif"}) << strings({"jpg", "gif"}) << 1;
-        QTest::newRow("case differs") << strings({"GIF", "gif"}) << strings({"jpg", "GIF", "gif"}) << 0;
+        QTest::newRow("case differs")
+            << strings({"GIF", "gif"}) << strings({"jpg", "GIF", "gif"}) << 0;
         QTest::newRow("empty entry") << strings({"", ""}) << strings({"jpg", ""}) << 1;
         QTest::newRow("from the chooser") << strings({"jpg"}) << strings({"jpg"}) << 1;
     }
@@ -197,7 +249,8 @@ private slots:
         for (const QString& entry : typed)
             add(entry);
         QCOMPARE(workingList(), expected);
-        QCOMPARE(m_messages->texts(), QStringList(duplicates, QStringLiteral("その拡張子は既に登録されています")));
+        QCOMPARE(m_messages->texts(),
+                 QStringList(duplicates, QStringLiteral("その拡張子は既に登録されています")));
         QCOMPARE(chooserItems(), strings({"jpg"}));
     }
 
@@ -222,7 +275,8 @@ private slots:
             if (key == 0)
                 QTest::mouseClick(m_extensionDialog->deleteButton(), Qt::LeftButton);
             else
-                QTest::keyClick(m_extensionDialog->extensionList(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+                QTest::keyClick(m_extensionDialog->extensionList(), Qt::Key(key),
+                                Qt::KeyboardModifiers(modifiers));
         };
         const QStringList all = strings({"gif", "jpg", "png"});
         showExtensionDialog(all);
@@ -340,14 +394,30 @@ private slots:
         QTest::addColumn<QString>("before");  // what the user did first, if anything
         QTest::addColumn<QByteArray>("inStartDir");  // empty: the old file stays
         QTest::addColumn<QByteArray>("inProgramDir");
-        QTest::newRow("OK") << "OK" << "ページ" << "" << QByteArray("\x83\x79\x81\x5b\x83\x57\r\n") << QByteArray();
-        QTest::newRow("Enter, empty box") << "Enter" << "" << "" << QByteArray("\r\n") << QByteArray();
-        QTest::newRow("OK after extension OK") << "OK" << "http://x/" << "extension OK" << QByteArray() << QByteArray("http://x/\r\n");
+        QTest::newRow("OK") << "OK"
+                            << "ページ"
+                            << "" << QByteArray("\x83\x79\x81\x5b\x83\x57\r\n") << QByteArray();
+        QTest::newRow("Enter, empty box") << "Enter"
+                                          << ""
+                                          << "" << QByteArray("\r\n") << QByteArray();
+        QTest::newRow("OK after extension OK")
+            << "OK"
+            << "http://x/"
+            << "extension OK" << QByteArray() << QByteArray("http://x/\r\n");
         // An extension OK that found no program directory leaves the working folder where it was.
-        QTest::newRow("OK after extension OK, no program dir") << "OK" << "http://x/" << "extension OK, no program dir" << QByteArray("http://x/\r\n") << QByteArray();
-        QTest::newRow("cancel") << "cancel" << "http://x/" << "" << QByteArray() << QByteArray();
-        QTest::newRow("Esc") << "Esc" << "http://x/" << "" << QByteArray() << QByteArray();
-        QTest::newRow("close box") << "close" << "http://x/" << "" << QByteArray() << QByteArray();
+        QTest::newRow("OK after extension OK, no program dir")
+            << "OK"
+            << "http://x/"
+            << "extension OK, no program dir" << QByteArray("http://x/\r\n") << QByteArray();
+        QTest::newRow("cancel") << "cancel"
+                                << "http://x/"
+                                << "" << QByteArray() << QByteArray();
+        QTest::newRow("Esc") << "Esc"
+                             << "http://x/"
+                             << "" << QByteArray() << QByteArray();
+        QTest::newRow("close box") << "close"
+                                   << "http://x/"
+                                   << "" << QByteArray() << QByteArray();
     }
 
     void startPageWaysOut()
@@ -376,11 +446,14 @@ private slots:
         else if (way == QStringLiteral("close"))
             m_startPageDialog->close();
         else
-            QTest::keyClick(m_startPageDialog->urlEdit(), way == QStringLiteral("Esc") ? Qt::Key_Escape : Qt::Key_Return);
+            QTest::keyClick(m_startPageDialog->urlEdit(),
+                            way == QStringLiteral("Esc") ? Qt::Key_Escape : Qt::Key_Return);
 
         QVERIFY(!m_startPageDialog->isVisible());
-        QCOMPARE(test::readBytes(startDir() / "config.vel"), inStartDir.isEmpty() ? old : inStartDir.toStdString());
-        QCOMPARE(QByteArray::fromStdString(test::readBytes(programDir() / "config.vel")), inProgramDir);
+        QCOMPARE(test::readBytes(startDir() / "config.vel"),
+                 inStartDir.isEmpty() ? old : inStartDir.toStdString());
+        QCOMPARE(QByteArray::fromStdString(test::readBytes(programDir() / "config.vel")),
+                 inProgramDir);
         // The start page of this run stays the one read at start-up.
         m_startPageDialog->show();
         QCOMPARE(m_startPageDialog->urlEdit()->text(), startUp);
