@@ -1,5 +1,10 @@
 #include "core/foundfiles/entry_url.h"
 
+#include <optional>
+
+#include "core/http/url_resolution.h"
+#include "core/search/html_text.h"
+
 namespace vel {
 
 std::string fullUrlOfEntry(std::string_view entry, std::string_view baseUrl)
@@ -11,6 +16,18 @@ std::string fullUrlOfEntry(std::string_view entry, std::string_view baseUrl)
     url.append(baseUrl);
     url.append(entry);
     return url;
+}
+
+std::string fetchUrlOfEntry(const FoundEntry& entry, std::string_view documentBase,
+                            PageCharset charset, std::string_view baseUrl)
+{
+    if (!documentBase.empty()) {
+        const std::optional<std::string> resolved =
+            resolveUrlReference(documentBase, decodeCharacterReferences(entry.written, charset));
+        if (resolved)
+            return withoutFragment(*resolved);
+    }
+    return fullUrlOfEntry(entry.text, baseUrl);
 }
 
 }  // namespace vel

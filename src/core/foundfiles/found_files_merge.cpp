@@ -12,6 +12,25 @@ std::string normaliseRelativeLink(std::string_view link)
     return std::string(link);
 }
 
+std::vector<FoundEntry> mergeFoundEntries(std::vector<FoundEntry> candidates)
+{
+    std::vector<std::size_t> kept;
+    kept.reserve(candidates.size());
+    {
+        std::unordered_set<std::string_view> seen;
+        seen.reserve(candidates.size());
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            if (seen.insert(candidates[i].text).second)
+                kept.push_back(i);
+        }
+    }
+    std::vector<FoundEntry> entries;
+    entries.reserve(kept.size());
+    for (const std::size_t i : kept)
+        entries.push_back(std::move(candidates[i]));
+    return entries;
+}
+
 std::vector<std::string> mergeFoundFiles(const std::vector<std::string>& absoluteLinks,
                                          const std::vector<std::string>& relativeLinks)
 {

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/foundfiles/found_entry.h"
+
 namespace vel {
 
 // An attribute-value link as a list entry: the opener `="` goes, then at most
@@ -15,5 +17,10 @@ std::string normaliseRelativeLink(std::string_view link);
 // size of the links.
 std::vector<std::string> mergeFoundFiles(const std::vector<std::string>& absoluteLinks,
                                          const std::vector<std::string>& relativeLinks);
+
+// The found-files list from candidates in page order (the absolute links, then
+// the attribute values): each text once, the first occurrence keeping the value
+// the page wrote for it. Linear in the total size of the candidates.
+std::vector<FoundEntry> mergeFoundEntries(std::vector<FoundEntry> candidates);
 
 }  // namespace vel

@@ -1,20 +1,96 @@
 #include "core/search/file_search.h"
 
+#include <iterator>
+
 #include "core/foundfiles/found_files_merge.h"
+#include "core/http/url_resolution.h"
 #include "core/search/base_url.h"
+#include "core/search/html_text.h"
 #include "core/search/link_scanner.h"
 
 namespace vel {
 
-FileSearchResult searchFetchedPage(std::string_view pageSource, std::string_view extension,
-                                   std::string_view rowUrl)
+namespace {
+
+// Where an attribute value that begins at `from` ends: at its closing quote.
+// Queries come in non-decreasing order, so each byte is looked at once.
+class ValueEnds {
+public:
+    explicit ValueEnds(std::string_view source)
+        : m_source(source)
+    {}
+
+    std::size_t closingQuote(std::size_t from, char quote)
+    {
+        std::size_t& cached = quote == '"' ? m_double : m_single;
+        if (cached == kUnknown || from > cached) {
+            cached = m_source.find(quote, from);
+            if (cached == std::string_view::npos)
+                cached = m_source.size();
+        }
+        return cached;
+    }
+
+private:
+    static constexpr std::size_t kUnknown = std::string_view::npos;
+    std::string_view m_source;
+    std::size_t m_double = kUnknown;
+    std::size_t m_single = kUnknown;
+};
+
+// The value the page wrote for a link found from `start` to `end`: a link in a
+// quoted attribute runs on to the closing quote (a query, say); one in the
+// text ends where it was found.
+std::string writtenValue(std::string_view source, std::size_t start, std::size_t end,
+                         ValueEnds& ends)
 {
-    const std::string suffix = "." + std::string(extension);
-    const std::vector<std::string> absoluteLinks = ScanAbsoluteLinks(pageSource, "http://", suffix);
-    const std::vector<std::string> relativeLinks = ScanRelativeLinks(pageSource, "=\"", suffix);
+    const char opener = start > 0 ? source[start - 1] : '\0';
+    if (opener != '"' && opener != '\'')
+        return std::string(source.substr(start, end - start));
+    return std::string(source.substr(start, ends.closingQuote(end, opener) - start));
+}
+
+}  // namespace
+
+FileSearchResult searchFetchedPage(std::string_view pageSource, std::string_view extension,
+                                   std::string_view rowUrl, std::string_view pageUrl,
+                                   std::string_view contentType)
+{
     FileSearchResult result;
-    result.entries = mergeFoundFiles(absoluteLinks, relativeLinks);
+    result.charset = detectPageCharset(contentType, pageSource);
+    const CodePage codePage = scanningCodePage(result.charset);
+    const std::string suffix = "." + std::string(extension);
+
+    std::vector<FoundEntry> candidates;
+    for (const std::string_view marker : {"http://", "https://"}) {
+        // Absolute links come in page order per marker; each marker has its own
+        // quote cache.
+        ValueEnds ends(pageSource);
+        for (const LinkSpan& span : ScanAbsoluteLinkSpans(pageSource, marker, suffix, codePage)) {
+            std::string text(pageSource.substr(span.offset, span.length));
+            std::string written =
+                writtenValue(pageSource, span.offset, span.offset + span.length, ends);
+            candidates.push_back({std::move(text), std::move(written)});
+        }
+    }
+    ValueEnds ends(pageSource);
+    for (const LinkSpan& span : ScanRelativeLinkSpans(pageSource, "=\"", suffix, codePage)) {
+        const std::string_view link = pageSource.substr(span.offset, span.length);
+        // The value begins after the opener `="`.
+        std::string written =
+            writtenValue(pageSource, span.offset + 2, span.offset + span.length, ends);
+        candidates.push_back({normaliseRelativeLink(link), std::move(written)});
+    }
+    result.entries = mergeFoundEntries(std::move(candidates));
     result.baseUrl = DeriveBaseUrl(rowUrl);
+    result.documentBase = std::string(pageUrl);
+    if (!pageUrl.empty()) {
+        if (const std::optional<std::string> href = findBaseHref(pageSource)) {
+            if (auto base =
+                    resolveUrlReference(pageUrl, decodeCharacterReferences(*href, result.charset)))
+                result.documentBase = withoutFragment(*base);
+        }
+    }
     return result;
 }
 

@@ -6,22 +6,30 @@
 #include <string_view>
 #include <vector>
 
+#include "core/foundfiles/found_entry.h"
 #include "core/search/fetch_page.h"
+#include "core/search/page_charset.h"
 
 namespace vel {
 
 // What the file search makes of a fetched page: the found-files entries, each
-// text once in the order first seen, and the directory URL that relative
-// entries are joined to (from the site row's URL as it reads now).
+// text once in the order first seen; the directory URL shown entries are
+// joined to (from the site row's URL as it reads now); the URL a browser
+// resolves the page's links against; and how the page's bytes are read.
 struct FileSearchResult {
-    std::vector<std::string> entries;
+    std::vector<FoundEntry> entries;
     std::string baseUrl;
+    std::string documentBase;
+    PageCharset charset = PageCharset::CodePage;
 };
 
-// Scans the page for absolute "http://" links and attribute-value links that
-// end in "." + extension, and merges them into the found-files list.
+// Scans the page for absolute "http://" and "https://" links and
+// attribute-value links that end in "." + extension, and merges them into the
+// found-files list. `pageUrl` is where the page came from (after redirects);
+// `contentType` its Content-Type header, for the character set.
 FileSearchResult searchFetchedPage(std::string_view pageSource, std::string_view extension,
-                                   std::string_view rowUrl);
+                                   std::string_view rowUrl, std::string_view pageUrl = {},
+                                   std::string_view contentType = {});
 
 // The row status and status text after a search: "N個のファイルが見つかりました" (UTF-8).
 std::string foundFilesStatusText(std::size_t count);

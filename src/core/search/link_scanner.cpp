@@ -63,14 +63,16 @@ std::size_t findCounted(std::string_view pattern, std::string_view text, std::si
 // 0-based index where a search "after the 1-based position `after`" begins; at
 // or past the text's end when it finds nothing. A double-byte character at
 // `after` is stepped over whole.
-std::size_t searchStart(std::string_view text, const CharBoundaries& boundaries, std::size_t after)
+std::size_t searchStart(std::string_view text, const CharBoundaries& boundaries, std::size_t after,
+                        CodePage codePage)
 {
     if (after == 0)
         return 0;
     if (after >= text.size())
         return text.size();
     const std::size_t at = after - 1;
-    if (boundaries.beginsCharacter(at) && isLeadByte(static_cast<unsigned char>(text[at])))
+    if (boundaries.beginsCharacter(at)
+        && isLeadByte(static_cast<unsigned char>(text[at]), codePage))
         return after + 1;
     return after;
 }
@@ -85,16 +87,16 @@ ByteSet byteSet(std::string_view bytes)
     return set;
 }
 
-std::vector<std::string> scanLinks(std::string_view source, std::string_view marker,
-                                   std::string_view suffix, const ByteSet& excluded)
+std::vector<LinkSpan> scanLinks(std::string_view source, std::string_view marker,
+                                std::string_view suffix, const ByteSet& excluded, CodePage codePage)
 {
-    std::vector<std::string> links;
+    std::vector<LinkSpan> links;
     // A pattern holding a NUL can never lie before the NUL that ends a search.
     if (marker.empty() || suffix.empty() || marker.find('\0') != npos || suffix.find('\0') != npos)
         return links;
 
     try {
-        const CharBoundaries boundaries(source);
+        const CharBoundaries boundaries(source, codePage);
         NextPosition nextNul([source](std::size_t from) {
             const void* nul = std::memchr(source.data() + from, '\0', source.size() - from);
             return nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - source.data())
@@ -117,7 +119,7 @@ std::vector<std::string> scanLinks(std::string_view source, std::string_view mar
         // every NextPosition's answer reusable.
         std::size_t resume = 0;  // 1-based position the next marker is sought after
         while (true) {
-            const std::size_t markerFrom = searchStart(source, boundaries, resume);
+            const std::size_t markerFrom = searchStart(source, boundaries, resume, codePage);
             if (markerFrom >= source.size())
                 break;
             const std::size_t marker0 =
@@ -128,7 +130,7 @@ std::vector<std::string> scanLinks(std::string_view source, std::string_view mar
             // be the second byte of a one-byte lead-byte marker.
             const std::size_t visibleEnd = nextNul.at(marker0);
 
-            const std::size_t suffixFrom = searchStart(source, boundaries, marker0 + 1);
+            const std::size_t suffixFrom = searchStart(source, boundaries, marker0 + 1, codePage);
             if (suffixFrom >= source.size())
                 break;
             const std::size_t suffix0 = nextSuffix.at(suffixFrom);
@@ -142,11 +144,24 @@ std::vector<std::string> scanLinks(std::string_view source, std::string_view mar
                 resume = marker0 + 1 + 5;
                 continue;
             }
-            links.emplace_back(source.substr(marker0, end - marker0));
+            links.push_back({marker0, end - marker0});
             resume = suffix0 + 1;
         }
     } catch (const std::exception&) {
         // Out of memory while growing the list: keep what was gathered.
+    }
+    return links;
+}
+
+std::vector<std::string> linksOf(std::string_view source, const std::vector<LinkSpan>& spans)
+{
+    std::vector<std::string> links;
+    try {
+        links.reserve(spans.size());
+        for (const LinkSpan& span : spans)
+            links.emplace_back(source.substr(span.offset, span.length));
+    } catch (const std::exception&) {
+        // Out of memory: keep what was gathered.
     }
     return links;
 }
@@ -160,8 +175,8 @@ int PosAfter(std::string_view pattern, std::string_view text, int after)
     if (after > 0 && static_cast<std::size_t>(after) >= text.size())
         return 0;
     const CharBoundaries boundaries(text);
-    const std::size_t from =
-        searchStart(text, boundaries, after > 0 ? static_cast<std::size_t>(after) : 0);
+    const std::size_t from = searchStart(
+        text, boundaries, after > 0 ? static_cast<std::size_t>(after) : 0, currentCodePage());
     const std::size_t found = findCharAligned(pattern, text, from, boundaries);
     return found == npos ? 0 : static_cast<int>(found + 1);
 }
@@ -169,15 +184,39 @@ int PosAfter(std::string_view pattern, std::string_view text, int after)
 std::vector<std::string> ScanAbsoluteLinks(std::string_view source, std::string_view marker,
                                            std::string_view suffix)
 {
+    return ScanAbsoluteLinks(source, marker, suffix, currentCodePage());
+}
+
+std::vector<std::string> ScanAbsoluteLinks(std::string_view source, std::string_view marker,
+                                           std::string_view suffix, CodePage codePage)
+{
+    return linksOf(source, ScanAbsoluteLinkSpans(source, marker, suffix, codePage));
+}
+
+std::vector<LinkSpan> ScanAbsoluteLinkSpans(std::string_view source, std::string_view marker,
+                                            std::string_view suffix, CodePage codePage)
+{
     static const ByteSet excluded = byteSet("\"><");
-    return scanLinks(source, marker, suffix, excluded);
+    return scanLinks(source, marker, suffix, excluded, codePage);
 }
 
 std::vector<std::string> ScanRelativeLinks(std::string_view source, std::string_view marker,
                                            std::string_view suffix)
 {
+    return ScanRelativeLinks(source, marker, suffix, currentCodePage());
+}
+
+std::vector<std::string> ScanRelativeLinks(std::string_view source, std::string_view marker,
+                                           std::string_view suffix, CodePage codePage)
+{
+    return linksOf(source, ScanRelativeLinkSpans(source, marker, suffix, codePage));
+}
+
+std::vector<LinkSpan> ScanRelativeLinkSpans(std::string_view source, std::string_view marker,
+                                            std::string_view suffix, CodePage codePage)
+{
     static const ByteSet excluded = byteSet(" ><");
-    return scanLinks(source, marker, suffix, excluded);
+    return scanLinks(source, marker, suffix, excluded, codePage);
 }
 
 }  // namespace vel

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/text/code_page.h"
 
 namespace vel {
 
@@ -28,5 +31,25 @@ std::vector<std::string> ScanAbsoluteLinks(std::string_view source, std::string_
 // and '<'.
 std::vector<std::string> ScanRelativeLinks(std::string_view source, std::string_view marker,
                                            std::string_view suffix);
+
+// Where a scan found a link in the source: the link is
+// source.substr(offset, length).
+struct LinkSpan {
+    std::size_t offset = 0;
+    std::size_t length = 0;
+};
+
+// The two scans as spans of the source, with the page read in a given code page.
+std::vector<LinkSpan> ScanAbsoluteLinkSpans(std::string_view source, std::string_view marker,
+                                            std::string_view suffix, CodePage codePage);
+std::vector<LinkSpan> ScanRelativeLinkSpans(std::string_view source, std::string_view marker,
+                                            std::string_view suffix, CodePage codePage);
+
+// The same two scans with the page read in a given code page rather than the
+// program's setting (a UTF-8 page is scanned as single bytes).
+std::vector<std::string> ScanAbsoluteLinks(std::string_view source, std::string_view marker,
+                                           std::string_view suffix, CodePage codePage);
+std::vector<std::string> ScanRelativeLinks(std::string_view source, std::string_view marker,
+                                           std::string_view suffix, CodePage codePage);
 
 }  // namespace vel

@@ -25,17 +25,26 @@ void setCurrentCodePage(CodePage codePage)
 
 bool isLeadByte(unsigned char byte)
 {
-    if (currentCodePage() == CodePage::SingleByte)
+    return isLeadByte(byte, currentCodePage());
+}
+
+bool isLeadByte(unsigned char byte, CodePage codePage)
+{
+    if (codePage == CodePage::SingleByte)
         return false;
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
 CharBoundaries::CharBoundaries(std::string_view text)
+    : CharBoundaries(text, currentCodePage())
+{}
+
+CharBoundaries::CharBoundaries(std::string_view text, CodePage codePage)
     : m_starts(text.size(), true)
 {
     // Walk the run of lead bytes before each byte by parity: a byte after an odd
     // run is a second byte.
-    if (currentCodePage() == CodePage::SingleByte)
+    if (codePage == CodePage::SingleByte)
         return;
     bool oddRun = false;
     for (std::size_t i = 0; i < text.size(); ++i) {

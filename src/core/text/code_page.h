@@ -18,6 +18,8 @@ void setCurrentCodePage(CodePage codePage);
 // True when the byte may begin a double-byte character in the current code page
 // (CP932: 0x81-0x9F and 0xE0-0xFC).
 bool isLeadByte(unsigned char byte);
+// The same in a given code page.
+bool isLeadByte(unsigned char byte, CodePage codePage);
 
 // Which bytes of a text begin a character. A byte is the second byte of a
 // double-byte character when the unbroken run of lead bytes right before it has
@@ -26,6 +28,9 @@ bool isLeadByte(unsigned char byte);
 class CharBoundaries {
 public:
     explicit CharBoundaries(std::string_view text);
+    // In a given code page rather than the current one (a UTF-8 page is read
+    // byte by byte: every ASCII byte stands alone there).
+    CharBoundaries(std::string_view text, CodePage codePage);
 
     // index is 0-based; an index at or past the end is never a character start.
     bool beginsCharacter(std::size_t index) const

@@ -78,7 +78,11 @@ std::vector<std::string> FileSearchController::searchFetchedPage(std::string_vie
 {
     FileSearchResult result = vel::searchFetchedPage(m_pageSource, m_extension, rowUrl);
     m_baseUrl = std::move(result.baseUrl);
-    return std::move(result.entries);
+    std::vector<std::string> texts;
+    texts.reserve(result.entries.size());
+    for (FoundEntry& entry : result.entries)
+        texts.push_back(std::move(entry.text));
+    return texts;
 }
 
 }  // namespace vel

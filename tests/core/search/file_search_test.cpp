@@ -11,22 +11,31 @@ namespace {
 
 using Entries = std::vector<std::string>;
 
+Entries textsOf(const std::vector<FoundEntry>& entries)
+{
+    Entries texts;
+    for (const FoundEntry& entry : entries)
+        texts.push_back(entry.text);
+    return texts;
+}
+
 TEST(SearchFetchedPage, AbsoluteLinksFirstThenRelativeOnesEachOnce)
 {
     const std::string page =
         "<a href=\"http://x/a.gif\">a</a><img src=\"b.gif\">"
         "<img src=\"/c.gif\"> http://x/a.gif <img src=\"b.gif\"><img src=\"d.jpg\">";
     const FileSearchResult result = searchFetchedPage(page, "gif", "http://x/dir/index.html");
-    EXPECT_EQ(result.entries, (Entries{"http://x/a.gif", "b.gif", "c.gif"}));
+    EXPECT_EQ(textsOf(result.entries), (Entries{"http://x/a.gif", "b.gif", "c.gif"}));
     EXPECT_EQ(result.baseUrl, "http://x/dir/");
 }
 
 TEST(SearchFetchedPage, TheExtensionIsMatchedAfterADot)
 {
     const std::string page = "<img src=\"agif\"><img src=\"x.GIF\"><img src=\"y.gif\">";
-    EXPECT_EQ(searchFetchedPage(page, "gif", "http://x/").entries, (Entries{"y.gif"}));
+    EXPECT_EQ(textsOf(searchFetchedPage(page, "gif", "http://x/").entries), (Entries{"y.gif"}));
     // An empty extension searches for the dot alone.
-    EXPECT_EQ(searchFetchedPage("<a href=\"z.\">", "", "http://x/").entries, (Entries{"z."}));
+    EXPECT_EQ(textsOf(searchFetchedPage("<a href=\"z.\">", "", "http://x/").entries),
+              (Entries{"z."}));
 }
 
 TEST(SearchFetchedPage, NothingFoundStillGivesTheBaseUrl)
