@@ -3,6 +3,7 @@
 // the peak resident memory (it must not grow with the 1 GiB file).
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +22,7 @@
 #include "core/download/curl_global.h"
 #include "core/download/download_all.h"
 #include "core/download/download_folder.h"
+#include "core/download/download_plan.h"
 #include "core/io/directory_handle.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
@@ -39,7 +41,10 @@ public:
     void setProgressRange(int, int) override {}
     void setProgress(int) override {}
     void showMessage(std::string_view) override {}
+    void entryFailed(std::size_t) override { ++failures; }
     bool cancelled() override { return false; }
+
+    int failures = 0;
 };
 
 // One server and one scratch folder for the whole run.
@@ -105,14 +110,15 @@ void runDownloadAll(benchmark::State& state, const std::vector<std::string>& lis
         const vel::DirectoryHandle folder = vel::openDownloadFolder(work, "2024/05/06");
         QuietObserver observer;
         vel::CurlDownloader downloader;
-        downloader.DownloadAll({list, "", folder.get()}, observer);
+        downloader.DownloadAll({vel::planDownload(list, "", {}), folder.get()}, observer);
 
         state.PauseTiming();
         state.counters["maxrss_before_kib"] = static_cast<double>(before);
         state.counters["maxrss_after_kib"] = static_cast<double>(maxRssKib(RUSAGE_SELF));
         const std::uint64_t stored = folderBytes(work / "down");
-        if (stored != expected)
-            state.SkipWithError("stored bytes differ from the bytes served");
+        if (stored != expected || observer.failures != 0)
+            state.SkipWithError(
+                "an entry failed, or the stored bytes differ from the bytes served");
         fs::remove_all(work);
         state.ResumeTiming();
     }

@@ -19,7 +19,6 @@
 #include "gui/app/single_instance.h"
 #include "gui/app/vel_application.h"
 #include "gui/browser/web_engine_pane.h"
-#include "gui/common/qt_text.h"
 #include "gui/common/ui_font.h"
 
 namespace {
@@ -105,12 +104,7 @@ int main(int argc, char** argv)
     vel::MainWindowServices services;
     services.browser = new vel::WebEnginePane;
     services.httpClient = std::make_unique<vel::HttpClient>();
-    vel::DownloadOptions downloadOptions;
-    // Shift-JIS names appear in Japanese on disk.
-    downloadOptions.fileNameFromCodePage = [](std::string_view bytes) {
-        return vel::toQString(bytes).toStdString();
-    };
-    services.downloader = std::make_unique<vel::CurlDownloader>(std::move(downloadOptions));
+    services.downloader = std::make_unique<vel::CurlDownloader>();
     services.programDirectory = vel::programDirectory(
         QCoreApplication::applicationDirPath().toStdString(),
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());

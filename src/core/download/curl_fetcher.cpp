@@ -1,10 +1,12 @@
 #include "core/download/curl_fetcher.h"
 
 #include <cstddef>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <curl/curl.h>
 
@@ -60,7 +62,8 @@ public:
     {}
 
     // Follows the response heads curl reports (redirects and interim answers
-    // included) to create the file as soon as the final one is complete.
+    // included) to judge the final one as soon as its head is complete: an
+    // error status ends the transfer, any other starts the file.
     bool onHeaderLine(std::string_view line)
     {
         if (line.substr(0, 5) == "HTTP/") {
@@ -75,7 +78,7 @@ public:
             m_inHead = false;
             const bool followed = m_status >= 300 && m_status < 400 && m_hasLocation;
             if (m_status >= 200 && !followed)
-                return openFile();
+                return onFinalHead();
             return true;
         }
         const std::size_t colon = line.find(':');
@@ -90,7 +93,8 @@ public:
     {
         if (askCancelled())
             return false;
-        if (!m_file.isOpen() && !openFile())
+        // A body after a head taken for a redirect: curl did not follow it.
+        if (!m_answered && !onFinalHead())
             return false;
         if (!m_file.write(data, size)) {
             m_failed = true;
@@ -106,19 +110,26 @@ public:
         return m_wasCancelled;
     }
 
+    // Only a complete body of an answer below 400 takes the entry's name;
+    // every other end removes the temporary file and leaves the name as it was.
     EntryOutcome finish(CURLcode result)
     {
         if (m_wasCancelled) {
-            m_file.close();
+            m_file.discard();
             return EntryOutcome::Cancelled;
         }
-        if (result == CURLE_OK && !m_created)
-            openFile();
-        if (!m_created)
-            return m_failed ? EntryOutcome::Failed : EntryOutcome::NotOpened;
-        const bool closed = m_file.close();
-        return result == CURLE_OK && closed && !m_failed ? EntryOutcome::Stored
-                                                         : EntryOutcome::Failed;
+        // An answer without a body, after a head taken for a redirect.
+        if (result == CURLE_OK && !m_answered)
+            onFinalHead();
+        if (!m_answered) {
+            m_file.discard();
+            return EntryOutcome::NotOpened;
+        }
+        if (result != CURLE_OK || m_failed || !m_file.isOpen()) {
+            m_file.discard();
+            return EntryOutcome::Failed;
+        }
+        return m_file.commit() ? EntryOutcome::Stored : EntryOutcome::Failed;
     }
 
 private:
@@ -138,14 +149,15 @@ private:
         return status;
     }
 
-    bool openFile()
+    // The final answer is here: false ends the transfer.
+    bool onFinalHead()
     {
-        if (m_created)
-            return true;
-        m_created = m_file.create(m_folder, m_fileName);
-        if (!m_created)
+        m_answered = true;
+        if (m_status >= 400 || !m_file.create(m_folder, m_fileName)) {
             m_failed = true;
-        return m_created;
+            return false;
+        }
+        return true;
     }
 
     const int m_folder;
@@ -155,7 +167,7 @@ private:
     int m_status = 0;
     bool m_hasLocation = false;
     bool m_inHead = false;
-    bool m_created = false;
+    bool m_answered = false;  // the final answer's head arrived
     bool m_failed = false;
     bool m_wasCancelled = false;
 };
@@ -193,8 +205,19 @@ int progressCallback(void* transfer, curl_off_t, curl_off_t, curl_off_t, curl_of
 
 }  // namespace
 
-CurlFetcher::CurlFetcher(FetchLimits limits)
+TlsTrust tlsTrustFromEnvironment()
+{
+    TlsTrust trust;
+    if (const char* file = std::getenv("SSL_CERT_FILE"))
+        trust.caFile = file;
+    if (const char* dir = std::getenv("SSL_CERT_DIR"))
+        trust.caDir = dir;
+    return trust;
+}
+
+CurlFetcher::CurlFetcher(FetchLimits limits, TlsTrust trust)
     : m_limits(limits)
+    , m_trust(std::move(trust))
 {}
 
 EntryOutcome CurlFetcher::fetch(std::string_view url, int folder, const std::string& fileName,
@@ -243,11 +266,18 @@ EntryOutcome CurlFetcher::fetch(std::string_view url, int folder, const std::str
     ok = ok && curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, progressCallback) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
+    // https entries are checked as the page fetch checks its pages.
+    ok = ok && curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK;
+    ok = ok && curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK;
+    if (!m_trust.caFile.empty())
+        ok = ok && curl_easy_setopt(handle, CURLOPT_CAINFO, m_trust.caFile.c_str()) == CURLE_OK;
+    if (!m_trust.caDir.empty())
+        ok = ok && curl_easy_setopt(handle, CURLOPT_CAPATH, m_trust.caDir.c_str()) == CURLE_OK;
     if (!ok)
         return EntryOutcome::NotOpened;
 
     const CURLcode result = curl_easy_perform(handle);
-    // The file is closed inside finish(), before the handle goes.
+    // The file is put in place or removed inside finish(), before the handle goes.
     return transfer.finish(result);
 }
 

@@ -5,18 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace vel {
+#include "core/download/download_rules.h"
 
-// How one download entry ended.
-enum class EntryOutcome {
-    NoHandle,  // the library gave no handle: nothing was opened
-    NotOpened,  // no response arrived (lookup, refusal, malformed URL, time-out,
-                // a scheme other than http or https): no file was created
-    Stored,  // the response's body, whatever its status, is in the file
-    Failed,  // the file could not be created or written, or the transfer
-             // broke after the response arrived (the partial file stays)
-    Cancelled,  // the caller asked to stop; the partial file stays
-};
+namespace vel {
 
 // Time limits that keep a dead server from holding an entry forever.
 struct FetchLimits {
@@ -25,16 +16,28 @@ struct FetchLimits {
     std::chrono::seconds lowSpeedTime{60};
 };
 
+// The certificates an https entry is checked against: libcurl's own CA
+// bundle, unless these name others. Verification is never switched off.
+struct TlsTrust {
+    std::string caFile;  // a bundle file (CURLOPT_CAINFO) when not empty
+    std::string caDir;  // a hashed certificate folder (CURLOPT_CAPATH) when not empty
+};
+
+// SSL_CERT_FILE and SSL_CERT_DIR, where set, as OpenSSL itself reads them.
+TlsTrust tlsTrustFromEnvironment();
+
 // Fetches one URL into one file with a libcurl easy handle of its own, opened
 // and released inside fetch(): user agent "roviroze", the environment's proxy
 // settings, never a cached copy, up to 10 redirects, http and https only.
-// The file is created in the target folder once the final response's head
-// has arrived (also for an empty body), and each read of at most 1024 bytes
-// is written to it at once. libcurl must have been set up beforehand (a
-// CurlGlobal, which main() creates before any other thread).
+// Once the final answer's head has arrived, a status of 400 or more ends the
+// transfer; otherwise the file is started (see DownloadFile, also for an empty
+// body), each read of at most 1024 bytes written to it at once, and the file
+// put in place under its name only when libcurl reports the body complete.
+// libcurl must have been set up beforehand (a CurlGlobal, which main()
+// creates before any other thread).
 class CurlFetcher {
 public:
-    explicit CurlFetcher(FetchLimits limits = {});
+    explicit CurlFetcher(FetchLimits limits = {}, TlsTrust trust = tlsTrustFromEnvironment());
 
     // `folder` is the target folder's directory descriptor, borrowed for the
     // call; `fileName` is in the file system's bytes; `cancelled` is asked at
@@ -44,6 +47,7 @@ public:
 
 private:
     FetchLimits m_limits;
+    TlsTrust m_trust;
 };
 
 }  // namespace vel

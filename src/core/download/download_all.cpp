@@ -1,10 +1,10 @@
 #include "core/download/download_all.h"
 
+#include <cstddef>
+#include <functional>
 #include <optional>
+#include <string>
 #include <utility>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "core/download/download_rules.h"
 
@@ -14,32 +14,27 @@ CurlDownloader::CurlDownloader(DownloadOptions options)
     : m_options(std::move(options))
 {}
 
-std::string CurlDownloader::fileNameOf(std::string_view url) const
-{
-    const std::string name = localFileName(url);
-    return m_options.fileNameFromCodePage ? m_options.fileNameFromCodePage(name) : name;
-}
-
 void CurlDownloader::DownloadAll(const DownloadBatch& batch, DownloadObserver& observer)
 {
+    std::size_t failures = 0;
     try {
         observer.setStatusText(kDownloadingText);
         observer.setProgressRange(0, kProgressMaximum);
         observer.setProgress(0);
-        const int step = downloadStep(batch.entries.size());
+        const int step = downloadStep(batch.items.size());
 
         CurlFetcher fetcher(m_options.limits);
         const std::function<bool()> cancelled = [&observer] { return observer.cancelled(); };
         int position = 0;
-        for (const std::string& entry : batch.entries) {
+        for (std::size_t index = 0; index < batch.items.size(); ++index) {
             if (cancelled())
                 break;
-            const std::optional<std::string> url = downloadUrlOfEntry(entry, batch.baseUrl);
-            if (!url)
+            const DownloadItem& item = batch.items[index];
+            if (!item.url)
                 continue;
             EntryOutcome outcome = EntryOutcome::Failed;
             try {
-                outcome = fetcher.fetch(*url, batch.targetFolder, fileNameOf(*url), cancelled);
+                outcome = fetcher.fetch(*item.url, batch.targetFolder, item.fileName, cancelled);
             } catch (...) {
                 // A failure inside one entry never ends the batch.
             }
@@ -47,9 +42,11 @@ void CurlDownloader::DownloadAll(const DownloadBatch& batch, DownloadObserver& o
                 break;
             if (outcome == EntryOutcome::NoHandle)
                 observer.showMessage(kNoInternetText);
-            if (outcome == EntryOutcome::Failed && batch.targetFolder >= 0)
-                ::unlinkat(batch.targetFolder, "temp.bin", 0);
-            if (outcome != EntryOutcome::Stored && outcome != EntryOutcome::Failed)
+            if (isFailedEntry(outcome)) {
+                ++failures;
+                observer.entryFailed(index);
+            }
+            if (!entryTakesStep(outcome))
                 continue;
             if (const std::optional<int> next = progressAfterStep(position, step)) {
                 position = *next;
@@ -60,7 +57,7 @@ void CurlDownloader::DownloadAll(const DownloadBatch& batch, DownloadObserver& o
         // Nothing reaches the caller; the closing report still follows.
     }
     try {
-        observer.setStatusText(kDownloadFinishedText);
+        observer.setStatusText(downloadFinishedText(failures));
         observer.setProgress(0);
     } catch (...) {
     }

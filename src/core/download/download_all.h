@@ -1,11 +1,11 @@
 #pragma once
 
-#include <functional>
-#include <string>
+#include <cstddef>
 #include <string_view>
 #include <vector>
 
 #include "core/download/curl_fetcher.h"
+#include "core/download/download_plan.h"
 
 namespace vel {
 
@@ -21,6 +21,9 @@ public:
     virtual void setProgress(int position) = 0;
     // A modal message box with an OK button; returns once the user closed it.
     virtual void showMessage(std::string_view utf8Text) = 0;
+    // The item at `index` of the batch was not stored (see isFailedEntry);
+    // reported once per failed item, in batch order, before the closing status.
+    virtual void entryFailed(std::size_t index) = 0;
     // Asked before each entry and at every read (also while a server is
     // silent, about once a second); true stops the batch. Must be cheap and
     // safe to call from the worker thread.
@@ -29,8 +32,8 @@ public:
 
 // One batch's inputs, read when "OK" is pressed.
 struct DownloadBatch {
-    std::vector<std::string> entries;  // the found-files list, code-page bytes, in list order
-    std::string baseUrl;  // code-page bytes
+    // One per found-files entry, in list order (see planDownload).
+    std::vector<DownloadItem> items;
     // The folder the files go into (see openDownloadFolder): a directory
     // descriptor the caller owns and keeps open until DownloadAll returns.
     // With -1 no file can be created, and every fetched entry fails.
@@ -39,9 +42,6 @@ struct DownloadBatch {
 
 struct DownloadOptions {
     FetchLimits limits;
-    // Turns a local file name from code-page bytes into file-system bytes
-    // (UTF-8); when empty the bytes are used as they are.
-    std::function<std::string(std::string_view)> fileNameFromCodePage;
 };
 
 // The batch download, as the window sees it; tests of the window hand in
@@ -52,9 +52,10 @@ public:
     virtual void DownloadAll(const DownloadBatch& batch, DownloadObserver& observer) = 0;
 };
 
-// Fetches every entry into the batch's target folder, relative to its
+// Fetches every item into the batch's target folder, relative to its
 // descriptor: the process's current directory is neither used nor changed.
-// Raises nothing.
+// Each failed item is reported, and the closing status counts them
+// (downloadFinishedText); the bar steps as entryTakesStep says. Raises nothing.
 class CurlDownloader final : public Downloader {
 public:
     explicit CurlDownloader(DownloadOptions options = {});
@@ -62,8 +63,6 @@ public:
     void DownloadAll(const DownloadBatch& batch, DownloadObserver& observer) override;
 
 private:
-    std::string fileNameOf(std::string_view url) const;
-
     DownloadOptions m_options;
 };
 

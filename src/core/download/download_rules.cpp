@@ -1,5 +1,7 @@
 #include "core/download/download_rules.h"
 
+#include <string>
+
 #include "core/foundfiles/entry_url.h"
 
 namespace vel {
@@ -14,6 +16,25 @@ int downloadStep(std::size_t entryCount)
     if (twiceRemainder > entryCount || (twiceRemainder == entryCount && quotient % 2 == 1))
         ++step;
     return static_cast<int>(step);
+}
+
+bool isFailedEntry(EntryOutcome outcome)
+{
+    return outcome == EntryOutcome::NoHandle || outcome == EntryOutcome::NotOpened
+        || outcome == EntryOutcome::Failed;
+}
+
+bool entryTakesStep(EntryOutcome outcome)
+{
+    return outcome == EntryOutcome::Stored || outcome == EntryOutcome::Failed;
+}
+
+std::string downloadFinishedText(std::size_t failedEntries)
+{
+    std::string text(kDownloadFinishedText);
+    if (failedEntries > 0)
+        text += "（" + std::to_string(failedEntries) + "個失敗）";
+    return text;
 }
 
 std::optional<int> progressAfterStep(int position, int step)

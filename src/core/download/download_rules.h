@@ -17,6 +17,31 @@ inline constexpr std::string_view kDownloadingText = "ファイルをダウン�
 inline constexpr std::string_view kDownloadFinishedText = "ファイルのダウンロードが終了しました";
 inline constexpr std::string_view kNoInternetText = "インターネットに接続できる環境がありません";
 
+// How one download entry ended.
+enum class EntryOutcome {
+    NoHandle,  // the library gave no handle: nothing was opened
+    NotOpened,  // no answer arrived (lookup, refusal, malformed URL, time-out,
+                // a scheme other than http or https, too many redirects)
+    Stored,  // the whole body of a final answer below 400 is in the file
+    Failed,  // an answer arrived but was not stored: a status of 400 or more, a
+             // transfer that broke or was cut short, a file that could not be
+             // created, written or put in place
+    Cancelled,  // the caller asked to stop
+};
+
+// Whether the entry counts as failed in the batch's closing report: every
+// entry that was fetched and not stored. A cancelled entry is not counted.
+bool isFailedEntry(EntryOutcome outcome);
+
+// Whether the entry moves the progress bar on: every entry whose answer
+// arrived, stored or not. An entry that never got an answer (or no handle)
+// leaves the bar where it is, as does a skipped or cancelled one.
+bool entryTakesStep(EntryOutcome outcome);
+
+// The status text a batch ends with: the plain text when nothing failed, the
+// count of failed entries added otherwise.
+std::string downloadFinishedText(std::size_t failedEntries);
+
 // The progress step for a batch of `entryCount` entries: 1000 / N rounded to
 // the nearest whole number, a tie going to the even neighbour; 50 for none.
 int downloadStep(std::size_t entryCount);

@@ -454,6 +454,10 @@ void MainWindow::onDownloadConfirmed()
 void MainWindow::onDownloadFinished()
 {
     m_inputLock.reset();
+    // The entries not stored stay selected, so the user sees which; the list
+    // cannot change during the batch, so the rows still match.
+    if (!m_closing)
+        m_foundFiles->selectEntries(m_downloads->failedEntries());
     // The batch ends in the program's folder, which later file names follow.
     if (!m_programDirectory.empty())
         m_workingFolder.moveTo(m_programDirectory);

@@ -1,12 +1,17 @@
 #include "gui/download/download_controller.h"
 
+#include <cstddef>
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include <QMetaObject>
 
 #include "core/download/download_all.h"
 #include "core/download/download_folder.h"
+#include "core/download/download_plan.h"
 #include "gui/common/background_job.h"
+#include "gui/common/qt_text.h"
 
 namespace vel {
 
@@ -58,6 +63,11 @@ public:
         c->m_messageAnswered.wait(lock, [c] { return !c->m_messagePending || c->m_cancel; });
     }
 
+    void entryFailed(std::size_t index) override
+    {
+        post([row = static_cast<int>(index)](DownloadController* c) { c->onEntryFailed(row); });
+    }
+
     bool cancelled() override { return m_controller->m_cancel.load(std::memory_order_relaxed); }
 
 private:
@@ -85,19 +95,21 @@ DownloadController::~DownloadController()
     cancelAndWait();
 }
 
-bool DownloadController::start(std::vector<std::string> entries, std::string baseUrl,
+bool DownloadController::start(const std::vector<std::string>& entries, std::string_view baseUrl,
                                const std::filesystem::path& workingFolder,
                                const std::string& shortDate)
 {
     if (m_running || !m_downloader)
         return false;
     m_cancel = false;
+    m_failedEntries.clear();
     // The folder is found and made here, so the batch never resolves a name
     // against the process's current directory.
     m_targetFolder = openDownloadFolder(workingFolder, shortDate);
     DownloadBatch batch;
-    batch.entries = std::move(entries);
-    batch.baseUrl = std::move(baseUrl);
+    // A name in the code page is stored as its characters (UTF-8).
+    batch.items = planDownload(entries, baseUrl,
+                               [](std::string_view name) { return toQString(name).toStdString(); });
     batch.targetFolder = m_targetFolder.get();
     const bool started = m_job->start([this, batch = std::move(batch)] {
         Observer observer(this);
@@ -126,6 +138,12 @@ void DownloadController::cancelAndWait()
     }
     m_messageAnswered.notify_all();
     m_job->wait();
+}
+
+void DownloadController::onEntryFailed(int row)
+{
+    m_failedEntries.push_back(row);
+    emit entryFailed(row);
 }
 
 void DownloadController::onJobFinished()

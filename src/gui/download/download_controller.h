@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <QObject>
@@ -19,9 +20,10 @@ namespace vel {
 class BackgroundJob;
 class Downloader;
 
-// The batch download's life cycle: opens the target folder on the GUI thread,
-// runs the batch on a background job and brings its reports back: status text
-// and progress as they happen, a message box while the batch waits for it.
+// The batch download's life cycle: plans the batch (URLs and local names) and
+// opens the target folder on the GUI thread, runs the batch on a background
+// job and brings its reports back: status text, progress and failed entries
+// as they happen, a message box while the batch waits for it.
 class DownloadController final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(DownloadController)
@@ -38,20 +40,28 @@ public:
     }
 
     bool running() const { return m_running; }
-    // Downloads the entries into today's folder under `down` in the working
-    // folder (shortDate: today's date as the folder is named after it). False
-    // when none could start (one runs, no downloader, no thread); nothing is
+    // Downloads the entries (the found-files list, code-page bytes, in list
+    // order) into today's folder under `down` in the working folder
+    // (shortDate: today's date as the folder is named after it). Local names
+    // are turned from the code page into the file system's UTF-8. False when
+    // none could start (one runs, no downloader, no thread); nothing is
     // reported then.
-    bool start(std::vector<std::string> entries, std::string baseUrl,
+    bool start(const std::vector<std::string>& entries, std::string_view baseUrl,
                const std::filesystem::path& workingFolder, const std::string& shortDate);
     // Stops the batch at its next read and waits for it; a message box it
     // waits on is given up.
     void cancelAndWait();
 
+    // The rows of the entries the last batch did not store, in list order;
+    // cleared when a batch starts.
+    const std::vector<int>& failedEntries() const { return m_failedEntries; }
+
 signals:
     void statusText(const QString& text);
     void progressRange(int minimum, int maximum);
     void progress(int position);
+    // The entry at this row of the list was not stored.
+    void entryFailed(int row);
     void finished();
 
 private:
@@ -59,11 +69,13 @@ private:
 
     void onJobFinished();
     void answerMessage();
+    void onEntryFailed(int row);
 
     std::unique_ptr<Downloader> m_downloader;
     std::function<void(const QString&)> m_showMessage;
     BackgroundJob* m_job = nullptr;
     DirectoryHandle m_targetFolder;
+    std::vector<int> m_failedEntries;
     bool m_running = false;
     std::atomic<bool> m_cancel{false};
     // The batch waits here while its message box is up.

@@ -1,8 +1,11 @@
 #include "gui/foundfiles/found_files_panel.h"
 
 #include <QAction>
+#include <QItemSelection>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QModelIndex>
 #include <QPushButton>
 
 #include "core/foundfiles/found_files_rules.h"
@@ -92,6 +95,26 @@ std::vector<std::string> FoundFilesPanel::entries() const
 int FoundFilesPanel::count() const
 {
     return m_list->count();
+}
+
+void FoundFilesPanel::selectEntries(const std::vector<int>& rows)
+{
+    QItemSelectionModel* selection = m_list->selectionModel();
+    QItemSelection wanted;
+    QModelIndex first;
+    for (const int row : rows) {
+        if (row < 0 || row >= m_list->count())
+            continue;
+        const QModelIndex index = m_list->model()->index(row, 0);
+        wanted.select(index, index);
+        if (!first.isValid())
+            first = index;
+    }
+    selection->select(wanted, QItemSelectionModel::ClearAndSelect);
+    if (first.isValid()) {
+        selection->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+        m_list->scrollTo(first);
+    }
 }
 
 void FoundFilesPanel::onDeleteSelectedFilesClicked()

@@ -38,6 +38,10 @@ public:
     // The entries in list order, as the page's bytes.
     std::vector<std::string> entries() const;
     int count() const;
+    // Selects exactly the entries at these rows (out-of-range rows are
+    // ignored) and makes the first of them the current entry, scrolled into
+    // view; with none, the selection is cleared and the current entry stays.
+    void selectEntries(const std::vector<int>& rows);
 
     // Lays the panel out for a width beyond its own (the window grew).
     void setExtraWidth(int pixels);

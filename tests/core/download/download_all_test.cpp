@@ -1,22 +1,17 @@
 #include <atomic>
-#include <chrono>
-#include <cstdlib>
+#include <cstddef>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
-
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "core/download/download_all.h"
 #include "core/download/download_folder.h"
-#include "core/download/download_rules.h"
 #include "core/io/directory_handle.h"
+#include "download_batch_fixture.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
 
@@ -24,141 +19,17 @@ namespace vel {
 namespace {
 
 namespace fs = std::filesystem;
-using test::HttpTestServer;
+using test::barPositions;
+using test::filesIn;
 using test::ok;
 using test::readBytes;
+using test::RecordingObserver;
 using test::redirect;
 using test::reply;
 using test::Route;
 using test::writeBytes;
 
-class RecordingObserver final : public DownloadObserver {
-public:
-    void setStatusText(std::string_view text) override { statuses.emplace_back(text); }
-    void setProgressRange(int minimum, int maximum) override
-    {
-        ranges.emplace_back(minimum, maximum);
-    }
-    void setProgress(int position) override { positions.push_back(position); }
-    void showMessage(std::string_view text) override { messages.emplace_back(text); }
-    bool cancelled() override { return cancelWhen && cancelWhen(); }
-
-    std::function<bool()> cancelWhen;
-    std::vector<std::string> statuses;
-    std::vector<std::pair<int, int>> ranges;
-    std::vector<int> positions;
-    std::vector<std::string> messages;
-};
-
-// The bar's positions over a batch: the reset, `accepted` steps of `step`, the final reset.
-std::vector<int> barPositions(int step, int accepted)
-{
-    std::vector<int> positions{0};
-    for (int i = 1; i <= accepted; ++i)
-        positions.push_back(i * step);
-    positions.push_back(0);
-    return positions;
-}
-
-// Name to content of the regular files in a folder.
-std::map<std::string, std::string> filesIn(const fs::path& folder)
-{
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        if (!entry.is_symlink() && entry.is_regular_file())
-            files[entry.path().filename().string()] = readBytes(entry.path());
-    }
-    return files;
-}
-
-constexpr const char* kProxyVariables[] = {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy",
-                                           "ALL_PROXY",  "no_proxy",    "NO_PROXY"};
-
-std::string currentDirectory()
-{
-    char buffer[4096];
-    return ::getcwd(buffer, sizeof buffer) ? buffer : "";
-}
-
-// Each test's working folder holds `down` and is never the current directory,
-// which no batch may change. The caller's directory and proxy settings come
-// back afterwards.
-class DownloadAllTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_savedDir = fs::current_path();
-        for (const char* name : kProxyVariables) {
-            if (const char* value = std::getenv(name))
-                m_savedEnv.emplace_back(name, value);
-            ::unsetenv(name);
-        }
-        fs::create_directories(work() / "down");
-        fs::create_directories(elsewhere());
-        fs::current_path(elsewhere());
-    }
-
-    void TearDown() override
-    {
-        fs::current_path(m_savedDir);
-        for (const char* name : kProxyVariables)
-            ::unsetenv(name);
-        for (const auto& [name, value] : m_savedEnv)
-            ::setenv(name.c_str(), value.c_str(), 1);
-    }
-
-    fs::path work() const { return m_root.file("work"); }
-    fs::path elsewhere() const { return m_root.file("elsewhere"); }
-    fs::path dateDir() const { return work() / "down" / "20240506"; }
-
-    RecordingObserver run(std::vector<std::string> entries, DownloadOptions options = {},
-                          std::function<bool()> cancelWhen = {})
-    {
-        return runWithBase(std::move(entries), m_server.url("/dir/"), std::move(options),
-                           std::move(cancelWhen));
-    }
-
-    RecordingObserver runWithBase(std::vector<std::string> entries, std::string baseUrl,
-                                  DownloadOptions options = {},
-                                  std::function<bool()> cancelWhen = {})
-    {
-        const DirectoryHandle folder = openDownloadFolder(work(), "2024/05/06");
-        EXPECT_TRUE(folder.valid());
-        return runInto(folder.get(), std::move(entries), std::move(baseUrl), std::move(options),
-                       std::move(cancelWhen));
-    }
-
-    RecordingObserver runInto(int folder, std::vector<std::string> entries, std::string baseUrl,
-                              DownloadOptions options = {}, std::function<bool()> cancelWhen = {})
-    {
-        const std::string before = currentDirectory();
-        RecordingObserver observer;
-        observer.cancelWhen = std::move(cancelWhen);
-        CurlDownloader downloader(std::move(options));
-        downloader.DownloadAll({std::move(entries), std::move(baseUrl), folder}, observer);
-        EXPECT_EQ(currentDirectory(), before);
-        EXPECT_EQ(observer.statuses,
-                  (std::vector<std::string>{std::string(kDownloadingText),
-                                            std::string(kDownloadFinishedText)}));
-        EXPECT_EQ(observer.ranges, (std::vector<std::pair<int, int>>{{0, 1000}}));
-        return observer;
-    }
-
-    // A short low-speed limit for the tests whose server goes silent.
-    static DownloadOptions quickStall()
-    {
-        DownloadOptions options;
-        options.limits.lowSpeedTime = std::chrono::seconds(2);
-        return options;
-    }
-
-    HttpTestServer m_server;
-    test::TempDir m_root;
-
-private:
-    fs::path m_savedDir;
-    std::vector<std::pair<std::string, std::string>> m_savedEnv;
-};
+using DownloadAllTest = test::DownloadBatchTest;
 
 TEST_F(DownloadAllTest, FetchesRelativeAndAbsoluteEntriesInListOrder)
 {
@@ -196,7 +67,7 @@ TEST_F(DownloadAllTest, StepsFollowTheEntryCountAndStopShortOfTheEnd)
     }
 }
 
-TEST_F(DownloadAllTest, EveryResponseBodyIsStoredWhateverItsStatus)
+TEST_F(DownloadAllTest, AnswersBelow400AreStoredAndAnErrorStatusIsNot)
 {
     m_server.route("/dir/x/a.gif", ok("first"));
     m_server.route("/dir/y/a.gif", ok("second"));
@@ -206,9 +77,9 @@ TEST_F(DownloadAllTest, EveryResponseBodyIsStoredWhateverItsStatus)
     const RecordingObserver observer = run({"x/a.gif", "y/a.gif", "missing.gif", "empty.gif"});
 
     EXPECT_EQ(filesIn(dateDir()),
-              (std::map<std::string, std::string>{{"a.gif", "second"},
-                                                  {"missing.gif", "<html>not here</html>"},
-                                                  {"empty.gif", ""}}));
+              (std::map<std::string, std::string>{{"a.gif", "second"}, {"empty.gif", ""}}));
+    EXPECT_EQ(observer.failed, (std::vector<std::size_t>{2}));
+    // A failed entry whose answer arrived still moves the bar on.
     EXPECT_EQ(observer.positions, barPositions(250, 4));
 }
 
@@ -223,11 +94,12 @@ TEST_F(DownloadAllTest, FtpEntriesAreSkippedWithoutAStep)
     EXPECT_EQ(filesIn(dateDir()),
               (std::map<std::string, std::string>{{"x", "both"}, {"c.gif", "c"}}));
     EXPECT_EQ(observer.positions, barPositions(333, 2));
+    EXPECT_TRUE(observer.failed.empty());
     EXPECT_EQ(m_server.targets(),
               (std::vector<std::string>{"/dir/b.gif?from=ftp://x", "/dir/c.gif"}));
 }
 
-TEST_F(DownloadAllTest, UnopenableUrlsLeaveNoFileAndTakeNoStep)
+TEST_F(DownloadAllTest, UnopenableUrlsFailLeaveNoFileAndTakeNoStep)
 {
     Route silent;
     silent.stallAfter = true;
@@ -253,15 +125,14 @@ TEST_F(DownloadAllTest, UnopenableUrlsLeaveNoFileAndTakeNoStep)
     EXPECT_EQ(observer.positions, barPositions(167, 1));
     EXPECT_EQ(schemeless.positions, barPositions(500, 0));
     EXPECT_EQ(fileBase.positions, barPositions(1000, 0));
+    EXPECT_EQ(observer.failed, (std::vector<std::size_t>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(schemeless.failed, (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(fileBase.failed, (std::vector<std::size_t>{0}));
     EXPECT_TRUE(observer.messages.empty());
 }
 
-TEST_F(DownloadAllTest, ErrorPathDeletesTempBinLeavesPartialFileAndSteps)
+TEST_F(DownloadAllTest, AnswersThatCannotBeStoredFailLeaveNoFileAndStep)
 {
-    struct Case {
-        std::string entry;
-        std::map<std::string, std::string> files;  // besides keep.txt
-    };
     Route broken;
     broken.head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";
     broken.body = "p";
@@ -270,24 +141,21 @@ TEST_F(DownloadAllTest, ErrorPathDeletesTempBinLeavesPartialFileAndSteps)
     m_server.route("/dir/sub/", ok("index"));
     m_server.route("/dir/", ok("index"));
 
-    const Case cases[] = {
-        {"sub/", {}},
-        {"sub/.", {}},
-        {"sub/..", {}},
-        {"part.bin", {{"part.bin", "p"}}},
-    };
-    for (const Case& c : cases) {
+    for (const char* entry : {"sub/", "sub/.", "sub/..", "part.bin"}) {
         fs::remove_all(dateDir());
         fs::create_directories(dateDir());
+        // Files of the folder are left alone, whatever their names.
         writeBytes(dateDir() / "temp.bin", "scratch");
         writeBytes(dateDir() / "keep.txt", "kept");
 
-        const RecordingObserver observer = run({c.entry}, quickStall());
+        const RecordingObserver observer = run({entry}, quickStall());
 
-        std::map<std::string, std::string> expected = c.files;
-        expected["keep.txt"] = "kept";
-        EXPECT_EQ(filesIn(dateDir()), expected) << c.entry;
-        EXPECT_EQ(observer.positions, barPositions(1000, 1)) << c.entry;
+        EXPECT_EQ(
+            filesIn(dateDir()),
+            (std::map<std::string, std::string>{{"keep.txt", "kept"}, {"temp.bin", "scratch"}}))
+            << entry;
+        EXPECT_EQ(observer.failed, (std::vector<std::size_t>{0})) << entry;
+        EXPECT_EQ(observer.positions, barPositions(1000, 1)) << entry;
     }
 }
 
@@ -299,7 +167,6 @@ TEST_F(DownloadAllTest, LinksAtTargetNamesAreNeverWrittenThrough)
     fs::create_symlink(m_root.file("victim.txt"), dateDir() / "a.gif");
     fs::create_symlink(m_root.file("never-created.txt"), dateDir() / "b.gif");
     fs::create_hard_link(m_root.file("linked.txt"), dateDir() / "c.gif");
-    writeBytes(dateDir() / "temp.bin", "scratch");
     m_server.route("/dir/a.gif", ok("a body"));
     m_server.route("/dir/b.gif", ok("b body"));
     m_server.route("/dir/c.gif", ok("c body"));
@@ -312,6 +179,7 @@ TEST_F(DownloadAllTest, LinksAtTargetNamesAreNeverWrittenThrough)
     EXPECT_FALSE(fs::exists(m_root.file("never-created.txt")));
     EXPECT_EQ(readBytes(m_root.file("linked.txt")), "precious too");
     EXPECT_EQ(filesIn(dateDir()), (std::map<std::string, std::string>{{"c.gif", "c body"}}));
+    EXPECT_EQ(observer.failed, (std::vector<std::size_t>{0, 1}));
     EXPECT_EQ(observer.positions, barPositions(333, 3));
 }
 
@@ -325,6 +193,7 @@ TEST_F(DownloadAllTest, ReadOnlyFileAtTheNameKeepsItsContent)
     const RecordingObserver observer = run({"a.gif"});
 
     EXPECT_EQ(readBytes(dateDir() / "a.gif"), "kept");
+    EXPECT_EQ(observer.failed, (std::vector<std::size_t>{0}));
     EXPECT_EQ(observer.positions, barPositions(1000, 1));
 }
 
@@ -347,8 +216,8 @@ TEST_F(DownloadAllTest, TheCurrentDirectoryIsNeitherUsedNorChanged)
     writeBytes(elsewhere() / "temp.bin", "not the batch's");
     m_server.route("/dir/a.gif", ok("alpha"));
 
-    // "sub/" has no file name: its failure clears temp.bin in the target folder
-    // only. run() compares the current directory before and after.
+    // "sub/" has no file name and fails. run() compares the current directory
+    // before and after.
     run({"a.gif", "sub/"});
 
     EXPECT_EQ(filesIn(dateDir()), (std::map<std::string, std::string>{{"a.gif", "alpha"}}));
@@ -389,6 +258,7 @@ TEST_F(DownloadAllTest, WithoutATargetFolderEveryFetchedEntryFails)
 
     EXPECT_EQ(m_server.targets(), (std::vector<std::string>{"/dir/a.gif", "/dir/b.gif"}));
     EXPECT_EQ(observer.positions, barPositions(500, 2));
+    EXPECT_EQ(observer.failed, (std::vector<std::size_t>{0, 1}));
     EXPECT_TRUE(observer.messages.empty());
     EXPECT_TRUE(fs::is_empty(elsewhere()));
     EXPECT_TRUE(fs::is_empty(work() / "down"));
@@ -421,16 +291,15 @@ TEST_F(DownloadAllTest, BytesAUrlCannotCarryArePercentEncodedAndNamesConverted)
     m_server.route("/dir/a%20b.gif", ok("space"));
     m_server.route("/dir/c%0D%0AX-Injected:%201.gif", ok("crlf"));
     m_server.route("/dir/%82%A0.gif", ok("kana"));
-    DownloadOptions options;
     // Stands in for the Shift-JIS decoder: only the one character used here.
-    options.fileNameFromCodePage = [](std::string_view name) {
+    m_fileNames = [](std::string_view name) {
         std::string converted(name);
         if (const std::size_t at = converted.find("\x82\xa0"); at != std::string::npos)
             converted.replace(at, 2, "\xe3\x81\x82");
         return converted;
     };
 
-    run({"a b.gif", "c\r\nX-Injected: 1.gif", "\x82\xa0.gif"}, options);
+    run({"a b.gif", "c\r\nX-Injected: 1.gif", "\x82\xa0.gif"});
 
     EXPECT_EQ(m_server.targets(),
               (std::vector<std::string>{"/dir/a%20b.gif", "/dir/c%0D%0AX-Injected:%201.gif",
@@ -481,6 +350,7 @@ TEST_F(DownloadAllTest, CancellingEndsTheBatchAtTheNextRead)
 
     EXPECT_EQ(m_server.targets(), (std::vector<std::string>{"/dir/big.bin"}));
     EXPECT_EQ(observer.positions, barPositions(500, 0));
+    EXPECT_TRUE(observer.failed.empty());
     EXPECT_FALSE(fs::exists(dateDir() / "after.gif"));
 }
 

@@ -34,6 +34,41 @@ TEST(DownloadRulesTest, StepRoundsHalfToEven)
         EXPECT_EQ(downloadStep(c.entries), c.step) << c.entries << " entries";
 }
 
+TEST(DownloadRulesTest, FinishedTextCountsTheFailures)
+{
+    struct Case {
+        std::size_t failures;
+        std::string_view text;
+    };
+    const Case cases[] = {
+        {0, "ファイルのダウンロードが終了しました"},
+        {1, "ファイルのダウンロードが終了しました（1個失敗）"},
+        {2, "ファイルのダウンロードが終了しました（2個失敗）"},
+        {10, "ファイルのダウンロードが終了しました（10個失敗）"},
+        {2000, "ファイルのダウンロードが終了しました（2000個失敗）"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(downloadFinishedText(c.failures), c.text) << c.failures << " failures";
+}
+
+TEST(DownloadRulesTest, WhichOutcomesFailAndWhichStep)
+{
+    struct Case {
+        EntryOutcome outcome;
+        bool failed;
+        bool step;
+    };
+    const Case cases[] = {
+        {EntryOutcome::NoHandle, true, false},   {EntryOutcome::NotOpened, true, false},
+        {EntryOutcome::Stored, false, true},     {EntryOutcome::Failed, true, true},
+        {EntryOutcome::Cancelled, false, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(isFailedEntry(c.outcome), c.failed) << static_cast<int>(c.outcome);
+        EXPECT_EQ(entryTakesStep(c.outcome), c.step) << static_cast<int>(c.outcome);
+    }
+}
+
 TEST(DownloadRulesTest, DateFolderDropsEverySlash)
 {
     EXPECT_EQ(dateFolderName("2024/05/06"), "20240506");

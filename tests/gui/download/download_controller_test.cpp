@@ -1,8 +1,10 @@
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,7 +15,10 @@
 #include <QTest>
 
 #include "core/download/download_all.h"
+#include "core/download/download_plan.h"
+#include "core/text/code_page.h"
 #include "gui/download/download_controller.h"
+#include "support/code_page_scope.h"
 #include "support/qt_test_main.h"
 #include "support/temp_dir.h"
 
@@ -67,11 +72,11 @@ private slots:
         test::TempDir working;
         fs::create_directory(working.path() / "down");
         bool folderRight = false;
-        std::vector<std::string> entries;
+        std::vector<DownloadItem> items;
         m_downloader->script = [&](const DownloadBatch& batch, DownloadObserver& observer) {
             // The date folder exists before the batch starts and is the one it writes to.
             folderRight = sameFolder(batch.targetFolder, working.path() / "down" / "20261208");
-            entries = batch.entries;
+            items = batch.items;
             observer.setStatusText("一");
             observer.setProgressRange(0, 1000);
             observer.setProgress(500);
@@ -80,17 +85,48 @@ private slots:
         QSignalSpy texts(m_controller.get(), &DownloadController::statusText);
         QSignalSpy positions(m_controller.get(), &DownloadController::progress);
         QSignalSpy finished(m_controller.get(), &DownloadController::finished);
-        QVERIFY(m_controller->start({"a.gif", "b.gif"}, "http://h/", working.path(), "2026/12/08"));
+        const CodePageScope shiftJis(CodePage::Cp932);
+        QVERIFY(m_controller->start({"a.gif", "ftp://h/b.gif", "\x82\xa0.gif"}, "http://h/",
+                                    working.path(), "2026/12/08"));
         QVERIFY(m_controller->running());
         QVERIFY(finished.wait(10000));
         QVERIFY(!m_controller->running());
         QVERIFY(folderRight);
-        QCOMPARE(entries, (std::vector<std::string>{"a.gif", "b.gif"}));
+        // One item per entry; local names leave the code page as UTF-8.
+        QCOMPARE(items.size(), std::size_t{3});
+        QCOMPARE(items[0].url, std::optional<std::string>("http://h/a.gif"));
+        QCOMPARE(items[0].fileName, std::string("a.gif"));
+        QCOMPARE(items[1].url, std::optional<std::string>());
+        QCOMPARE(items[2].url, std::optional<std::string>("http://h/\x82\xa0.gif"));
+        QCOMPARE(items[2].fileName, std::string("\xe3\x81\x82.gif"));
         QCOMPARE(texts.count(), 2);
         QCOMPARE(texts.at(0).at(0).toString(), QStringLiteral("一"));
         QCOMPARE(texts.at(1).at(0).toString(), QStringLiteral("二"));
         QCOMPARE(positions.count(), 1);
         QCOMPARE(finished.count(), 1);
+    }
+
+    void failedEntriesAreForwardedAndKeptUntilTheNextBatch()
+    {
+        m_downloader->script = [](const DownloadBatch&, DownloadObserver& observer) {
+            observer.entryFailed(1);
+            observer.entryFailed(3);
+        };
+        test::TempDir working;
+        QSignalSpy failed(m_controller.get(), &DownloadController::entryFailed);
+        QSignalSpy finished(m_controller.get(), &DownloadController::finished);
+        QVERIFY(m_controller->start({"a", "b", "c", "d"}, {}, working.path(), "d"));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(failed.count(), 2);
+        QCOMPARE(failed.at(0).at(0).toInt(), 1);
+        QCOMPARE(failed.at(1).at(0).toInt(), 3);
+        QCOMPARE(m_controller->failedEntries(), (std::vector<int>{1, 3}));
+
+        m_downloader->script = {};
+        QVERIFY(m_controller->start({"a"}, {}, working.path(), "d"));
+        QVERIFY(m_controller->failedEntries().empty());
+        QVERIFY(finished.wait(10000));
+        QVERIFY(m_controller->failedEntries().empty());
     }
 
     void oneBatchAtATime()

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDate>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -155,6 +156,7 @@ private slots:
     void okDownloadsEveryEntryIntoTheDateFolder()
     {
         searchPage("/dir/index.html");
+        m_form->foundFilesPanel()->list()->item(1)->setSelected(true);
         QSignalSpy steps(m_form->downloads(), &DownloadController::progress);
         QSignalSpy texts(m_form->downloads(), &DownloadController::statusText);
         QSignalSpy done(m_form->downloads(), &DownloadController::finished);
@@ -173,10 +175,37 @@ private slots:
         QCOMPARE(texts.first().at(0).toString(),
                  QStringLiteral("ファイルをダウンロードしています"));
         QCOMPARE(m_form->statusText(), QStringLiteral("ファイルのダウンロードが終了しました"));
+        // Nothing failed, so nothing stays selected.
+        QVERIFY(m_form->foundFilesPanel()->list()->selectedItems().isEmpty());
         QCOMPARE(m_form->statusPanel()->progressBar()->value(), 0);
         QCOMPARE(m_form->statusPanel()->progressBar()->maximum(), 1000);
         QCOMPARE(m_form->workingFolder().path(), m_program);
         QCOMPARE(fs::current_path(), m_program);
+    }
+
+    void aFailedEntryIsCountedAndLeftSelectedAlone()
+    {
+        m_server->route("/dir/sub/b.gif", test::reply("404 Not Found", "<html>gone</html>"));
+        fs::create_directories(dateFolder());
+        test::writeBytes(dateFolder() / "b.gif", "older");
+        searchPage("/dir/index.html");
+        FoundFilesList* list = m_form->foundFilesPanel()->list();
+        list->item(0)->setSelected(true);
+        list->item(2)->setSelected(true);
+        list->setCurrentRow(2, QItemSelectionModel::NoUpdate);
+        QSignalSpy done(m_form->downloads(), &DownloadController::finished);
+        m_form->onDownloadClicked();
+        QTest::mouseClick(m_form->downloadConfirmDialog()->okButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
+
+        QCOMPARE(m_form->statusText(),
+                 QStringLiteral("ファイルのダウンロードが終了しました（1個失敗）"));
+        QCOMPARE(list->selectedItems().size(), 1);
+        QVERIFY(list->item(1)->isSelected());
+        QCOMPARE(list->currentRow(), 1);
+        QCOMPARE(test::readBytes(dateFolder() / "a.gif"), std::string("GIF-A"));
+        QCOMPARE(test::readBytes(dateFolder() / "b.gif"), std::string("older"));
+        QCOMPARE(test::readBytes(dateFolder() / "c.gif"), std::string("GIF-C"));
     }
 
     void windowTakesNoInputDuringTheBatchAndCloseStopsIt()

@@ -1,0 +1,188 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "core/download/download_all.h"
+#include "core/download/download_folder.h"
+#include "core/download/download_plan.h"
+#include "core/download/download_rules.h"
+#include "core/io/directory_handle.h"
+#include "support/http_test_server.h"
+#include "support/temp_dir.h"
+
+namespace vel::test {
+
+namespace fs = std::filesystem;
+
+class RecordingObserver final : public DownloadObserver {
+public:
+    void setStatusText(std::string_view text) override { statuses.emplace_back(text); }
+    void setProgressRange(int minimum, int maximum) override
+    {
+        ranges.emplace_back(minimum, maximum);
+    }
+    void setProgress(int position) override { positions.push_back(position); }
+    void showMessage(std::string_view text) override { messages.emplace_back(text); }
+    void entryFailed(std::size_t index) override { failed.push_back(index); }
+    bool cancelled() override { return cancelWhen && cancelWhen(); }
+
+    std::function<bool()> cancelWhen;
+    std::vector<std::string> statuses;
+    std::vector<std::pair<int, int>> ranges;
+    std::vector<int> positions;
+    std::vector<std::string> messages;
+    std::vector<std::size_t> failed;
+};
+
+// The bar's positions over a batch: the reset, `accepted` steps of `step`, the final reset.
+inline std::vector<int> barPositions(int step, int accepted)
+{
+    std::vector<int> positions{0};
+    for (int i = 1; i <= accepted; ++i)
+        positions.push_back(i * step);
+    positions.push_back(0);
+    return positions;
+}
+
+// Name to content of the regular files in a folder, hidden ones included (a
+// temporary file left behind shows up here).
+inline std::map<std::string, std::string> filesIn(const fs::path& folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (!entry.is_symlink() && entry.is_regular_file())
+            files[entry.path().filename().string()] = readBytes(entry.path());
+    }
+    return files;
+}
+
+// The names in the directory `dirFd` that start with `prefix`.
+inline std::vector<std::string> namesStartingWith(int dirFd, std::string_view prefix)
+{
+    std::vector<std::string> names;
+    const int copy = dirFd >= 0 ? ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    DIR* dir = copy >= 0 ? ::fdopendir(copy) : nullptr;
+    if (!dir) {
+        if (copy >= 0)
+            ::close(copy);
+        return names;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name.substr(0, prefix.size()) == prefix)
+            names.emplace_back(name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+inline constexpr const char* kProxyVariables[] = {
+    "http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"};
+
+inline std::string currentDirectory()
+{
+    char buffer[4096];
+    return ::getcwd(buffer, sizeof buffer) ? buffer : "";
+}
+
+// Each test's working folder holds `down` and is never the current directory,
+// which no batch may change. The caller's directory and proxy settings come
+// back afterwards. Every batch is checked for what holds whatever its entries
+// do: the status texts (the closing one counting the failures reported), the
+// bar's range, the current directory, and no temporary file left behind.
+class DownloadBatchTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_savedDir = fs::current_path();
+        for (const char* name : kProxyVariables) {
+            if (const char* value = std::getenv(name))
+                m_savedEnv.emplace_back(name, value);
+            ::unsetenv(name);
+        }
+        fs::create_directories(work() / "down");
+        fs::create_directories(elsewhere());
+        fs::current_path(elsewhere());
+    }
+
+    void TearDown() override
+    {
+        fs::current_path(m_savedDir);
+        for (const char* name : kProxyVariables)
+            ::unsetenv(name);
+        for (const auto& [name, value] : m_savedEnv)
+            ::setenv(name.c_str(), value.c_str(), 1);
+    }
+
+    fs::path work() const { return m_root.file("work"); }
+    fs::path elsewhere() const { return m_root.file("elsewhere"); }
+    fs::path dateDir() const { return work() / "down" / "20240506"; }
+
+    RecordingObserver run(std::vector<std::string> entries, DownloadOptions options = {},
+                          std::function<bool()> cancelWhen = {})
+    {
+        return runWithBase(std::move(entries), m_server.url("/dir/"), std::move(options),
+                           std::move(cancelWhen));
+    }
+
+    RecordingObserver runWithBase(std::vector<std::string> entries, std::string baseUrl,
+                                  DownloadOptions options = {},
+                                  std::function<bool()> cancelWhen = {})
+    {
+        const DirectoryHandle folder = openDownloadFolder(work(), "2024/05/06");
+        EXPECT_TRUE(folder.valid());
+        return runInto(folder.get(), std::move(entries), std::move(baseUrl), std::move(options),
+                       std::move(cancelWhen));
+    }
+
+    RecordingObserver runInto(int folder, std::vector<std::string> entries, std::string baseUrl,
+                              DownloadOptions options = {}, std::function<bool()> cancelWhen = {})
+    {
+        const std::string before = currentDirectory();
+        RecordingObserver observer;
+        observer.cancelWhen = std::move(cancelWhen);
+        CurlDownloader downloader(std::move(options));
+        downloader.DownloadAll({planDownload(entries, baseUrl, m_fileNames), folder}, observer);
+        EXPECT_EQ(currentDirectory(), before);
+        EXPECT_EQ(observer.statuses,
+                  (std::vector<std::string>{std::string(kDownloadingText),
+                                            downloadFinishedText(observer.failed.size())}));
+        EXPECT_EQ(observer.ranges, (std::vector<std::pair<int, int>>{{0, 1000}}));
+        EXPECT_EQ(namesStartingWith(folder, ".vel-"), std::vector<std::string>{});
+        return observer;
+    }
+
+    // A short low-speed limit for the tests whose server goes silent.
+    static DownloadOptions quickStall()
+    {
+        DownloadOptions options;
+        options.limits.lowSpeedTime = std::chrono::seconds(2);
+        return options;
+    }
+
+    HttpTestServer m_server;
+    TempDir m_root;
+    // How the batches' local names leave the code page (none: unchanged).
+    std::function<std::string(std::string_view)> m_fileNames;
+
+private:
+    fs::path m_savedDir;
+    std::vector<std::pair<std::string, std::string>> m_savedEnv;
+};
+
+}  // namespace vel::test

@@ -1,0 +1,69 @@
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/download/download_plan.h"
+
+namespace vel {
+namespace {
+
+struct Expected {
+    std::optional<std::string> url;
+    std::string fileName;
+};
+
+void expectItems(const std::vector<DownloadItem>& items, const std::vector<Expected>& expected)
+{
+    ASSERT_EQ(items.size(), expected.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(items[i].url, expected[i].url) << "item " << i;
+        EXPECT_EQ(items[i].fileName, expected[i].fileName) << "item " << i;
+    }
+}
+
+TEST(DownloadPlanTest, OneItemPerEntryInListOrder)
+{
+    const std::vector<std::string> entries = {
+        "a.gif", "sub/b.jpg", "http://x/p/c.png", "ftp://x/d.gif", "img.cgi?f=e.gif",
+        "dir/",  "a.gif",
+    };
+
+    expectItems(planDownload(entries, "http://h/d/", {}),
+                {
+                    {"http://h/d/a.gif", "a.gif"},
+                    {"http://h/d/sub/b.jpg", "b.jpg"},
+                    {"http://x/p/c.png", "c.png"},
+                    {std::nullopt, ""},  // skipped: the batch keeps its row
+                    {"http://h/d/img.cgi?f=e.gif", "img.cgi?f=e.gif"},
+                    {"http://h/d/dir/", ""},  // fetched; the empty name fails it then
+                    {"http://h/d/a.gif", "a.gif"},
+                });
+    EXPECT_TRUE(planDownload({}, "http://h/d/", {}).empty());
+}
+
+TEST(DownloadPlanTest, OnlyTheLocalNameGoesThroughTheConverter)
+{
+    std::vector<std::string> converted;
+    const auto toUtf8 = [&converted](std::string_view name) {
+        converted.emplace_back(name);
+        std::string result(name);
+        if (const std::size_t at = result.find("\x82\xa0"); at != std::string::npos)
+            result.replace(at, 2, "\xe3\x81\x82");
+        return result;
+    };
+
+    expectItems(planDownload({"\x82\xa0.gif", "ftp://x/\x82\xa0.gif", "http://x/\x82\xa0/b.gif"},
+                             "http://h/\x82\xa0/", toUtf8),
+                {
+                    {"http://h/\x82\xa0/\x82\xa0.gif", "\xe3\x81\x82.gif"},
+                    {std::nullopt, ""},
+                    {"http://x/\x82\xa0/b.gif", "b.gif"},
+                });
+    EXPECT_EQ(converted, (std::vector<std::string>{"\x82\xa0.gif", "b.gif"}));
+}
+
+}  // namespace
+}  // namespace vel
