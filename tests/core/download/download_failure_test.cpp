@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/download/download_rules.h"
 #include "download_batch_fixture.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"

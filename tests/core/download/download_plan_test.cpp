@@ -1,3 +1,4 @@
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
