@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/download/download_rules.h"
+#include "core/foundfiles/entry_url.h"
 
 namespace vel {
 
@@ -18,6 +19,26 @@ planDownload(const std::vector<std::string>& entries, std::string_view baseUrl,
         if (item.url) {
             const std::string name = localFileName(*item.url);
             item.fileName = fileNameFromCodePage ? fileNameFromCodePage(name) : name;
+        }
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+std::vector<DownloadItem>
+planDownload(const std::vector<FoundEntry>& entries, const EntrySource& source,
+             const std::function<std::string(std::string_view)>& fileNameFromCodePage)
+{
+    std::vector<DownloadItem> items;
+    items.reserve(entries.size());
+    for (const FoundEntry& entry : entries) {
+        DownloadItem item;
+        if (const std::optional<std::string> listedUrl =
+                downloadUrlOfEntry(entry.text, source.baseUrl)) {
+            item.url = fetchUrlOfEntry(entry, source);
+            const std::string name = localFileName(*listedUrl);
+            const bool utf8 = source.charset == PageCharset::Utf8;
+            item.fileName = utf8 || !fileNameFromCodePage ? name : fileNameFromCodePage(name);
         }
         items.push_back(std::move(item));
     }

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/foundfiles/found_entry.h"
+
 namespace vel {
 
 // One entry of a batch, as the batch fetches it.
@@ -23,6 +25,14 @@ struct DownloadItem {
 // converter is empty).
 std::vector<DownloadItem>
 planDownload(const std::vector<std::string>& entries, std::string_view baseUrl,
+             const std::function<std::string(std::string_view)>& fileNameFromCodePage);
+
+// The same for a search's entries: an entry is skipped by the same rule, is
+// fetched from the URL a browser resolves its written value to, and keeps the
+// local name of its listed text. On a UTF-8 page the name's bytes are already
+// the file system's; otherwise the converter turns them from the code page.
+std::vector<DownloadItem>
+planDownload(const std::vector<FoundEntry>& entries, const EntrySource& source,
              const std::function<std::string(std::string_view)>& fileNameFromCodePage);
 
 }  // namespace vel

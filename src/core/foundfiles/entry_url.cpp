@@ -30,4 +30,9 @@ std::string fetchUrlOfEntry(const FoundEntry& entry, std::string_view documentBa
     return fullUrlOfEntry(entry.text, baseUrl);
 }
 
+std::string fetchUrlOfEntry(const FoundEntry& entry, const EntrySource& source)
+{
+    return fetchUrlOfEntry(entry, source.documentBase, source.charset, source.baseUrl);
+}
+
 }  // namespace vel

@@ -20,5 +20,6 @@ std::string fullUrlOfEntry(std::string_view entry, std::string_view baseUrl);
 // as above.
 std::string fetchUrlOfEntry(const FoundEntry& entry, std::string_view documentBase,
                             PageCharset charset, std::string_view baseUrl);
+std::string fetchUrlOfEntry(const FoundEntry& entry, const EntrySource& source);
 
 }  // namespace vel

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "core/search/page_charset.h"
+
 namespace vel {
 
 // One entry of the found-files list, in the page's bytes: the text the list
@@ -12,6 +14,15 @@ struct FoundEntry {
     std::string written;
 
     friend bool operator==(const FoundEntry&, const FoundEntry&) = default;
+};
+
+// Where a search's entries came from: the directory URL listed entries are
+// joined to (from the site row), the URL the page's values resolve against
+// (empty when unknown), and how the page's bytes are read.
+struct EntrySource {
+    std::string baseUrl;
+    std::string documentBase;
+    PageCharset charset = PageCharset::CodePage;
 };
 
 }  // namespace vel

@@ -409,9 +409,9 @@ void MainWindow::finishSearch()
 {
     setStatusText(kConnected);
     setStatusText(kSearching);
-    const std::vector<std::string> entries =
+    const std::vector<FoundEntry> entries =
         m_fileSearch->searchFetchedPage(m_grid.cell(2, m_grid.currentRow()));
-    m_foundFiles->showSearchResult(entries);
+    m_foundFiles->showSearchResult(entries, m_fileSearch->entrySource().charset);
     writeStatusToCurrentRow(
         fromUtf8(foundFilesStatusText(static_cast<std::size_t>(m_foundFiles->count()))));
     setStatusText(kIdle);
@@ -419,9 +419,10 @@ void MainWindow::finishSearch()
 
 // --- Found files and download -----------------------------------------------
 
-void MainWindow::onOpenEntryRequested(const std::string& entry)
+void MainWindow::onOpenEntryRequested(const FoundEntry& entry)
 {
-    const QString url = toQString(fullUrlOfEntry(entry, m_fileSearch->baseUrl()));
+    const EntrySource& source = m_fileSearch->entrySource();
+    const QString url = toQString(fetchUrlOfEntry(entry, source), source.charset);
     m_browserBar->urlEdit()->setText(url);
     m_browserBar->navigate(url);
     m_browserBar->addToListButton()->setEnabled(false);
@@ -446,7 +447,7 @@ void MainWindow::onDownloadConfirmed()
     // The program's windows take no input until the batch ends, but keep
     // repainting.
     m_inputLock = std::make_unique<InputLock>();
-    if (!m_downloads->start(m_foundFiles->entries(), m_fileSearch->baseUrl(),
+    if (!m_downloads->start(m_foundFiles->entries(), m_fileSearch->entrySource(),
                             m_workingFolder.path(), shortDate))
         m_inputLock.reset();
 }

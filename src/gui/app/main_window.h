@@ -92,7 +92,7 @@ public slots:
     void onSearchClicked();
     void onDownloadClicked();
     void onDownloadConfirmed();
-    void onOpenEntryRequested(const std::string& entry);
+    void onOpenEntryRequested(const vel::FoundEntry& entry);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -40,4 +40,11 @@ std::string fromQString(const QString& text)
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+QString toQString(std::string_view bytes, PageCharset charset)
+{
+    if (charset == PageCharset::Utf8)
+        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return toQString(bytes);
+}
+
 }  // namespace vel

@@ -95,7 +95,7 @@ DownloadController::~DownloadController()
     cancelAndWait();
 }
 
-bool DownloadController::start(const std::vector<std::string>& entries, std::string_view baseUrl,
+bool DownloadController::start(const std::vector<FoundEntry>& entries, const EntrySource& source,
                                const std::filesystem::path& workingFolder,
                                const std::string& shortDate)
 {
@@ -108,7 +108,7 @@ bool DownloadController::start(const std::vector<std::string>& entries, std::str
     m_targetFolder = openDownloadFolder(workingFolder, shortDate);
     DownloadBatch batch;
     // A name in the code page is stored as its characters (UTF-8).
-    batch.items = planDownload(entries, baseUrl,
+    batch.items = planDownload(entries, source,
                                [](std::string_view name) { return toQString(name).toStdString(); });
     batch.targetFolder = m_targetFolder.get();
     const bool started = m_job->start([this, batch = std::move(batch)] {

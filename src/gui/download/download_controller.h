@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QString>
 
+#include "core/foundfiles/found_entry.h"
 #include "core/io/directory_handle.h"
 
 namespace vel {
@@ -40,13 +41,14 @@ public:
     }
 
     bool running() const { return m_running; }
-    // Downloads the entries (the found-files list, code-page bytes, in list
-    // order) into today's folder under `down` in the working folder
-    // (shortDate: today's date as the folder is named after it). Local names
-    // are turned from the code page into the file system's UTF-8. False when
+    // Downloads the entries (the found-files list, in list order, from the
+    // search that `source` describes) into today's folder under `down` in the
+    // working folder (shortDate: today's date as the folder is named after
+    // it). Local names in the code page are turned into the file system's
+    // UTF-8. False when
     // none could start (one runs, no downloader, no thread); nothing is
     // reported then.
-    bool start(const std::vector<std::string>& entries, std::string_view baseUrl,
+    bool start(const std::vector<FoundEntry>& entries, const EntrySource& source,
                const std::filesystem::path& workingFolder, const std::string& shortDate);
     // Stops the batch at its next read and waits for it; a message box it
     // waits on is given up.

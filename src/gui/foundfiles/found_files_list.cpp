@@ -19,6 +19,12 @@ FoundFilesList::FoundFilesList(QWidget* parent)
 namespace {
 
 constexpr int kEntryBytesRole = Qt::UserRole + 1;
+constexpr int kWrittenBytesRole = Qt::UserRole + 2;
+
+QByteArray bytesOf(const std::string& text)
+{
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 }  // namespace
 
@@ -31,6 +37,32 @@ void FoundFilesList::setEntries(const std::vector<std::string>& entries)
                       QByteArray(entry.data(), static_cast<qsizetype>(entry.size())));
         addItem(item);
     }
+}
+
+void FoundFilesList::setEntries(const std::vector<FoundEntry>& entries, PageCharset charset)
+{
+    clear();
+    for (const FoundEntry& entry : entries) {
+        auto* item = new QListWidgetItem(toQString(entry.text, charset));
+        item->setData(kEntryBytesRole, bytesOf(entry.text));
+        item->setData(kWrittenBytesRole, bytesOf(entry.written));
+        addItem(item);
+    }
+}
+
+FoundEntry FoundFilesList::entryOf(const QListWidgetItem* item)
+{
+    if (!item)
+        return {};
+    const QVariant written = item->data(kWrittenBytesRole);
+    FoundEntry entry{entryBytes(item), {}};
+    if (written.isValid()) {
+        const QByteArray bytes = written.toByteArray();
+        entry.written.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    } else {
+        entry.written = entry.text;
+    }
+    return entry;
 }
 
 std::string FoundFilesList::entryBytes(const QListWidgetItem* item)

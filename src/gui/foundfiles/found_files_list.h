@@ -5,6 +5,8 @@
 
 #include <QListWidget>
 
+#include "core/foundfiles/found_entry.h"
+
 namespace vel {
 
 // The found-files list. Its horizontal scroll extent is set by the file search
@@ -19,6 +21,11 @@ public:
     // Replaces the entries. Each keeps the page's bytes; the list shows them
     // decoded.
     void setEntries(const std::vector<std::string>& entries);
+    // Replaces the entries with a search's, shown in the page's character set;
+    // each keeps its listed text and the value the page wrote.
+    void setEntries(const std::vector<FoundEntry>& entries, PageCharset charset);
+    // The entry an item stands for; empty for no item.
+    static FoundEntry entryOf(const QListWidgetItem* item);
     // The bytes of an entry; empty for no item.
     static std::string entryBytes(const QListWidgetItem* item);
 

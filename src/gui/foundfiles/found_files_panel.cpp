@@ -75,20 +75,20 @@ void FoundFilesPanel::setExtraWidth(int pixels)
     m_list->viewport()->update();
 }
 
-void FoundFilesPanel::showSearchResult(const std::vector<std::string>& entries)
+void FoundFilesPanel::showSearchResult(const std::vector<FoundEntry>& entries, PageCharset charset)
 {
-    m_list->setEntries(entries);
+    m_list->setEntries(entries, charset);
     m_list->setHorizontalExtent(m_list->widestEntryWidth());
     if (m_list->count() > 0)
         setButtonsEnabled(true);
 }
 
-std::vector<std::string> FoundFilesPanel::entries() const
+std::vector<FoundEntry> FoundFilesPanel::entries() const
 {
-    std::vector<std::string> result;
+    std::vector<FoundEntry> result;
     result.reserve(static_cast<std::size_t>(m_list->count()));
     for (int i = 0; i < m_list->count(); ++i)
-        result.push_back(FoundFilesList::entryBytes(m_list->item(i)));
+        result.push_back(FoundFilesList::entryOf(m_list->item(i)));
     return result;
 }
 
@@ -139,7 +139,7 @@ void FoundFilesPanel::updateMenu()
 
 void FoundFilesPanel::requestOpenCurrent()
 {
-    emit openEntryRequested(FoundFilesList::entryBytes(m_list->currentItem()));
+    emit openEntryRequested(FoundFilesList::entryOf(m_list->currentItem()));
 }
 
 void FoundFilesPanel::setButtonsEnabled(bool enabled)

@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+#include "core/foundfiles/found_entry.h"
+
 class QAction;
 class QMenu;
 class QPushButton;
@@ -34,9 +36,10 @@ public:
 
     // Replaces the list with a search's entries, measures the widest once and
     // enables the buttons when there is something to download.
-    void showSearchResult(const std::vector<std::string>& entries);
+    void showSearchResult(const std::vector<FoundEntry>& entries,
+                          PageCharset charset = PageCharset::CodePage);
     // The entries in list order, as the page's bytes.
-    std::vector<std::string> entries() const;
+    std::vector<FoundEntry> entries() const;
     int count() const;
     // Selects exactly the entries at these rows (out-of-range rows are
     // ignored) and makes the first of them the current entry, scrolled into
@@ -53,7 +56,7 @@ public slots:
 
 signals:
     // Open this entry in the browser (bytes as in the page).
-    void openEntryRequested(const std::string& entry);
+    void openEntryRequested(const vel::FoundEntry& entry);
     void downloadClicked();
 
 protected:

@@ -74,15 +74,11 @@ void FileSearchController::onJobFinished()
     emit fetched(verdict);
 }
 
-std::vector<std::string> FileSearchController::searchFetchedPage(std::string_view rowUrl)
+std::vector<FoundEntry> FileSearchController::searchFetchedPage(std::string_view rowUrl)
 {
     FileSearchResult result = vel::searchFetchedPage(m_pageSource, m_extension, rowUrl);
-    m_baseUrl = std::move(result.baseUrl);
-    std::vector<std::string> texts;
-    texts.reserve(result.entries.size());
-    for (FoundEntry& entry : result.entries)
-        texts.push_back(std::move(entry.text));
-    return texts;
+    m_source = {std::move(result.baseUrl), std::move(result.documentBase), result.charset};
+    return std::move(result.entries);
 }
 
 }  // namespace vel

@@ -8,6 +8,7 @@
 
 #include <QObject>
 
+#include "core/foundfiles/found_entry.h"
 #include "core/search/fetch_page.h"
 
 namespace vel {
@@ -39,12 +40,14 @@ public:
 
     // Scans the fetched page for files of the search's extension; the base
     // URL is taken from the site row's URL as it reads now.
-    std::vector<std::string> searchFetchedPage(std::string_view rowUrl);
+    std::vector<FoundEntry> searchFetchedPage(std::string_view rowUrl);
 
     // The page of the last search (bytes as the server sent them).
     const std::string& pageSource() const { return m_pageSource; }
-    // The directory URL relative entries are joined to.
-    const std::string& baseUrl() const { return m_baseUrl; }
+    // The directory URL listed entries are joined to.
+    const std::string& baseUrl() const { return m_source.baseUrl; }
+    // What the last search's entries resolve against and how they are read.
+    const EntrySource& entrySource() const { return m_source; }
 
 signals:
     // The fetch ended; on a page its source is in pageSource().
@@ -59,7 +62,7 @@ private:
     bool m_dropResult = false;
     std::string m_extension;
     std::string m_pageSource;
-    std::string m_baseUrl;
+    EntrySource m_source;
     // Written by the job, read on the GUI thread once it has finished.
     std::mutex m_resultMutex;
     PageFetchVerdict m_verdict = PageFetchVerdict::OtherFailure;

@@ -464,7 +464,7 @@ private slots:
                                  m_form->foundFilesPanel()->list(),
                                  m_form->browser()->widget()};
         // The found-files buttons take part once there is something to act on.
-        m_form->foundFilesPanel()->showSearchResult({"a.gif"});
+        m_form->foundFilesPanel()->showSearchResult({{"a.gif", "a.gif"}});
         controls << m_form->foundFilesPanel()->deleteSelectedButton()
                  << m_form->foundFilesPanel()->downloadButton();
         m_form->siteListPanel()->searchButton()->setFocus();

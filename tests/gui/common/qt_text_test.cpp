@@ -32,6 +32,15 @@ private slots:
         setCurrentCodePage(CodePage::Cp932);
     }
 
+    void pageBytesFollowThePageCharset()
+    {
+        const std::string utf8 = "\xE5\x86\x99.jpg";  // "写.jpg" in UTF-8
+        QCOMPARE(toQString(utf8, PageCharset::Utf8), QStringLiteral("写.jpg"));
+        QVERIFY(toQString(utf8, PageCharset::CodePage) != QStringLiteral("写.jpg"));
+        const std::string sjis = "\x8e\xca.jpg";  // "写.jpg" in Shift-JIS
+        QCOMPARE(toQString(sjis, PageCharset::CodePage), QStringLiteral("写.jpg"));
+    }
+
     void embeddedNulIsKept()
     {
         const std::string bytes("a\0b", 3);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,6 +40,20 @@ public:
             script(batch, observer);
     }
 };
+
+// Entries as a plain page lists them: the written value is the listed text.
+std::vector<FoundEntry> entries(std::initializer_list<const char*> texts)
+{
+    std::vector<FoundEntry> list;
+    for (const char* text : texts)
+        list.push_back({text, text});
+    return list;
+}
+
+EntrySource sourceFor(const char* baseUrl)
+{
+    return {baseUrl, {}, PageCharset::CodePage};
+}
 
 bool sameFolder(int fd, const fs::path& path)
 {
@@ -86,8 +101,8 @@ private slots:
         QSignalSpy positions(m_controller.get(), &DownloadController::progress);
         QSignalSpy finished(m_controller.get(), &DownloadController::finished);
         const CodePageScope shiftJis(CodePage::Cp932);
-        QVERIFY(m_controller->start({"a.gif", "ftp://h/b.gif", "\x82\xa0.gif"}, "http://h/",
-                                    working.path(), "2026/12/08"));
+        QVERIFY(m_controller->start(entries({"a.gif", "ftp://h/b.gif", "\x82\xa0.gif"}),
+                                    sourceFor("http://h/"), working.path(), "2026/12/08"));
         QVERIFY(m_controller->running());
         QVERIFY(finished.wait(10000));
         QVERIFY(!m_controller->running());
@@ -115,7 +130,8 @@ private slots:
         test::TempDir working;
         QSignalSpy failed(m_controller.get(), &DownloadController::entryFailed);
         QSignalSpy finished(m_controller.get(), &DownloadController::finished);
-        QVERIFY(m_controller->start({"a", "b", "c", "d"}, {}, working.path(), "d"));
+        QVERIFY(
+            m_controller->start(entries({"a", "b", "c", "d"}), sourceFor(""), working.path(), "d"));
         QVERIFY(finished.wait(10000));
         QCOMPARE(failed.count(), 2);
         QCOMPARE(failed.at(0).at(0).toInt(), 1);
@@ -123,7 +139,7 @@ private slots:
         QCOMPARE(m_controller->failedEntries(), (std::vector<int>{1, 3}));
 
         m_downloader->script = {};
-        QVERIFY(m_controller->start({"a"}, {}, working.path(), "d"));
+        QVERIFY(m_controller->start(entries({"a"}), sourceFor(""), working.path(), "d"));
         QVERIFY(m_controller->failedEntries().empty());
         QVERIFY(finished.wait(10000));
         QVERIFY(m_controller->failedEntries().empty());
@@ -138,8 +154,8 @@ private slots:
         };
         test::TempDir working;
         QSignalSpy finished(m_controller.get(), &DownloadController::finished);
-        QVERIFY(m_controller->start({"a.gif"}, {}, working.path(), "d"));
-        QVERIFY(!m_controller->start({"b.gif"}, {}, working.path(), "d"));
+        QVERIFY(m_controller->start(entries({"a.gif"}), sourceFor(""), working.path(), "d"));
+        QVERIFY(!m_controller->start(entries({"b.gif"}), sourceFor(""), working.path(), "d"));
         release = true;
         QVERIFY(finished.wait(10000));
         QCOMPARE(finished.count(), 1);
@@ -159,7 +175,7 @@ private slots:
         };
         test::TempDir working;
         QSignalSpy finished(m_controller.get(), &DownloadController::finished);
-        QVERIFY(m_controller->start({"a.gif"}, {}, working.path(), "d"));
+        QVERIFY(m_controller->start(entries({"a.gif"}), sourceFor(""), working.path(), "d"));
         QVERIFY(finished.wait(10000));
         QVERIFY(answered);
         QCOMPARE(shownOn, QThread::currentThreadId());
@@ -175,7 +191,7 @@ private slots:
             observer.showMessage("ない");
         };
         test::TempDir working;
-        QVERIFY(m_controller->start({"a.gif"}, {}, working.path(), "d"));
+        QVERIFY(m_controller->start(entries({"a.gif"}), sourceFor(""), working.path(), "d"));
         while (!waiting)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         // No event loop runs here: the box cannot be shown, and the wait must
@@ -191,7 +207,7 @@ private slots:
         DownloadController controller(nullptr);
         QSignalSpy finished(&controller, &DownloadController::finished);
         test::TempDir working;
-        QVERIFY(!controller.start({"a.gif"}, {}, working.path(), "d"));
+        QVERIFY(!controller.start(entries({"a.gif"}), sourceFor(""), working.path(), "d"));
         QVERIFY(!controller.running());
         QCoreApplication::processEvents();
         QCOMPARE(finished.count(), 0);
