@@ -66,5 +66,49 @@ TEST(DownloadPlanTest, OnlyTheLocalNameGoesThroughTheConverter)
     EXPECT_EQ(converted, (std::vector<std::string>{"\x82\xa0.gif", "b.gif"}));
 }
 
+TEST(DownloadPlanTest, SearchEntriesFetchTheResolvedValueAndKeepTheListedName)
+{
+    const EntrySource source{"http://h/d/", "https://h/d/page.html", PageCharset::CodePage};
+    const std::vector<FoundEntry> entries = {
+        {"a.gif", "a.gif"},
+        {"root.gif", "/root.gif"},
+        {"up.gif", "../up.gif?v=1&amp;w=2"},
+        {"/cdn/x.gif", "//cdn/x.gif"},
+        {"ftp://x/d.gif", "ftp://x/d.gif"},
+    };
+    expectItems(planDownload(entries, source, {}),
+                {
+                    {"https://h/d/a.gif", "a.gif"},
+                    {"https://h/root.gif", "root.gif"},
+                    {"https://h/up.gif?v=1&w=2", "up.gif"},
+                    {"https://cdn/x.gif", "x.gif"},
+                    {std::nullopt, ""},
+                });
+    // Without a page URL the entries fetch what the plain join gives.
+    expectItems(planDownload(entries, EntrySource{"http://h/d/", "", PageCharset::CodePage}, {}),
+                {
+                    {"http://h/d/a.gif", "a.gif"},
+                    {"http://h/d/root.gif", "root.gif"},
+                    {"http://h/d/up.gif", "up.gif"},
+                    {"http://h/d//cdn/x.gif", "x.gif"},
+                    {std::nullopt, ""},
+                });
+}
+
+TEST(DownloadPlanTest, NamesOfUtf8PagesAreAlreadyTheFileSystems)
+{
+    int calls = 0;
+    const auto converter = [&calls](std::string_view name) {
+        ++calls;
+        return std::string(name);
+    };
+    const std::vector<FoundEntry> entries = {{"\xE5\x86\x99.gif", "\xE5\x86\x99.gif"}};
+    expectItems(planDownload(entries, {"http://h/", "http://h/", PageCharset::Utf8}, converter),
+                {{"http://h/\xE5\x86\x99.gif", "\xE5\x86\x99.gif"}});
+    EXPECT_EQ(calls, 0);
+    planDownload(entries, {"http://h/", "http://h/", PageCharset::CodePage}, converter);
+    EXPECT_EQ(calls, 1);
+}
+
 }  // namespace
 }  // namespace vel
