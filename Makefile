@@ -43,5 +43,15 @@ bench: deps
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	@for b in $(BENCH_DIR)/bench/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$b"; "$$b" || exit 1; fi; done
 
+# The libFuzzer harnesses in fuzz/, built with clang against an instrumented
+# velcore (no Qt needed). Run one as build-fuzz/fuzz/<name> <corpus dir>.
+FUZZ_DIR    ?= build-fuzz
+
+.PHONY: fuzz
+fuzz:
+	@scripts/install-fuzz-deps
+	CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEL_BUILD_FUZZ=ON
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+
 clean:
 	rm -rf $(BUILD_DIR) $(BENCH_DIR)
