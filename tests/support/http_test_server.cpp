@@ -7,7 +7,10 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <openssl/ssl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -64,6 +67,17 @@ const std::string& generatedBlock()
     return block;
 }
 
+// OpenSSL writes with write(), which raises SIGPIPE on a connection the client
+// has reset; a connection's thread keeps it blocked (and pending, harmlessly)
+// so that a client going away mid-answer never ends the test program.
+void blockBrokenPipeSignal()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
 }  // namespace
 
 ScriptStep receive()
@@ -84,6 +98,11 @@ ScriptStep sendForever(std::string bytes)
 ScriptStep holdOpen()
 {
     return {ScriptStep::Kind::HoldOpen, {}};
+}
+
+ScriptStep closeWithoutNotify()
+{
+    return {ScriptStep::Kind::CloseWithoutNotify, {}};
 }
 
 Route reply(std::string_view status, std::string body, std::string_view extraHeaders)
@@ -147,6 +166,19 @@ HttpTestServer::HttpTestServer()
     : HttpTestServer(std::vector<ConnectionScript>{})
 {}
 
+HttpTestServer::HttpTestServer(TlsCredentials tls)
+    : HttpTestServer(std::vector<ConnectionScript>{}, std::move(tls))
+{}
+
+HttpTestServer::HttpTestServer(std::vector<ConnectionScript> scripts, TlsCredentials tls)
+    : HttpTestServer(std::move(scripts))
+{
+    // The acceptor runs already, but reads m_tls only under the lock once a
+    // connection is accepted, and none can have been: the port is new.
+    const std::lock_guard lock(m_mutex);
+    m_tls = makeServerTlsContext(tls);
+}
+
 HttpTestServer::HttpTestServer(std::vector<ConnectionScript> scripts)
     : m_scripts(std::move(scripts))
 {
@@ -176,6 +208,7 @@ HttpTestServer::~HttpTestServer()
         worker.thread.join();
     ::close(m_listenFd);
     ::close(m_wakeFd);
+    SSL_CTX_free(m_tls);
 }
 
 void HttpTestServer::route(const std::string& target, Route route)
@@ -207,6 +240,23 @@ std::string HttpTestServer::origin() const
 std::string HttpTestServer::url(std::string_view target) const
 {
     return origin() + std::string(target);
+}
+
+std::string HttpTestServer::secureUrl(std::string_view target, std::string_view host) const
+{
+    return "https://" + std::string(host) + ":" + std::to_string(m_port) + std::string(target);
+}
+
+std::vector<std::string> HttpTestServer::schemes() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_schemes;
+}
+
+std::vector<std::string> HttpTestServer::serverNames() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_serverNames;
 }
 
 std::vector<std::string> HttpTestServer::requests() const
@@ -256,9 +306,11 @@ void HttpTestServer::acceptLoop()
         Worker& worker = m_workers.emplace_back();
         try {
             worker.thread = std::thread([this, fd, script, &worker] {
+                blockBrokenPipeSignal();
                 {
                     ServerChannel channel(fd, m_wakeFd);
-                    serve(channel, script);
+                    if (startTls(channel))
+                        serve(channel, script);
                 }
                 {
                     const std::lock_guard lock(m_mutex);
@@ -316,6 +368,9 @@ void HttpTestServer::play(ServerChannel& channel, const ConnectionScript& script
         case ScriptStep::Kind::HoldOpen:
             channel.drainUntilClosed();
             return;
+        case ScriptStep::Kind::CloseWithoutNotify:
+            channel.closeWithoutNotify();
+            return;
         }
     }
 }
@@ -347,6 +402,24 @@ void HttpTestServer::serveRoutes(ServerChannel& channel)
     }
 }
 
+bool HttpTestServer::startTls(ServerChannel& channel)
+{
+    SSL_CTX* context = nullptr;
+    {
+        const std::lock_guard lock(m_mutex);
+        context = m_tls;
+    }
+    if (!context)
+        return true;
+    if (!channel.acceptTlsIfOffered(context))
+        return false;
+    if (channel.secure()) {
+        const std::lock_guard lock(m_mutex);
+        m_serverNames.push_back(channel.serverName());
+    }
+    return true;
+}
+
 bool HttpTestServer::receiveAndRecord(ServerChannel& channel, std::string& head,
                                       std::uint64_t* holdId)
 {
@@ -355,6 +428,7 @@ bool HttpTestServer::receiveAndRecord(ServerChannel& channel, std::string& head,
     {
         const std::lock_guard lock(m_mutex);
         m_requests.push_back(head);
+        m_schemes.push_back(channel.secure() ? "https" : "http");
         // The hold in force when the request arrives is the one it waits for.
         if (holdId) {
             const auto held = m_holds.find(requestTarget(head));

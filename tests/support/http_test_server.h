@@ -14,6 +14,10 @@
 #include <thread>
 #include <vector>
 
+#include "support/test_ca.h"
+
+struct ssl_ctx_st;
+
 namespace vel::test {
 
 class ServerChannel;
@@ -23,7 +27,7 @@ class ServerChannel;
 // A script that runs out closes the connection.
 
 struct ScriptStep {
-    enum class Kind { Receive, Send, SendForever, HoldOpen };
+    enum class Kind { Receive, Send, SendForever, HoldOpen, CloseWithoutNotify };
     Kind kind = Kind::Receive;
     std::string bytes;
 };
@@ -35,6 +39,9 @@ ScriptStep send(std::string bytes);
 ScriptStep sendForever(std::string bytes);
 // Keeps the connection open, reading and dropping bytes, until the client closes it.
 ScriptStep holdOpen();
+// Closes the connection at once; over TLS without a close_notify, as a server
+// that just drops the connection does. (A script that runs out sends one.)
+ScriptStep closeWithoutNotify();
 
 using ConnectionScript = std::vector<ScriptStep>;
 
@@ -77,12 +84,15 @@ std::string requestTarget(std::string_view head);
 // a GET does). The destructor stops every connection at once, whatever it is
 // doing.
 //
-// All bytes of a connection go through a ServerChannel, so that a TLS session
-// can later wrap it for https tests.
+// Made with TLS credentials, the server speaks https too, on the same port:
+// a connection whose first byte opens a TLS handshake is served over TLS
+// (scripts and routes alike), any other in plain HTTP.
 class HttpTestServer {
 public:
     HttpTestServer();
     explicit HttpTestServer(std::vector<ConnectionScript> scripts);
+    explicit HttpTestServer(TlsCredentials tls);
+    HttpTestServer(std::vector<ConnectionScript> scripts, TlsCredentials tls);
     ~HttpTestServer();
     HttpTestServer(const HttpTestServer&) = delete;
     HttpTestServer& operator=(const HttpTestServer&) = delete;
@@ -97,9 +107,16 @@ public:
     std::uint16_t port() const { return m_port; }
     std::string origin() const;
     std::string url(std::string_view target = "/") const;
+    // "https://<host>:<port><target>".
+    std::string secureUrl(std::string_view target = "/", std::string_view host = "127.0.0.1") const;
 
     std::vector<std::string> requests() const;
     std::vector<std::string> targets() const;
+    // "http" or "https" for each recorded request, in the same order.
+    std::vector<std::string> schemes() const;
+    // The server name each TLS connection's client sent ("" for none), in
+    // order of completed handshakes.
+    std::vector<std::string> serverNames() const;
     int accepted() const { return m_accepted.load(); }
 
     // Hang guards for a test waiting on the client's traffic; false on time-out.
@@ -121,10 +138,12 @@ private:
     void serveRoutes(ServerChannel& channel);
     bool receiveAndRecord(ServerChannel& channel, std::string& head,
                           std::uint64_t* holdId = nullptr);
+    bool startTls(ServerChannel& channel);
     bool waitForRelease(ServerChannel& channel, const std::string& target, std::uint64_t holdId);
     bool answer(ServerChannel& channel, const Route& route);
 
     std::vector<ConnectionScript> m_scripts;
+    ssl_ctx_st* m_tls = nullptr;  // null: plain HTTP only
     int m_listenFd = -1;
     int m_wakeFd = -1;  // readable once the server stops: wakes every waiting thread
     std::uint16_t m_port = 0;
@@ -137,6 +156,8 @@ private:
     std::map<std::string, std::uint64_t> m_holds;  // target -> the hold in force
     std::uint64_t m_nextHold = 1;
     std::vector<std::string> m_requests;
+    std::vector<std::string> m_schemes;
+    std::vector<std::string> m_serverNames;
     int m_closed = 0;
 
     std::list<Worker> m_workers;  // touched by the accepting thread only, until it has ended

@@ -8,6 +8,7 @@
 
 #include "core/http/host_lookup.h"
 #include "core/http/socket_wait.h"
+#include "core/http/tls_session.h"
 #include "core/text/code_page.h"
 
 namespace vel {
@@ -15,6 +16,11 @@ namespace vel {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+bool retryable(int error)
+{
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+}
 
 }  // namespace
 
@@ -25,6 +31,10 @@ Connection::~Connection()
 
 void Connection::close()
 {
+    if (m_tls) {
+        m_tls->shutdown();
+        m_tls.reset();
+    }
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
@@ -32,13 +42,14 @@ void Connection::close()
     m_port = 0;
 }
 
-bool Connection::isFor(std::string_view host, std::uint16_t port) const
+bool Connection::isFor(bool secure, std::string_view host, std::uint16_t port) const
 {
-    return isOpen() && port == m_port && toLowerAscii(host) == toLowerAscii(m_host);
+    return isOpen() && secure == (m_tls != nullptr) && port == m_port
+        && toLowerAscii(host) == toLowerAscii(m_host);
 }
 
-FetchError Connection::open(const std::string& host, std::uint16_t port, const AbortSignal& abort,
-                            std::chrono::milliseconds timeout)
+FetchError Connection::open(const std::string& host, std::uint16_t port, const TlsContext* tls,
+                            const AbortSignal& abort, std::chrono::milliseconds timeout)
 {
     close();
     const auto deadline = Clock::now() + timeout;
@@ -68,7 +79,12 @@ FetchError Connection::open(const std::string& host, std::uint16_t port, const A
             m_fd = fd;
             m_host = host;
             m_port = port;
-            return FetchError::None;
+            if (!tls)
+                return FetchError::None;
+            const FetchError error = startTls(*tls, host, abort, deadline);
+            if (error != FetchError::None)
+                close();
+            return error;
         }
         ::close(fd);
         if (abort.raised())
@@ -77,16 +93,112 @@ FetchError Connection::open(const std::string& host, std::uint16_t port, const A
     return FetchError::ConnectFailed;
 }
 
-bool Connection::isStale() const
+FetchError Connection::startTls(const TlsContext& tls, const std::string& host,
+                                const AbortSignal& abort, Clock::time_point deadline)
+{
+    m_tls = TlsSession::start(tls, m_fd, host);
+    if (!m_tls)
+        return FetchError::TlsFailed;
+    while (true) {
+        if (abort.raised())
+            return FetchError::Aborted;
+        const TlsSession::Step step = m_tls->handshake();
+        short events = 0;
+        switch (step.status) {
+        case TlsSession::Status::Done:
+            return FetchError::None;
+        case TlsSession::Status::WantRead:
+            events = POLLIN;
+            break;
+        case TlsSession::Status::WantWrite:
+            events = POLLOUT;
+            break;
+        case TlsSession::Status::CertificateRejected:
+            return FetchError::CertificateRejected;
+        case TlsSession::Status::Closed:
+        case TlsSession::Status::Failed:
+            return FetchError::TlsFailed;
+        }
+        switch (waitForDescriptor(m_fd, events, abort, deadline)) {
+        case WaitResult::Ready:
+            break;
+        case WaitResult::Aborted:
+            return FetchError::Aborted;
+        case WaitResult::TimedOut:
+            return FetchError::ConnectTimedOut;
+        case WaitResult::Failed:
+            return FetchError::TlsFailed;
+        }
+    }
+}
+
+bool Connection::isStale()
 {
     if (!isOpen())
         return true;
     pollfd fd{m_fd, POLLIN, 0};
-    if (::poll(&fd, 1, 0) <= 0)
+    const bool readable = ::poll(&fd, 1, 0) > 0;
+    if (m_tls)
+        return (readable || m_tls->hasBufferedInput()) && m_tls->hasUnaskedInput();
+    if (!readable)
         return false;
     char byte;
     const auto peeked = ::recv(m_fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-    return !(peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR));
+    return !(peeked < 0 && retryable(errno));
+}
+
+Connection::Transfer Connection::readSome(char* buffer, std::size_t capacity)
+{
+    if (m_tls) {
+        const TlsSession::Step step = m_tls->read(buffer, capacity);
+        switch (step.status) {
+        case TlsSession::Status::Done:
+            return {Step::Data, step.size};
+        case TlsSession::Status::WantRead:
+            return {Step::WantRead, 0};
+        case TlsSession::Status::WantWrite:
+            return {Step::WantWrite, 0};
+        case TlsSession::Status::Closed:
+            return {Step::Closed, 0};
+        default:
+            return {Step::Failed, 0};
+        }
+    }
+    while (true) {
+        const auto received = ::recv(m_fd, buffer, capacity, 0);
+        if (received > 0)
+            return {Step::Data, static_cast<std::size_t>(received)};
+        if (received == 0)
+            return {Step::Closed, 0};
+        if (errno == EINTR)
+            continue;
+        return {retryable(errno) ? Step::WantRead : Step::Failed, 0};
+    }
+}
+
+Connection::Transfer Connection::writeSome(const char* data, std::size_t size)
+{
+    if (m_tls) {
+        const TlsSession::Step step = m_tls->write(data, size);
+        switch (step.status) {
+        case TlsSession::Status::Done:
+            return {Step::Data, step.size};
+        case TlsSession::Status::WantRead:
+            return {Step::WantRead, 0};
+        case TlsSession::Status::WantWrite:
+            return {Step::WantWrite, 0};
+        default:
+            return {Step::Failed, 0};
+        }
+    }
+    while (true) {
+        const auto sent = ::send(m_fd, data, size, MSG_NOSIGNAL);
+        if (sent >= 0)
+            return {Step::Data, static_cast<std::size_t>(sent)};
+        if (errno == EINTR)
+            continue;
+        return {retryable(errno) ? Step::WantWrite : Step::Failed, 0};
+    }
 }
 
 FetchError Connection::send(std::string_view bytes, const AbortSignal& abort,
@@ -95,16 +207,22 @@ FetchError Connection::send(std::string_view bytes, const AbortSignal& abort,
     while (!bytes.empty()) {
         if (abort.raised())
             return FetchError::Aborted;
-        const auto sent = ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (sent >= 0) {
-            bytes.remove_prefix(static_cast<std::size_t>(sent));
+        const Transfer transfer = writeSome(bytes.data(), bytes.size());
+        short events = POLLOUT;
+        switch (transfer.step) {
+        case Step::Data:
+            bytes.remove_prefix(transfer.size);
             continue;
-        }
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
+        case Step::WantRead:
+            events = POLLIN;
+            break;
+        case Step::WantWrite:
+            break;
+        case Step::Closed:
+        case Step::Failed:
             return FetchError::SendFailed;
-        switch (waitForDescriptor(m_fd, POLLOUT, abort, Clock::now() + timeout)) {
+        }
+        switch (waitForDescriptor(m_fd, events, abort, Clock::now() + timeout)) {
         case WaitResult::Ready:
             break;
         case WaitResult::Aborted:
@@ -125,16 +243,22 @@ Connection::Received Connection::receive(char* buffer, std::size_t capacity,
     while (true) {
         if (abort.raised())
             return {Io::Aborted, 0};
-        const auto received = ::recv(m_fd, buffer, capacity, 0);
-        if (received > 0)
-            return {Io::Ok, static_cast<std::size_t>(received)};
-        if (received == 0)
+        const Transfer transfer = readSome(buffer, capacity);
+        short events = POLLIN;
+        switch (transfer.step) {
+        case Step::Data:
+            return {Io::Ok, transfer.size};
+        case Step::Closed:
             return {Io::Closed, 0};
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
+        case Step::Failed:
             return {Io::Failed, 0};
-        switch (waitForDescriptor(m_fd, POLLIN, abort, deadline)) {
+        case Step::WantRead:
+            break;
+        case Step::WantWrite:
+            events = POLLOUT;
+            break;
+        }
+        switch (waitForDescriptor(m_fd, events, abort, deadline)) {
         case WaitResult::Ready:
             break;
         case WaitResult::Aborted:

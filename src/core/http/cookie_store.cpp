@@ -169,14 +169,15 @@ void CookieStore::store(Cookie cookie)
 }
 
 std::string CookieStore::headerFor(std::string_view host, std::string_view requestDirectory,
-                                   sys_seconds now)
+                                   sys_seconds now, bool overHttps)
 {
     std::erase_if(m_cookies,
                   [&](const Cookie& cookie) { return cookie.expires && *cookie.expires <= now; });
 
     std::vector<const Cookie*> chosen;
     for (const Cookie& cookie : m_cookies) {
-        if (!cookie.secure && !cookie.value.empty() && requestDirectory.starts_with(cookie.path)
+        if ((overHttps || !cookie.secure) && !cookie.value.empty()
+            && requestDirectory.starts_with(cookie.path)
             && cookieDomainMatches(cookie.domain, host))
             chosen.push_back(&cookie);
     }

@@ -45,9 +45,10 @@ public:
 
     // Drops expired cookies and returns the Cookie header value for a request,
     // empty when no cookie goes with it: "name=value" joined by "; ", the
-    // longest path (by case-blind order) first.
+    // longest path (by case-blind order) first. Cookies marked Secure go only
+    // with a request over https.
     std::string headerFor(std::string_view host, std::string_view requestDirectory,
-                          std::chrono::sys_seconds now);
+                          std::chrono::sys_seconds now, bool overHttps = false);
 
     const std::vector<Cookie>& cookies() const { return m_cookies; }
 

@@ -17,6 +17,10 @@ const char* describe(FetchError error)
         return "connection failed";
     case FetchError::ConnectTimedOut:
         return "connection timed out";
+    case FetchError::TlsFailed:
+        return "TLS handshake failed";
+    case FetchError::CertificateRejected:
+        return "certificate rejected";
     case FetchError::SendFailed:
         return "request could not be sent";
     case FetchError::ReceiveFailed:
@@ -37,6 +41,12 @@ const char* describe(FetchError error)
         return "response body too large";
     case FetchError::ChunkSizeTooLarge:
         return "chunk size too large";
+    case FetchError::RedirectRefused:
+        return "redirect not followed";
+    case FetchError::RedirectLoop:
+        return "redirect loop";
+    case FetchError::TooManyRedirects:
+        return "too many redirects";
     case FetchError::Aborted:
         return "aborted";
     }

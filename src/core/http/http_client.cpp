@@ -1,13 +1,45 @@
 #include "core/http/http_client.h"
 
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "core/http/http_request.h"
-#include "core/http/http_url.h"
+#include "core/http/url_resolution.h"
+#include "core/text/code_page.h"
 
 namespace vel {
 
 namespace {
 
 constexpr std::size_t kBufferSize = std::size_t{256} << 10;
+// Redirects followed in a row; one more answer that redirects is refused.
+constexpr int kMaxRedirects = 10;
+
+std::chrono::sys_seconds now()
+{
+    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+}
+
+FetchOutcome outcomeOf(FetchError error)
+{
+    switch (error) {
+    case FetchError::Aborted:
+        return FetchOutcome::Aborted;
+    case FetchError::CertificateRejected:
+        return FetchOutcome::CertificateFailure;
+    default:
+        return FetchOutcome::OtherFailure;
+    }
+}
+
+// What a request is sent as and where to: the same one twice in a chain of
+// redirects is a loop, since the server will answer it the same way.
+std::string requestKey(const HttpUrl& target, const std::string& request)
+{
+    return (target.secure ? "https " : "http ") + std::to_string(target.port) + ' ' + request;
+}
 
 }  // namespace
 
@@ -31,73 +63,148 @@ FetchResult HttpClient::fail(FetchError error)
 {
     m_connection.close();
     FetchResult result;
-    result.outcome =
-        error == FetchError::Aborted ? FetchOutcome::Aborted : FetchOutcome::OtherFailure;
+    result.outcome = outcomeOf(error);
     result.error = error;
     return result;
 }
 
 FetchResult HttpClient::get(std::string_view url)
 {
-    if (m_abort.raised())
-        return fail(FetchError::Aborted);
-    const UrlReading reading = readHttpUrl(url);
+    std::string currentUrl(url);
+    if (m_abort.raised()) {
+        FetchResult result = fail(FetchError::Aborted);
+        result.finalUrl = std::move(currentUrl);
+        return result;
+    }
+    UrlReading reading = readHttpUrl(currentUrl);
     if (!reading.ok()) {
         FetchResult result;
         result.error = reading.error;
+        result.finalUrl = std::move(currentUrl);
         return result;
     }
-    const HttpUrl& target = reading.url;
-    const std::string directory = target.directory();
-    const auto now = [] {
-        return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+    const auto requestFor = [this](const HttpUrl& target) {
+        return buildGetRequest(
+            target, m_cookies.headerFor(target.host, target.directory(), now(), target.secure));
     };
-    const std::string request =
-        buildGetRequest(target, m_cookies.headerFor(target.host, directory, now()));
+    HttpUrl target = std::move(reading.url);
+    std::string request = requestFor(target);
+    std::vector<std::string> sent;
 
+    for (int redirects = 0;; ++redirects) {
+        sent.push_back(requestKey(target, request));
+        ResponseReader reader(m_options.limits);
+        const FetchError error = exchange(target, request, reader);
+
+        FetchResult result;
+        if (reader.headComplete()) {
+            result.status = reader.status();
+            result.contentType = std::string(reader.header("Content-Type").value_or(""));
+        }
+        if (error != FetchError::Aborted && reader.headComplete()
+            && reader.kind() == ResponseKind::Redirect) {
+            // Where the redirect leads, resolved against the URL that answered,
+            // with backslashes read as the client reads them in any URL.
+            FetchError refusal = FetchError::None;
+            std::optional<std::string> next;
+            UrlReading nextReading;
+            std::string nextRequest;
+            if (redirects == kMaxRedirects) {
+                refusal = FetchError::TooManyRedirects;
+            } else {
+                next = resolveUrlReference(backslashesToSlashes(currentUrl),
+                                           backslashesToSlashes(*reader.header("Location")));
+                if (next)
+                    nextReading = readHttpUrl(*next);
+                if (!next || !nextReading.ok()) {
+                    refusal = FetchError::RedirectRefused;
+                } else {
+                    nextRequest = requestFor(nextReading.url);
+                    if (std::find(sent.begin(), sent.end(),
+                                  requestKey(nextReading.url, nextRequest))
+                        != sent.end())
+                        refusal = FetchError::RedirectLoop;
+                }
+            }
+            // A redirect's body is not the page: one that broke or came too
+            // slowly has only cost the connection.
+            if (refusal == FetchError::None) {
+                currentUrl = std::move(*next);
+                target = std::move(nextReading.url);
+                request = std::move(nextRequest);
+                continue;
+            }
+            if (error == FetchError::None) {
+                result.outcome = FetchOutcome::ProtocolError;
+                result.error = refusal;
+                result.body = reader.takeBody();
+                result.finalUrl = std::move(currentUrl);
+                return result;
+            }
+        }
+        if (error != FetchError::None) {
+            FetchResult failed = fail(error);
+            failed.status = result.status;
+            failed.contentType = std::move(result.contentType);
+            failed.finalUrl = std::move(currentUrl);
+            return failed;
+        }
+        result.outcome = reader.kind() == ResponseKind::Success ? FetchOutcome::Success
+                                                                : FetchOutcome::ProtocolError;
+        result.body = reader.takeBody();
+        result.finalUrl = std::move(currentUrl);
+        return result;
+    }
+}
+
+FetchError HttpClient::connect(const HttpUrl& target)
+{
+    const TlsContext* tls = nullptr;
+    if (target.secure) {
+        if (!m_tls)
+            m_tls = TlsContext::create();
+        if (!m_tls)
+            return FetchError::TlsFailed;
+        tls = m_tls.get();
+    }
+    return m_connection.open(target.host, target.port, tls, m_abort, m_options.connectTimeout);
+}
+
+FetchError HttpClient::exchange(const HttpUrl& target, const std::string& request,
+                                ResponseReader& reader)
+{
     // A kept connection may turn out closed only once the request is on it;
     // then the request goes once more on a new one.
     for (int attempt = 0;; ++attempt) {
-        const bool reused = m_connection.isFor(target.host, target.port) && !m_connection.isStale();
+        const bool reused =
+            m_connection.isFor(target.secure, target.host, target.port) && !m_connection.isStale();
         if (!reused) {
-            if (const FetchError error =
-                    m_connection.open(target.host, target.port, m_abort, m_options.connectTimeout);
-                error != FetchError::None)
-                return fail(error);
+            if (const FetchError error = connect(target); error != FetchError::None)
+                return error;
         }
         const bool mayRetry = reused && attempt == 0;
         if (const FetchError error = m_connection.send(request, m_abort, m_options.readTimeout);
             error != FetchError::None) {
-            if (error == FetchError::SendFailed && mayRetry) {
-                m_connection.close();
+            m_connection.close();
+            if (error == FetchError::SendFailed && mayRetry)
                 continue;
-            }
-            return fail(error);
+            return error;
         }
 
-        ResponseReader reader(m_options.limits);
+        reader = ResponseReader(m_options.limits);
         const Exchange exchange = readResponse(reader);
-        m_cookies.take(reader.setCookies(), target.host, directory, now());
+        m_cookies.take(reader.setCookies(), target.host, target.directory(), now());
         if (exchange.error != FetchError::None) {
+            m_connection.close();
             const bool closedUnanswered = exchange.error == FetchError::ClosedBeforeStatus
                 || exchange.error == FetchError::ReceiveFailed;
-            if (closedUnanswered && !reader.receivedAnything() && mayRetry) {
-                m_connection.close();
+            if (closedUnanswered && !reader.receivedAnything() && mayRetry)
                 continue;
-            }
-            FetchResult result = fail(exchange.error);
-            result.status = reader.headComplete() ? reader.status() : 0;
-            return result;
+            return exchange.error;
         }
-
         if (!reader.keepAlive() || exchange.leftover)
             m_connection.close();
-        FetchResult result;
-        result.outcome = reader.kind() == ResponseKind::Success ? FetchOutcome::Success
-                                                                : FetchOutcome::ProtocolError;
-        result.status = reader.status();
-        result.body = reader.takeBody();
-        return result;
+        return FetchError::None;
     }
 }
 
@@ -106,7 +213,9 @@ HttpClient::Exchange HttpClient::readResponse(ResponseReader& reader)
     if (!m_buffer)
         m_buffer = std::make_unique<char[]>(kBufferSize);
     while (true) {
-        const bool refused = reader.headComplete() && reader.kind() == ResponseKind::ProtocolError;
+        // Only a page's body gets the full wait; a refused answer's or a
+        // redirect's is not worth it.
+        const bool refused = reader.headComplete() && reader.kind() != ResponseKind::Success;
         const auto timeout = refused ? m_options.errorBodyTimeout : m_options.readTimeout;
         const Connection::Received received =
             m_connection.receive(m_buffer.get(), kBufferSize, m_abort, timeout);

@@ -9,13 +9,18 @@
 #include "core/http/connection.h"
 #include "core/http/cookie_store.h"
 #include "core/http/fetch_error.h"
+#include "core/http/http_url.h"
 #include "core/http/response_reader.h"
+#include "core/http/tls_session.h"
 
 namespace vel {
 
 enum class FetchOutcome {
     Success,  // a 2xx answer; the body is the page
-    ProtocolError,  // the server answered with a status that is refused (redirects included)
+    // The server answered with a status that is refused, or a redirect that
+    // is not followed (another scheme, a loop, an eleventh in a row).
+    ProtocolError,
+    CertificateFailure,  // the https server's certificate could not be verified
     OtherFailure,  // no usable answer: lookup, connection, time-out, broken or oversized answer
     Aborted,  // abort() ended the fetch
 };
@@ -28,6 +33,11 @@ struct FetchResult {
     // The page on success, the error page on a protocol error, else empty.
     std::string body;
     FetchError error = FetchError::None;
+    // The URL of the last request made (after redirects): the URL asked for,
+    // as written, when no redirect was followed.
+    std::string finalUrl;
+    // The final answer's Content-Type header value; empty if none.
+    std::string contentType;
 };
 
 struct HttpClientOptions {
@@ -40,9 +50,10 @@ struct HttpClientOptions {
     ResponseLimits limits;
 };
 
-// A blocking HTTP/1.1 client for page fetches: one GET at a time, plain HTTP
-// only, redirects not followed, cookies kept in memory, the connection kept
-// for the next request to the same host and port.
+// A blocking HTTP/1.1 client for page fetches: one GET at a time over http
+// or https (the same request bytes either way), up to ten redirects in a row
+// followed between the two, cookies kept in memory, the connection kept for
+// the next request to the same scheme, host and port.
 //
 // get() runs on one thread at a time; abort() may be called from any thread.
 // Destroy the client only after get() has returned (abort it first).
@@ -69,13 +80,18 @@ private:
         bool leftover = false;  // bytes arrived past the response's end
     };
 
+    // One request and its answer, the cookies of the answer taken.
+    FetchError exchange(const HttpUrl& target, const std::string& request, ResponseReader& reader);
     Exchange readResponse(ResponseReader& reader);
+    FetchError connect(const HttpUrl& target);
     FetchResult fail(FetchError error);
 
     HttpClientOptions m_options;
     AbortSignal m_abort;
     Connection m_connection;
     CookieStore m_cookies;
+    // Made at the first https fetch, so the trust store is read as it is then.
+    std::unique_ptr<TlsContext> m_tls;
     std::unique_ptr<char[]> m_buffer;
 };
 

@@ -12,7 +12,7 @@ std::string buildGetRequest(const HttpUrl& url, std::string_view cookies)
     request += "Content-Type: text/html\r\n";
     request += "Host: ";
     request += url.host;
-    if (url.portText != "80") {
+    if (url.portText != url.defaultPortText()) {
         request += ':';
         request += url.portText;
     }

@@ -52,9 +52,16 @@ UrlReading readHttpUrl(std::string_view text)
         reading.error = FetchError::InvalidUrl;
         return reading;
     }
-    if (!equalsIgnoringCase(std::string_view(url).substr(0, schemeEnd), "http")) {
+    const std::string_view scheme = std::string_view(url).substr(0, schemeEnd);
+    HttpUrl& out = reading.url;
+    out.secure = equalsIgnoringCase(scheme, "https");
+    if (!out.secure && !equalsIgnoringCase(scheme, "http")) {
         reading.error = FetchError::UnsupportedScheme;
         return reading;
+    }
+    if (out.secure) {
+        out.portText = "443";
+        out.port = 443;
     }
 
     const std::string_view rest = std::string_view(url).substr(schemeEnd + 3);
@@ -63,7 +70,6 @@ UrlReading readHttpUrl(std::string_view text)
     if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos)
         authority.remove_prefix(at + 1);
 
-    HttpUrl& out = reading.url;
     const std::size_t colon = authority.find(':');
     out.host = std::string(authority.substr(0, colon));
     if (colon != std::string_view::npos && colon + 1 < authority.size()) {

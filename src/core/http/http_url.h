@@ -11,9 +11,12 @@ namespace vel {
 // The parts of a page URL that a request needs. Everything is kept as written:
 // no percent-encoding, no case folding.
 struct HttpUrl {
+    // "https" (in any case): the request goes over TLS.
+    bool secure = false;
     std::string host;
-    // The port as written in the URL, "80" when it gives none. The Host header
-    // names the port whenever this text is not "80".
+    // The port as written in the URL, the scheme's own ("80" or "443") when it
+    // gives none. The Host header names the port whenever this text is not
+    // the scheme's own.
     std::string portText = "80";
     std::uint16_t port = 80;
     // Path, file name and query, "/" when nothing follows the host.
@@ -22,6 +25,8 @@ struct HttpUrl {
     // The target up to and including the last "/" in front of the file name;
     // cookie paths are matched against it.
     std::string directory() const;
+    // "80" for http, "443" for https.
+    std::string_view defaultPortText() const { return secure ? "443" : "80"; }
 
     friend bool operator==(const HttpUrl&, const HttpUrl&) = default;
 };
@@ -35,7 +40,7 @@ struct UrlReading {
 
 // Reads a page URL: backslashes count as "/" (never the second byte of a
 // double-byte character), "scheme://[user[:password]@]host[:port][/rest]".
-// Only "http" is served; a missing port means 80. User name and password are
+// Only "http" and "https" are served; a missing port means 80 or 443. User name and password are
 // dropped. A "#" in the file name or the query ends the target. URLs with
 // control bytes are refused so that no header can be smuggled into the request.
 UrlReading readHttpUrl(std::string_view text);

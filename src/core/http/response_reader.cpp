@@ -116,6 +116,10 @@ void prefaultForWrite([[maybe_unused]] char* begin, [[maybe_unused]] std::size_t
 
 ResponseKind sortResponse(int status, bool hasLocation)
 {
+    const bool followed =
+        status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+    if (followed && hasLocation)
+        return ResponseKind::Redirect;
     if ((status >= 300 && status <= 399 && status != 304) || hasLocation)
         return ResponseKind::ProtocolError;
     if (status >= 200 && status <= 299)

@@ -24,10 +24,12 @@ struct ResponseLimits {
     std::size_t maxBodyBytes = std::size_t{256} << 20;
 };
 
-enum class ResponseKind { Success, ProtocolError };
+enum class ResponseKind { Success, Redirect, ProtocolError };
 
-// Redirects (3xx but 304, or any answer with a Location header) are not
-// followed and count as protocol errors like every status outside 2xx.
+// 301, 302, 303, 307 and 308 with a Location header are redirects to follow.
+// Every other status outside 2xx is a protocol error, and so is any other
+// answer with a Location header (a 2xx or a 304 included) and any other 3xx
+// but 304.
 ResponseKind sortResponse(int status, bool hasLocation);
 
 // Reads one HTTP/1.1 response from the bytes a connection delivers, in pieces

@@ -107,6 +107,9 @@ std::optional<FetchFailureTexts> fetchFailureTexts(PageFetchVerdict verdict)
         return std::nullopt;
     case PageFetchVerdict::ProtocolError:
         return FetchFailureTexts{"このページはご利用できません", "利用できません"};
+    case PageFetchVerdict::CertificateFailure:
+        return FetchFailureTexts{"このページの証明書を確認できませんでした",
+                                 "証明書を確認できません"};
     case PageFetchVerdict::OtherFailure:
         return FetchFailureTexts{"ページが見つかりません", "ページが見つかりません"};
     case PageFetchVerdict::FramePage:

@@ -26,24 +26,26 @@ bool FileSearchController::start(std::string url, std::string extension)
     if (m_busy)
         return false;
     m_pageSource.clear();
+    m_finalUrl.clear();
+    m_contentType.clear();
     if (!m_client)
         return false;
     m_extension = std::move(extension);
     m_dropResult = false;
     m_client->resetAbort();
     const bool started = m_job->start([this, url = std::move(url)] {
-        std::string source;
+        FetchedPage page;
         PageFetchVerdict verdict = PageFetchVerdict::OtherFailure;
         try {
-            verdict = fetchPageSource(*m_client, url, source);
+            verdict = fetchPageSource(*m_client, url, page);
         } catch (...) {
             // Out of memory or the like: the page cannot be had.
-            source.clear();
+            page = FetchedPage{};
             verdict = PageFetchVerdict::OtherFailure;
         }
         const std::lock_guard lock(m_resultMutex);
         m_verdict = verdict;
-        m_fetchedSource = std::move(source);
+        m_fetched = std::move(page);
     });
     m_busy = started;
     return started;
@@ -66,8 +68,10 @@ void FileSearchController::onJobFinished()
     {
         const std::lock_guard lock(m_resultMutex);
         verdict = m_verdict;
-        m_pageSource = std::move(m_fetchedSource);
-        m_fetchedSource.clear();
+        m_pageSource = std::move(m_fetched.source);
+        m_finalUrl = std::move(m_fetched.finalUrl);
+        m_contentType = std::move(m_fetched.contentType);
+        m_fetched = FetchedPage{};
     }
     if (m_dropResult)
         return;
@@ -76,7 +80,8 @@ void FileSearchController::onJobFinished()
 
 std::vector<FoundEntry> FileSearchController::searchFetchedPage(std::string_view rowUrl)
 {
-    FileSearchResult result = vel::searchFetchedPage(m_pageSource, m_extension, rowUrl);
+    FileSearchResult result =
+        vel::searchFetchedPage(m_pageSource, m_extension, rowUrl, m_finalUrl, m_contentType);
     m_source = {std::move(result.baseUrl), std::move(result.documentBase), result.charset};
     return std::move(result.entries);
 }

@@ -44,6 +44,11 @@ public:
 
     // The page of the last search (bytes as the server sent them).
     const std::string& pageSource() const { return m_pageSource; }
+    // Where the last fetch's page came from, after redirects (the URL asked
+    // for when none was followed); empty before the first fetch ends.
+    const std::string& finalUrl() const { return m_finalUrl; }
+    // The Content-Type header of the last fetch's final answer; empty if none.
+    const std::string& contentType() const { return m_contentType; }
     // The directory URL listed entries are joined to.
     const std::string& baseUrl() const { return m_source.baseUrl; }
     // What the last search's entries resolve against and how they are read.
@@ -62,11 +67,13 @@ private:
     bool m_dropResult = false;
     std::string m_extension;
     std::string m_pageSource;
+    std::string m_finalUrl;
+    std::string m_contentType;
     EntrySource m_source;
     // Written by the job, read on the GUI thread once it has finished.
     std::mutex m_resultMutex;
     PageFetchVerdict m_verdict = PageFetchVerdict::OtherFailure;
-    std::string m_fetchedSource;
+    FetchedPage m_fetched;
 };
 
 }  // namespace vel

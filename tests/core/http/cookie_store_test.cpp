@@ -101,6 +101,11 @@ TEST(CookieStore, ChoosesOrdersAndReplaces)
 
     EXPECT_EQ(store.headerFor("www.example.com", "/a/b/c/", kNow),
               "deep=2; dir=5; later=8; mid=3; root=1; site=9");
+    // A Secure cookie goes over https only.
+    EXPECT_EQ(store.headerFor("www.example.com", "/a/", kNow, true),
+              "dir=5; sec=6; later=8; mid=3; root=1; site=9");
+    EXPECT_EQ(store.headerFor("www.example.com", "/a/", kNow),
+              "dir=5; later=8; mid=3; root=1; site=9");
     EXPECT_EQ(store.headerFor("www.example.com", "/x/", kNow), "root=1; site=9");
     EXPECT_EQ(store.headerFor("img.example.com", "/a/", kNow), "site=9");
     EXPECT_EQ(store.headerFor("www.example.org", "/a/", kNow), "");

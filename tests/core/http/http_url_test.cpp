@@ -37,7 +37,10 @@ TEST(HttpUrl, ReadsTheParts)
         {"http://example.com/a b", FetchError::None, "example.com", "80", 80, "/a b"},
         {"http://example.com:080/", FetchError::None, "example.com", "080", 80, "/"},
         {"http://example.com:/", FetchError::None, "example.com", "80", 80, "/"},
-        {"https://example.com/", FetchError::UnsupportedScheme, "", "", 0, ""},
+        {"https://example.com/", FetchError::None, "example.com", "443", 443, "/"},
+        {"HTTPS://example.com:8443/a?b", FetchError::None, "example.com", "8443", 8443, "/a?b"},
+        {"https://example.com:/", FetchError::None, "example.com", "443", 443, "/"},
+        {"httpx://example.com/", FetchError::UnsupportedScheme, "", "", 0, ""},
         {"ftp://example.com:21/", FetchError::UnsupportedScheme, "", "", 0, ""},
         {"example.com/x", FetchError::InvalidUrl, "", "", 0, ""},
         {"http:///x", FetchError::InvalidUrl, "", "", 0, ""},
@@ -55,6 +58,8 @@ TEST(HttpUrl, ReadsTheParts)
         EXPECT_EQ(reading.error, row.error);
         if (row.error != FetchError::None)
             continue;
+        EXPECT_EQ(reading.url.secure,
+                  row.text.starts_with("https") || row.text.starts_with("HTTPS"));
         EXPECT_EQ(reading.url.host, row.host);
         EXPECT_EQ(reading.url.portText, row.portText);
         EXPECT_EQ(reading.url.port, row.port);
@@ -98,6 +103,18 @@ TEST(HttpRequest, HeadersInTheirOrder)
               "\r\n");
     url = readHttpUrl("http://example.com:80").url;
     EXPECT_NE(buildGetRequest(url, "").find("Host: example.com\r\n"), std::string::npos);
+
+    // Over https the same bytes, with 443 as the port that goes unnamed.
+    EXPECT_EQ(buildGetRequest(readHttpUrl("https://example.com/a/b.html?x=1#f").url, ""),
+              buildGetRequest(readHttpUrl("http://example.com/a/b.html?x=1#f").url, ""));
+    for (const auto& [text, host] : {std::pair{"https://example.com:443/", "example.com"},
+                                     std::pair{"https://example.com:80/", "example.com:80"},
+                                     std::pair{"http://example.com:443/", "example.com:443"}}) {
+        EXPECT_NE(
+            buildGetRequest(readHttpUrl(text).url, "").find("Host: " + std::string(host) + "\r\n"),
+            std::string::npos)
+            << text;
+    }
 }
 
 }  // namespace
