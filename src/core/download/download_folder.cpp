@@ -9,23 +9,62 @@
 
 namespace vel {
 
-DirectoryHandle openDownloadFolder(const std::filesystem::path& workingFolder,
-                                   std::string_view shortDate)
-{
-    DirectoryHandle folder = DirectoryHandle::open(workingFolder);
-    if (!folder.valid())
-        return folder;
-    if (DirectoryHandle down = DirectoryHandle::openAt(folder.get(), "down"); down.valid())
-        folder = std::move(down);
+namespace {
 
-    const std::string dateFolder = dateFolderName(shortDate);
-    if (!isSafeLocalName(dateFolder))
-        return folder;
-    DirectoryHandle date = DirectoryHandle::openAt(folder.get(), dateFolder);
-    if (!date.valid() && ::mkdirat(folder.get(), dateFolder.c_str(), 0777) == 0)
-        date = DirectoryHandle::openAt(folder.get(), dateFolder);
-    if (date.valid())
-        folder = std::move(date);
+bool sameFolder(int a, int b)
+{
+    struct stat first {};
+    struct stat second {};
+    return ::fstat(a, &first) == 0 && ::fstat(b, &second) == 0 && first.st_dev == second.st_dev
+        && first.st_ino == second.st_ino;
+}
+
+// Whether `name` in the folder is a folder (links followed), whether or not
+// it can be entered.
+bool isFolderAt(int dirFd, const std::string& name)
+{
+    struct stat entry {};
+    return ::fstatat(dirFd, name.c_str(), &entry, 0) == 0 && S_ISDIR(entry.st_mode);
+}
+
+DownloadFolder failed(DownloadFolderFailure failure)
+{
+    DownloadFolder folder;
+    folder.failure = failure;
+    return folder;
+}
+
+}  // namespace
+
+DownloadFolder openDownloadFolder(const std::filesystem::path& workingFolder,
+                                  std::string_view dateFolder)
+{
+    const DirectoryHandle working = DirectoryHandle::open(workingFolder);
+    if (!working.valid())
+        return failed(DownloadFolderFailure::WorkingFolder);
+
+    // Anything at `down` other than a folder counts as no `down`; a folder the
+    // user cannot enter does not, or the files would land beside the program.
+    const std::string downName = "down";
+    const DirectoryHandle down = DirectoryHandle::openAt(working.get(), downName);
+    if (!down.valid() && isFolderAt(working.get(), downName))
+        return failed(DownloadFolderFailure::DownFolder);
+    const int parent = down.valid() ? down.get() : working.get();
+
+    const std::string name(dateFolder);
+    if (!isSafeLocalName(name))
+        return failed(DownloadFolderFailure::DateFolder);
+    DirectoryHandle date = DirectoryHandle::openAt(parent, name);
+    if (!date.valid() && ::mkdirat(parent, name.c_str(), 0777) == 0)
+        date = DirectoryHandle::openAt(parent, name);
+    // A link at the date name may lead anywhere but back to the folders that
+    // hold the settings.
+    if (!date.valid() || sameFolder(date.get(), working.get())
+        || (down.valid() && sameFolder(date.get(), down.get())))
+        return failed(DownloadFolderFailure::DateFolder);
+
+    DownloadFolder folder;
+    folder.handle = std::move(date);
     return folder;
 }
 

@@ -44,14 +44,19 @@ std::optional<int> progressAfterStep(int position, int step)
     return position + step;
 }
 
-std::string dateFolderName(std::string_view shortDate)
+std::string dateFolderName(int year, int month, int day)
 {
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31)
+        return {};
+    const auto digits = [](std::string& out, int value, int width) {
+        std::string text = std::to_string(value);
+        out.append(static_cast<std::size_t>(width) - text.size(), '0');
+        out += text;
+    };
     std::string name;
-    name.reserve(shortDate.size());
-    for (char c : shortDate) {
-        if (c != '/')
-            name.push_back(c);
-    }
+    digits(name, year, 4);
+    digits(name, month, 2);
+    digits(name, day, 2);
     return name;
 }
 

@@ -50,8 +50,12 @@ int downloadStep(std::size_t entryCount);
 // otherwise nothing (the step is refused, not cut, and the bar stays).
 std::optional<int> progressAfterStep(int position, int step);
 
-// The date folder's name: the user's short date with every "/" taken out.
-std::string dateFolderName(std::string_view shortDate);
+// The date folder's name for a day of the Gregorian calendar: yyyymmdd, the
+// year in four digits, month and day in two, whatever the user's locale (a
+// short date with its separators taken out is ambiguous, and may hold
+// spaces). Empty, so no folder can be named after it, for a year outside 1 to
+// 9999, a month outside 1 to 12 or a day outside 1 to 31.
+std::string dateFolderName(int year, int month, int day);
 
 // The URL an entry is fetched from, or nothing when the entry is skipped
 // (it holds "ftp://" and not "http://").

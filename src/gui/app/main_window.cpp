@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QDate>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -18,6 +17,8 @@
 #include <QTableView>
 
 #include "core/download/download_all.h"
+#include "core/download/download_folder.h"
+#include "core/download/download_rules.h"
 #include "core/foundfiles/entry_url.h"
 #include "core/http/http_client.h"
 #include "core/search/file_search.h"
@@ -442,14 +443,18 @@ void MainWindow::onDownloadConfirmed()
 {
     if (m_downloads->running())
         return;
-    const std::string shortDate =
-        QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();
+    const QDate today = QDate::currentDate();
+    const std::string dateFolder = dateFolderName(today.year(), today.month(), today.day());
     // The program's windows take no input until the batch ends, but keep
     // repainting.
     m_inputLock = std::make_unique<InputLock>();
-    if (!m_downloads->start(m_foundFiles->entries(), m_fileSearch->entrySource(),
-                            m_workingFolder.path(), shortDate))
-        m_inputLock.reset();
+    const DownloadController::StartResult started = m_downloads->start(
+        m_foundFiles->entries(), m_fileSearch->entrySource(), m_workingFolder.path(), dateFolder);
+    if (started == DownloadController::StartResult::Started)
+        return;
+    m_inputLock.reset();
+    if (started == DownloadController::StartResult::NoFolder)
+        message(fromUtf8(kDownloadFolderFailedText));
 }
 
 void MainWindow::onDownloadFinished()

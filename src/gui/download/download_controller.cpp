@@ -95,17 +95,21 @@ DownloadController::~DownloadController()
     cancelAndWait();
 }
 
-bool DownloadController::start(const std::vector<FoundEntry>& entries, const EntrySource& source,
-                               const std::filesystem::path& workingFolder,
-                               const std::string& shortDate)
+DownloadController::StartResult
+DownloadController::start(const std::vector<FoundEntry>& entries, const EntrySource& source,
+                          const std::filesystem::path& workingFolder, const std::string& dateFolder)
 {
     if (m_running || !m_downloader)
-        return false;
+        return StartResult::NotStarted;
+    // The folder is found and made here, so the batch never resolves a name
+    // against the process's current directory. Without it the batch does not
+    // start: the files would otherwise land beside the program's own.
+    DownloadFolder folder = openDownloadFolder(workingFolder, dateFolder);
+    if (!folder.valid())
+        return StartResult::NoFolder;
     m_cancel = false;
     m_failedEntries.clear();
-    // The folder is found and made here, so the batch never resolves a name
-    // against the process's current directory.
-    m_targetFolder = openDownloadFolder(workingFolder, shortDate);
+    m_targetFolder = std::move(folder.handle);
     DownloadBatch batch;
     // A name in the code page is stored as its characters (UTF-8).
     batch.items = planDownload(entries, source,
@@ -118,7 +122,7 @@ bool DownloadController::start(const std::vector<FoundEntry>& entries, const Ent
     if (!started)
         m_targetFolder = DirectoryHandle();
     m_running = started;
-    return started;
+    return started ? StartResult::Started : StartResult::NotStarted;
 }
 
 void DownloadController::answerMessage()

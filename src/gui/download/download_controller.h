@@ -40,16 +40,20 @@ public:
         m_showMessage = std::move(showMessage);
     }
 
+    enum class StartResult {
+        Started,
+        NotStarted,  // one runs, no downloader, or no thread
+        NoFolder,  // the date folder cannot be made or entered: nothing is written
+    };
+
     bool running() const { return m_running; }
     // Downloads the entries (the found-files list, in list order, from the
-    // search that `source` describes) into today's folder under `down` in the
-    // working folder (shortDate: today's date as the folder is named after
-    // it). Local names in the code page are turned into the file system's
-    // UTF-8. False when
-    // none could start (one runs, no downloader, no thread); nothing is
-    // reported then.
-    bool start(const std::vector<FoundEntry>& entries, const EntrySource& source,
-               const std::filesystem::path& workingFolder, const std::string& shortDate);
+    // search that `source` describes) into the date folder `dateFolder` (see
+    // openDownloadFolder) under the working folder. Local names in the code
+    // page are turned into the file system's UTF-8. Unless Started, nothing
+    // is reported and no file is touched.
+    StartResult start(const std::vector<FoundEntry>& entries, const EntrySource& source,
+                      const std::filesystem::path& workingFolder, const std::string& dateFolder);
     // Stops the batch at its next read and waits for it; a message box it
     // waits on is given up.
     void cancelAndWait();

@@ -144,10 +144,10 @@ protected:
                                   DownloadOptions options = {},
                                   std::function<bool()> cancelWhen = {})
     {
-        const DirectoryHandle folder = openDownloadFolder(work(), "2024/05/06");
+        const DownloadFolder folder = openDownloadFolder(work(), "20240506");
         EXPECT_TRUE(folder.valid());
-        return runInto(folder.get(), std::move(entries), std::move(baseUrl), std::move(options),
-                       std::move(cancelWhen));
+        return runInto(folder.handle.get(), std::move(entries), std::move(baseUrl),
+                       std::move(options), std::move(cancelWhen));
     }
 
     RecordingObserver runInto(int folder, std::vector<std::string> entries, std::string baseUrl,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -69,12 +70,33 @@ TEST(DownloadRulesTest, WhichOutcomesFailAndWhichStep)
     }
 }
 
-TEST(DownloadRulesTest, DateFolderDropsEverySlash)
+TEST(DownloadRulesTest, DateFolderIsYearMonthDayInFixedWidths)
 {
-    EXPECT_EQ(dateFolderName("2024/05/06"), "20240506");
-    EXPECT_EQ(dateFolderName("06.05.2024"), "06.05.2024");
-    EXPECT_EQ(dateFolderName("2024-05-06"), "2024-05-06");
-    EXPECT_EQ(dateFolderName("/5//6/"), "56");
+    struct Case {
+        int year, month, day;
+        std::string_view name;
+    };
+    const Case cases[] = {
+        // Days a short date without "/" could not tell apart.
+        {2026, 12, 8, "20261208"},
+        {2026, 1, 28, "20260128"},
+        {2026, 11, 2, "20261102"},
+        {2026, 1, 12, "20260112"},
+        {1, 1, 1, "00010101"},
+        {999, 9, 9, "09990909"},
+        {9999, 12, 31, "99991231"},
+        // No date: no name.
+        {0, 1, 1, ""},
+        {10000, 1, 1, ""},
+        {-2026, 1, 1, ""},
+        {2026, 0, 1, ""},
+        {2026, 13, 1, ""},
+        {2026, 1, 0, ""},
+        {2026, 1, 32, ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(dateFolderName(c.year, c.month, c.day), c.name)
+            << c.year << "-" << c.month << "-" << c.day;
 }
 
 TEST(DownloadRulesTest, EntryUrlAndFtpSkip)
@@ -153,20 +175,26 @@ std::vector<std::string> treeOf(const fs::path& folder)
     return tree;
 }
 
-TEST(DownloadFolderTest, EachStepThatFailsStaysInTheFolderReached)
+// The date folder is opened in `down`, or in the working folder when there is
+// no `down` folder; a listed file must never reach the working folder or
+// `down` themselves, where the program and its settings live.
+TEST(DownloadFolderTest, OnlyTheDateFolderIsEverOpened)
 {
+    using F = DownloadFolderFailure;
     struct Case {
         const char* what;
         std::function<void(const fs::path&)> prepare;
-        std::string_view shortDate;
-        std::string folder;  // relative to the working folder
+        std::string_view dateFolder;
+        F failure;
+        std::string folder;  // relative to the working folder, when opened
         std::vector<std::string> tree;  // the working folder's content afterwards
     };
     const auto makeDown = [](const fs::path& w) { fs::create_directory(w / "down"); };
     const Case cases[] = {
         {"date folder made under down",
          makeDown,
-         "2024/05/06",
+         "20240506",
+         F::None,
          "down/20240506",
          {"down", "down/20240506"}},
         {"date folder kept",
@@ -174,13 +202,15 @@ TEST(DownloadFolderTest, EachStepThatFailsStaysInTheFolderReached)
              fs::create_directories(w / "down" / "20240506");
              test::writeBytes(w / "down" / "20240506" / "a.gif", "old");
          },
-         "2024/05/06",
+         "20240506",
+         F::None,
          "down/20240506",
          {"down", "down/20240506", "down/20240506/a.gif"}},
-        {"no down", {}, "2024/05/06", "20240506", {"20240506"}},
+        {"no down", {}, "20240506", F::None, "20240506", {"20240506"}},
         {"down is a file",
          [](const fs::path& w) { test::writeBytes(w / "down", ""); },
-         "2024/05/06",
+         "20240506",
+         F::None,
          "20240506",
          {"20240506", "down"}},
         {"down links to a folder",
@@ -188,25 +218,59 @@ TEST(DownloadFolderTest, EachStepThatFailsStaysInTheFolderReached)
              fs::create_directory(w / "real");
              fs::create_directory_symlink("real", w / "down");
          },
-         "2024/05/06",
+         "20240506",
+         F::None,
          "real/20240506",
          {"down", "real", "real/20240506"}},
-        {"date name taken by a file",
+        {"date folder links elsewhere",
+         [](const fs::path& w) {
+             fs::create_directories(w / "down" / "real");
+             fs::create_directory_symlink("real", w / "down" / "20240506");
+         },
+         "20240506",
+         F::None,
+         "down/real",
+         {"down", "down/20240506", "down/real"}},
+        {"date name taken by a file in down",
          [](const fs::path& w) {
              fs::create_directory(w / "down");
              test::writeBytes(w / "down" / "20240506", "");
          },
-         "2024/05/06",
-         "down",
-         {"down", "down/20240506"}},
-        {"empty date", makeDown, "", "down", {"down"}},
-        {"date of slashes only", makeDown, "//", "down", {"down"}},
-        {"date that names the parent", makeDown, "./.", "down", {"down"}},
-        {"no down and no date folder",
-         [](const fs::path& w) { test::writeBytes(w / "56", ""); },
-         "5/6",
+         "20240506",
+         F::DateFolder,
          "",
-         {"56"}},
+         {"down", "down/20240506"}},
+        {"date name taken by a file, no down",
+         [](const fs::path& w) { test::writeBytes(w / "20240506", ""); },
+         "20240506",
+         F::DateFolder,
+         "",
+         {"20240506"}},
+        {"date name is a dangling link",
+         [](const fs::path& w) { fs::create_symlink("gone", w / "20240506"); },
+         "20240506",
+         F::DateFolder,
+         "",
+         {"20240506"}},
+        {"date folder links to the working folder",
+         [](const fs::path& w) { fs::create_directory_symlink(".", w / "20240506"); },
+         "20240506",
+         F::DateFolder,
+         "",
+         {"20240506"}},
+        {"date folder links to down",
+         [](const fs::path& w) {
+             fs::create_directory(w / "down");
+             fs::create_directory_symlink(".", w / "down" / "20240506");
+         },
+         "20240506",
+         F::DateFolder,
+         "",
+         {"down", "down/20240506"}},
+        {"no date", makeDown, "", F::DateFolder, "", {"down"}},
+        {"date with a slash", makeDown, "2024/0506", F::DateFolder, "", {"down"}},
+        {"date that names down itself", makeDown, ".", F::DateFolder, "", {"down"}},
+        {"date that names the working folder", makeDown, "..", F::DateFolder, "", {"down"}},
     };
     for (const Case& c : cases) {
         test::TempDir dir;
@@ -215,32 +279,56 @@ TEST(DownloadFolderTest, EachStepThatFailsStaysInTheFolderReached)
         if (c.prepare)
             c.prepare(working);
 
-        const DirectoryHandle folder = openDownloadFolder(working, c.shortDate);
+        const DownloadFolder folder = openDownloadFolder(working, c.dateFolder);
 
-        ASSERT_TRUE(folder.valid()) << c.what;
-        EXPECT_TRUE(namesFolder(folder.get(), working / c.folder)) << c.what;
+        EXPECT_EQ(folder.failure, c.failure) << c.what;
+        EXPECT_EQ(folder.valid(), folder.handle.valid()) << c.what;
+        if (c.failure == F::None)
+            EXPECT_TRUE(namesFolder(folder.handle.get(), working / c.folder)) << c.what;
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1)
             << c.what;
         EXPECT_EQ(treeOf(working), c.tree) << c.what;
     }
 }
 
-TEST(DownloadFolderTest, OnlyAWorkingFolderThatCannotBeOpenedGivesNoFolder)
+// Permissions bind only a user other than root.
+TEST(DownloadFolderTest, AFolderThatCannotBeEnteredOrWrittenStopsThere)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root passes every permission check";
+    test::TempDir dir;
+    const fs::path noDown = dir.path() / "no-down";
+    fs::create_directory(noDown);
+    test::makeReadOnly(noDown);
+    EXPECT_EQ(openDownloadFolder(noDown, "20240506").failure, DownloadFolderFailure::DateFolder);
+    EXPECT_TRUE(fs::is_empty(noDown));
+
+    const fs::path lockedDown = dir.path() / "locked-down";
+    fs::create_directories(lockedDown / "down");
+    fs::permissions(lockedDown / "down", fs::perms::none);
+    EXPECT_EQ(openDownloadFolder(lockedDown, "20240506").failure,
+              DownloadFolderFailure::DownFolder);
+    fs::permissions(lockedDown / "down", fs::perms::owner_all);
+    EXPECT_EQ(treeOf(lockedDown), std::vector<std::string>{"down"});
+}
+
+TEST(DownloadFolderTest, AWorkingFolderThatCannotBeOpenedGivesNoFolder)
 {
     test::TempDir dir;
     test::writeBytes(dir.path() / "file", "");
-    EXPECT_FALSE(openDownloadFolder(dir.path() / "missing", "2024/05/06").valid());
-    EXPECT_FALSE(openDownloadFolder(dir.path() / "file", "2024/05/06").valid());
-    EXPECT_FALSE(openDownloadFolder("", "2024/05/06").valid());
+    for (const fs::path& working : {dir.path() / "missing", dir.path() / "file", fs::path()})
+        EXPECT_EQ(openDownloadFolder(working, "20240506").failure,
+                  DownloadFolderFailure::WorkingFolder)
+            << working;
     EXPECT_FALSE(fs::exists(dir.path() / "missing"));
 
     // A relative working folder is taken from the current directory once, when opened.
     const fs::path saved = fs::current_path();
     fs::current_path(dir.path());
-    const DirectoryHandle relative = openDownloadFolder(".", "5/6");
+    const DownloadFolder relative = openDownloadFolder(".", "56");
     fs::current_path(saved);
     ASSERT_TRUE(relative.valid());
-    EXPECT_TRUE(namesFolder(relative.get(), dir.path() / "56"));
+    EXPECT_TRUE(namesFolder(relative.handle.get(), dir.path() / "56"));
 }
 
 }  // namespace

@@ -29,6 +29,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using Start = DownloadController::StartResult;
+
 // A batch that does what the test scripts, on the controller's worker thread.
 class ScriptedDownloader final : public Downloader {
 public:
@@ -101,8 +103,9 @@ private slots:
         QSignalSpy positions(m_controller.get(), &DownloadController::progress);
         QSignalSpy finished(m_controller.get(), &DownloadController::finished);
         const CodePageScope shiftJis(CodePage::Cp932);
-        QVERIFY(m_controller->start(entries({"a.gif", "ftp://h/b.gif", "\x82\xa0.gif"}),
-                                    sourceFor("http://h/"), working.path(), "2026/12/08"));
+        QVERIFY(Start::Started
+                == m_controller->start(entries({"a.gif", "ftp://h/b.gif", "\x82\xa0.gif"}),
+                                       sourceFor("http://h/"), working.path(), "20261208"));
         QVERIFY(m_controller->running());
         QVERIFY(finished.wait(10000));
         QVERIFY(!m_controller->running());
@@ -130,8 +133,9 @@ private slots:
         test::TempDir working;
         QSignalSpy failed(m_controller.get(), &DownloadController::entryFailed);
         QSignalSpy finished(m_controller.get(), &DownloadController::finished);
-        QVERIFY(
-            m_controller->start(entries({"a", "b", "c", "d"}), sourceFor(""), working.path(), "d"));
+        QVERIFY(Start::Started
+                == m_controller->start(entries({"a", "b", "c", "d"}), sourceFor(""), working.path(),
+                                       "d"));
         QVERIFY(finished.wait(10000));
         QCOMPARE(failed.count(), 2);
         QCOMPARE(failed.at(0).at(0).toInt(), 1);
@@ -139,7 +143,8 @@ private slots:
         QCOMPARE(m_controller->failedEntries(), (std::vector<int>{1, 3}));
 
         m_downloader->script = {};
-        QVERIFY(m_controller->start(entries({"a"}), sourceFor(""), working.path(), "d"));
+        QVERIFY(Start::Started
+                == m_controller->start(entries({"a"}), sourceFor(""), working.path(), "d"));
         QVERIFY(m_controller->failedEntries().empty());
         QVERIFY(finished.wait(10000));
         QVERIFY(m_controller->failedEntries().empty());
@@ -154,8 +159,10 @@ private slots:
         };
         test::TempDir working;
         QSignalSpy finished(m_controller.get(), &DownloadController::finished);
-        QVERIFY(m_controller->start(entries({"a.gif"}), sourceFor(""), working.path(), "d"));
-        QVERIFY(!m_controller->start(entries({"b.gif"}), sourceFor(""), working.path(), "d"));
+        QVERIFY(Start::Started
+                == m_controller->start(entries({"a.gif"}), sourceFor(""), working.path(), "d"));
+        QVERIFY(Start::NotStarted
+                == m_controller->start(entries({"b.gif"}), sourceFor(""), working.path(), "d"));
         release = true;
         QVERIFY(finished.wait(10000));
         QCOMPARE(finished.count(), 1);
@@ -175,7 +182,8 @@ private slots:
         };
         test::TempDir working;
         QSignalSpy finished(m_controller.get(), &DownloadController::finished);
-        QVERIFY(m_controller->start(entries({"a.gif"}), sourceFor(""), working.path(), "d"));
+        QVERIFY(Start::Started
+                == m_controller->start(entries({"a.gif"}), sourceFor(""), working.path(), "d"));
         QVERIFY(finished.wait(10000));
         QVERIFY(answered);
         QCOMPARE(shownOn, QThread::currentThreadId());
@@ -191,7 +199,8 @@ private slots:
             observer.showMessage("ない");
         };
         test::TempDir working;
-        QVERIFY(m_controller->start(entries({"a.gif"}), sourceFor(""), working.path(), "d"));
+        QVERIFY(Start::Started
+                == m_controller->start(entries({"a.gif"}), sourceFor(""), working.path(), "d"));
         while (!waiting)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         // No event loop runs here: the box cannot be shown, and the wait must
@@ -202,12 +211,38 @@ private slots:
         QCOMPARE(shown, 0);
     }
 
+    void withoutItsDateFolderNoBatchStarts()
+    {
+        std::atomic<bool> ran{false};
+        m_downloader->script = [&](const DownloadBatch&, DownloadObserver&) { ran = true; };
+        test::TempDir working;
+        test::writeBytes(working.path() / "d", "");
+        QSignalSpy finished(m_controller.get(), &DownloadController::finished);
+        QVERIFY(Start::NoFolder
+                == m_controller->start(entries({"a.gif"}), sourceFor(""), working.path(), "d"));
+        QVERIFY(Start::NoFolder
+                == m_controller->start(entries({"a.gif"}), sourceFor(""), working.path() / "gone",
+                                       "e"));
+        QVERIFY(!m_controller->running());
+        QCoreApplication::processEvents();
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(!ran);
+        // Nothing is left open or held: the next batch starts.
+        fs::remove(working.path() / "d");
+        QVERIFY(Start::Started
+                == m_controller->start(entries({"a.gif"}), sourceFor(""), working.path(), "d"));
+        QVERIFY(finished.wait(10000));
+        QVERIFY(ran);
+        QVERIFY(fs::is_directory(working.path() / "d"));
+    }
+
     void withoutADownloaderNothingStarts()
     {
         DownloadController controller(nullptr);
         QSignalSpy finished(&controller, &DownloadController::finished);
         test::TempDir working;
-        QVERIFY(!controller.start(entries({"a.gif"}), sourceFor(""), working.path(), "d"));
+        QVERIFY(Start::NotStarted
+                == controller.start(entries({"a.gif"}), sourceFor(""), working.path(), "d"));
         QVERIFY(!controller.running());
         QCoreApplication::processEvents();
         QCOMPARE(finished.count(), 0);

@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QAction>
 #include <QComboBox>
@@ -8,8 +9,6 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -65,12 +64,12 @@ private:
         QTRY_COMPARE_WITH_TIMEOUT(m_form->statusText(), QStringLiteral("待機中"), kTimeout);
     }
 
-    fs::path dateFolder() const
+    // Today as yyyymmdd, whatever the locale.
+    static std::string today()
     {
-        QString date = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
-        date.remove(QLatin1Char('/'));
-        return m_program / "down" / date.toStdString();
+        return QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toStdString();
     }
+    fs::path dateFolder() const { return m_program / "down" / today(); }
 
 private slots:
     void init()
@@ -156,7 +155,7 @@ private slots:
     void okDownloadsEveryEntryIntoTheDateFolder()
     {
         searchPage("/dir/index.html");
-        m_form->foundFilesPanel()->list()->item(1)->setSelected(true);
+        m_form->foundFilesPanel()->list()->setRowSelected(1, true);
         QSignalSpy steps(m_form->downloads(), &DownloadController::progress);
         QSignalSpy texts(m_form->downloads(), &DownloadController::statusText);
         QSignalSpy done(m_form->downloads(), &DownloadController::finished);
@@ -176,7 +175,7 @@ private slots:
                  QStringLiteral("ファイルをダウンロードしています"));
         QCOMPARE(m_form->statusText(), QStringLiteral("ファイルのダウンロードが終了しました"));
         // Nothing failed, so nothing stays selected.
-        QVERIFY(m_form->foundFilesPanel()->list()->selectedItems().isEmpty());
+        QVERIFY(m_form->foundFilesPanel()->list()->selectedRows().empty());
         QCOMPARE(m_form->statusPanel()->progressBar()->value(), 0);
         QCOMPARE(m_form->statusPanel()->progressBar()->maximum(), 1000);
         QCOMPARE(m_form->workingFolder().path(), m_program);
@@ -190,8 +189,8 @@ private slots:
         test::writeBytes(dateFolder() / "b.gif", "older");
         searchPage("/dir/index.html");
         FoundFilesList* list = m_form->foundFilesPanel()->list();
-        list->item(0)->setSelected(true);
-        list->item(2)->setSelected(true);
+        list->setRowSelected(0, true);
+        list->setRowSelected(2, true);
         list->setCurrentRow(2, QItemSelectionModel::NoUpdate);
         QSignalSpy done(m_form->downloads(), &DownloadController::finished);
         m_form->onDownloadClicked();
@@ -200,12 +199,51 @@ private slots:
 
         QCOMPARE(m_form->statusText(),
                  QStringLiteral("ファイルのダウンロードが終了しました（1個失敗）"));
-        QCOMPARE(list->selectedItems().size(), 1);
-        QVERIFY(list->item(1)->isSelected());
+        QCOMPARE(list->selectedRows().size(), std::size_t{1});
+        QVERIFY(list->isRowSelected(1));
         QCOMPARE(list->currentRow(), 1);
         QCOMPARE(test::readBytes(dateFolder() / "a.gif"), std::string("GIF-A"));
         QCOMPARE(test::readBytes(dateFolder() / "b.gif"), std::string("older"));
         QCOMPARE(test::readBytes(dateFolder() / "c.gif"), std::string("GIF-C"));
+    }
+
+    void aDateFolderThatCannotBeMadeStopsTheBatchBeforeAnyFile()
+    {
+        // A portable VEL without `down`, and a file where today's folder would
+        // go: the batch must not fall back to the program's folder, where a
+        // listed config.bin would replace the site list.
+        fs::remove(m_program / "down");
+        test::writeBytes(m_program / today(), "not a folder");
+        test::writeBytes(m_program / "config.bin", "sites");
+        m_server->route("/dir/files.html",
+                        test::page("text/html", "<a href=\"config.bin\">x</a><a href=\"a.bin\">"));
+        m_server->route("/dir/config.bin", test::page("application/octet-stream", "listed"));
+        QComboBox* chooser = m_form->siteListPanel()->extensionChooser();
+        chooser->addItem(QStringLiteral("bin"));
+        chooser->setCurrentIndex(1);
+        searchPage("/dir/files.html");
+        QCOMPARE(m_form->foundFilesPanel()->list()->count(), 2);
+
+        const std::vector<std::string> before = m_server->targets();
+        QSignalSpy done(m_form->downloads(), &DownloadController::finished);
+        test::ModalWatcher watcher;
+        m_form->onDownloadClicked();
+        QTest::mouseClick(m_form->downloadConfirmDialog()->okButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            watcher.texts(), QStringList(QStringLiteral("保存先フォルダを作成できませんでした")),
+            kTimeout);
+
+        QVERIFY(!m_form->downloads()->running());
+        QCOMPARE(done.count(), 0);
+        QCOMPARE(m_server->targets(), before);
+        QCOMPARE(test::readBytes(m_program / "config.bin"), std::string("sites"));
+        QCOMPARE(test::readBytes(m_program / today()), std::string("not a folder"));
+        QVERIFY(!fs::exists(m_program / "a.bin"));
+        // The window takes input again.
+        m_form->siteListPanel()->titleEdit()->clear();
+        m_form->siteListPanel()->titleEdit()->setFocus();
+        QTest::keyClicks(m_form->siteListPanel()->titleEdit(), QStringLiteral("abc"));
+        QCOMPARE(m_form->siteListPanel()->titleEdit()->text(), QStringLiteral("abc"));
     }
 
     void windowTakesNoInputDuringTheBatchAndCloseStopsIt()
