@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -243,6 +244,29 @@ bool writeFileAtomically(const fs::path& target, std::string_view bytes)
 {
     AtomicFileWriter writer(target);
     return writer.write(bytes) && writer.commit();
+}
+
+std::optional<fs::path> keepBackupCopy(const fs::path& file, std::string_view bytes)
+{
+    // Far more than anyone keeps; past it the folder is not sane to write into.
+    constexpr int kMaxBackups = 1000;
+    const std::string base = file.string() + ".bak";
+    for (int number = 0; number < kMaxBackups; ++number) {
+        const fs::path candidate = number == 0 ? base : base + "." + std::to_string(number);
+        std::error_code ec;
+        const fs::file_status status = fs::symlink_status(candidate, ec);
+        if (status.type() == fs::file_type::not_found) {
+            if (!writeFileAtomically(candidate, bytes))
+                return std::nullopt;
+            return candidate;
+        }
+        if (ec || status.type() != fs::file_type::regular)
+            continue;
+        const FileRead existing = readFileBounded(candidate, bytes.size());
+        if (existing.status == ReadStatus::Ok && !existing.truncated && existing.bytes == bytes)
+            return candidate;
+    }
+    return std::nullopt;
 }
 
 }  // namespace vel

@@ -84,4 +84,13 @@ private:
 // write() and commit() in one go.
 bool writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 
+// Keeps `bytes` (a file's content about to be replaced) beside `file`, as
+// "<file>.bak", or "<file>.bak.1", ".2", ... when that name is taken: by a
+// file with other content, or by anything else (a folder, a link, an entry
+// that cannot be read). A backup that already holds exactly these bytes is
+// kept and counts. No backup is ever replaced. Written with
+// writeFileAtomically. The backup's path, or nothing when none could be kept.
+std::optional<std::filesystem::path> keepBackupCopy(const std::filesystem::path& file,
+                                                    std::string_view bytes);
+
 }  // namespace vel

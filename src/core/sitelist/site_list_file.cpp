@@ -46,9 +46,6 @@ SiteListLoad loadSiteList(SiteGrid& grid, const fs::path& directory)
 
     if (read.status == ReadStatus::Ok && isWritable(file)) {
         load.status = SiteListLoadStatus::Loaded;
-        // A list longer than we load must not be cut short by the save at exit.
-        if (read.truncated)
-            load.unreadableFile = fileId(file);
     } else {
         load.status = SiteListLoadStatus::Unreadable;
         load.unreadableFile = fileId(file);
@@ -58,6 +55,10 @@ SiteListLoad loadSiteList(SiteGrid& grid, const fs::path& directory)
         const std::vector<SiteRecord> records = decodeSiteRecords(read.bytes);
         putSiteRecords(grid, records);
         load.sitesLoaded = static_cast<int>(records.size());
+        // What the save at exit would lose of this file must survive it.
+        if (load.status == SiteListLoadStatus::Loaded
+            && (read.truncated || encodeSiteRecords(records) != read.bytes))
+            load.fileToBackUp = fileId(file);
     }
     return load;
 }
@@ -90,6 +91,14 @@ SiteListSaveResult saveSiteList(const SiteGrid& grid, const fs::path& directory,
     const std::optional<std::vector<SiteRecord>> records = siteRecordsFromGrid(grid);
     if (!records)
         return SiteListSaveResult::BadNumber;
+    // Compared by identity, like the unreadable file: once replaced, the file
+    // here is VEL's own and later saves copy nothing.
+    if (load.fileToBackUp && fileId(file) == load.fileToBackUp) {
+        const FileRead current = readFileBounded(file, kMaxSiteListBackupBytes);
+        if (current.status != ReadStatus::Ok || current.truncated
+            || !keepBackupCopy(file, current.bytes))
+            return SiteListSaveResult::NotBackedUp;
+    }
     return writeFileAtomically(file, encodeSiteRecords(*records)) ? SiteListSaveResult::Saved
                                                                   : SiteListSaveResult::NotWritten;
 }

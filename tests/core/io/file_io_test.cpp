@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -119,6 +121,35 @@ TEST(AtomicWrite, KeepsTheModeAndFollowsASymbolicLink)
     EXPECT_EQ(readBytes(dir.path() / "real"), "new");
     EXPECT_EQ(fs::status(dir.path() / "real").permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST(Backup, TakesTheFirstNameThatIsFreeOrHoldsTheSameBytes)
+{
+    TempDir dir;
+    const fs::path file = dir.path() / "config.bin";
+    // Taken by something else than a file with these bytes: a longer file
+    // that starts with them, a folder, a dangling link, a link to a file.
+    writeBytes(dir.path() / "config.bin.bak", "keep-and-more");
+    fs::create_directory(dir.path() / "config.bin.bak.1");
+    fs::create_symlink("gone", dir.path() / "config.bin.bak.2");
+    writeBytes(dir.path() / "elsewhere", "keep");
+    fs::create_symlink("elsewhere", dir.path() / "config.bin.bak.3");
+
+    EXPECT_EQ(keepBackupCopy(file, "keep"), dir.path() / "config.bin.bak.4");
+    EXPECT_EQ(readBytes(dir.path() / "config.bin.bak.4"), "keep");
+    // The same bytes again: that copy counts, nothing new is written.
+    EXPECT_EQ(keepBackupCopy(file, "keep"), dir.path() / "config.bin.bak.4");
+    EXPECT_EQ(keepBackupCopy(file, ""), dir.path() / "config.bin.bak.5");
+    EXPECT_EQ(readBytes(dir.path() / "config.bin.bak"), "keep-and-more");
+    EXPECT_EQ(readBytes(dir.path() / "elsewhere"), "keep");
+    EXPECT_EQ(entryNames(dir.path()),
+              (std::vector<std::string>{"config.bin.bak", "config.bin.bak.1", "config.bin.bak.2",
+                                        "config.bin.bak.3", "config.bin.bak.4", "config.bin.bak.5",
+                                        "elsewhere"}));
+
+    // A folder that takes no new file keeps no copy.
+    makeReadOnly(dir.path());
+    EXPECT_EQ(keepBackupCopy(file, "new"), std::nullopt);
 }
 
 TEST(BoundedRead, StatusAndCap)

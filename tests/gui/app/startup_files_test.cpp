@@ -1,5 +1,6 @@
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -122,6 +123,23 @@ private slots:
         form->findChild<QAction*>(QStringLiteral("N9"))->trigger();
         QTest::mouseClick(form->extensionListDialog()->okButton(), Qt::LeftButton);
         QCOMPARE(readBytes(m_program / "config.lis"), list);
+    }
+
+    void aSiteListWithAPartialRecordIsCopiedAsideAtTheEnd()
+    {
+        // A portable VEL; the file ends in half a record.
+        m_program = m_start;
+        const std::string bytes = twoSites() + std::string(100, '\x81');
+        writeBytes(m_start / "config.bin", bytes);
+        auto form = startForm();
+        QCOMPARE(form->siteGrid().cell(2, 2), std::string("http://h/2"));
+        form->browserBar()->urlEdit()->setText(QStringLiteral("http://h/3"));
+        form->onAddToListClicked();
+        form.reset();
+        QCOMPARE(readBytes(m_start / "config.bin.bak"), bytes);
+        const std::vector<SiteRecord> saved = decodeSiteRecords(readBytes(m_start / "config.bin"));
+        QCOMPARE(saved.size(), 3u);
+        QCOMPARE(fs::file_size(m_start / "config.bin"), 3 * kSiteRecordSize);
     }
 
     void readOnlySiteListKeepsItsContent()
