@@ -1,5 +1,7 @@
 #include "core/settings/extension_list_file.h"
 
+#include <cstdint>
+#include <system_error>
 #include <utility>
 
 #include "core/io/file_io.h"
@@ -31,9 +33,20 @@ std::vector<std::string> readExtensionList(const std::filesystem::path& director
     return parseExtensionList(read.bytes);
 }
 
+bool extensionListTooLarge(const std::filesystem::path& directory)
+{
+    std::error_code error;
+    const std::uintmax_t size =
+        std::filesystem::file_size(directory / kExtensionListFileName, error);
+    return !error && size > kMaxExtensionListBytes;
+}
+
 bool SaveExtensionList(const std::vector<std::string>& entries,
                        const std::filesystem::path& directory)
 {
+    // The list was read only up to the cap: writing it back would cut the file.
+    if (extensionListTooLarge(directory))
+        return false;
     return writeFileAtomically(directory / kExtensionListFileName, formatExtensionList(entries));
 }
 

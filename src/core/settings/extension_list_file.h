@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -9,8 +10,13 @@ namespace vel {
 
 inline constexpr std::string_view kExtensionListFileName = "config.lis";
 
-// More than any real list of extensions; a bigger file loads its beginning.
-inline constexpr std::size_t kMaxExtensionListBytes = 64 * 1024;
+// Far more than any real list of extensions. A bigger file loads its
+// beginning and is never written over, so what was not read stays.
+inline constexpr std::size_t kMaxExtensionListBytes = 1024 * 1024;
+
+// Shown by the extension list dialog when config.lis is bigger than that (UTF-8).
+inline constexpr std::string_view kExtensionListTooLargeMessage =
+    "拡張子リストが大きすぎるため保存しません";
 
 // One entry per line, unchanged and untrimmed; empty lines are empty entries.
 std::vector<std::string> parseExtensionList(std::string_view bytes);
@@ -22,9 +28,13 @@ std::string formatExtensionList(const std::vector<std::string>& entries);
 // missing or unreadable file gives no entries, silently.
 std::vector<std::string> readExtensionList(const std::filesystem::path& directory);
 
+// Whether config.lis in the directory holds more than kMaxExtensionListBytes.
+bool extensionListTooLarge(const std::filesystem::path& directory);
+
 // Writes config.lis into the directory (the caller passes the program's own
 // directory), replacing the old file in one step. False when it could not be
-// written (not reported to the user; the old file then stays as it was).
+// written or is too large to replace (not reported to the user; the old file
+// then stays as it was).
 bool SaveExtensionList(const std::vector<std::string>& entries,
                        const std::filesystem::path& directory);
 

@@ -13,12 +13,14 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMetaObject>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QSignalBlocker>
 
 #include "core/settings/extension_list_file.h"
 #include "gui/common/default_buttons.h"
+#include "gui/common/message_box.h"
 #include "gui/common/qt_text.h"
 #include "gui/common/ui_font.h"
 #include "gui/common/window_placement.h"
@@ -114,8 +116,23 @@ void ExtensionListDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     // A window system's restore is no new showing.
-    if (!event->spontaneous())
-        reloadFromChooser();
+    if (event->spontaneous())
+        return;
+    reloadFromChooser();
+    // A file bigger than VEL reads was loaded only in part: OK must not cut
+    // it to that part. Said once per showing, after the dialog is up.
+    m_keepsFile = extensionListTooLarge(m_programDirectory);
+    if (m_keepsFile) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                showMessage(this,
+                            QString::fromUtf8(
+                                kExtensionListTooLargeMessage.data(),
+                                static_cast<qsizetype>(kExtensionListTooLargeMessage.size())));
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 bool ExtensionListDialog::eventFilter(QObject* watched, QEvent* event)
@@ -165,7 +182,9 @@ void ExtensionListDialog::onOkClicked()
     const ChooserContents contents = chooserContents(m_editor.items());
     if (m_chooser)
         fillExtensionChooser(m_chooser, contents.items, contents.selectedIndex);
-    saveExtensionList();
+    // With a file too large to rewrite the chooser changes for this run only.
+    if (!m_keepsFile)
+        saveExtensionList();
     hide();
 }
 

@@ -19,7 +19,8 @@ class DefaultButtons;
 
 // The "add and remove extensions" dialog: the user edits a copy of the
 // extension chooser's items, and OK puts the copy back into the chooser and
-// into config.lis in the program's own directory. Modeless; every way out
+// into config.lis in the program's own directory, unless that file is too
+// large to rewrite (the dialog says so when shown). Modeless; every way out
 // only hides it.
 class ExtensionListDialog final : public QDialog {
     Q_OBJECT
@@ -65,6 +66,9 @@ private:
     QPointer<QComboBox> m_chooser;
     std::filesystem::path m_programDirectory;
     WorkingFolder& m_workingFolder;
+    // config.lis was too large to read whole when the dialog was shown: OK
+    // leaves it alone.
+    bool m_keepsFile = false;
 
     QLineEdit* m_extensionEdit = nullptr;
     QPushButton* m_addButton = nullptr;

@@ -1,3 +1,5 @@
+#include <cstddef>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -53,6 +55,39 @@ TEST(ExtensionListFile, WritesCrLfPerEntryAndReadsItBack)
     makeReadOnly(dir.file("config.lis"));
     EXPECT_FALSE(SaveExtensionList({"jpg"}, dir.path()));
     EXPECT_EQ(readExtensionList(dir.path()), Lines{"gif"});
+}
+
+TEST(ExtensionListFile, ALongListIsReadWholeAndOneTooLongIsNeverRewritten)
+{
+    // Lines of "e000000\r\n" .. : 9 bytes each.
+    const auto listOf = [](std::size_t bytes) {
+        Lines entries;
+        for (std::size_t i = 0; entries.size() * 9 < bytes; ++i) {
+            std::string entry = std::to_string(i);
+            entries.push_back("e" + std::string(6 - entry.size(), '0') + entry);
+        }
+        return entries;
+    };
+    TempDir dir;
+    const Lines longList = listOf(200 * 1024);
+    writeBytes(dir.file("config.lis"), formatExtensionList(longList));
+    EXPECT_FALSE(extensionListTooLarge(dir.path()));
+    EXPECT_EQ(readExtensionList(dir.path()), longList);
+    ASSERT_TRUE(SaveExtensionList(readExtensionList(dir.path()), dir.path()));
+    EXPECT_EQ(readBytes(dir.file("config.lis")), formatExtensionList(longList));
+
+    const std::string tooLong = formatExtensionList(listOf(kMaxExtensionListBytes + 1));
+    ASSERT_GT(tooLong.size(), kMaxExtensionListBytes);
+    writeBytes(dir.file("config.lis"), tooLong);
+    EXPECT_TRUE(extensionListTooLarge(dir.path()));
+    EXPECT_FALSE(readExtensionList(dir.path()).empty());
+    EXPECT_FALSE(SaveExtensionList({"gif"}, dir.path()));
+    EXPECT_EQ(readBytes(dir.file("config.lis")), tooLong);
+
+    std::filesystem::remove(dir.file("config.lis"));
+    EXPECT_FALSE(extensionListTooLarge(dir.path()));
+    std::filesystem::create_directory(dir.file("config.lis"));
+    EXPECT_FALSE(extensionListTooLarge(dir.path()));
 }
 
 TEST(ExtensionListFile, ChooserSelectsItsFirstItem)

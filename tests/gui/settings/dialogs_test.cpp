@@ -1,3 +1,4 @@
+#include <cstddef>
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <QTest>
 
 #include "core/io/working_folder.h"
+#include "core/settings/extension_list_file.h"
 #include "gui/common/qt_text.h"
 #include "gui/common/ui_font.h"
 #include "gui/settings/extension_list_dialog.h"
@@ -377,6 +379,32 @@ private slots:
         QVERIFY(fs::exists(programDir() / "config.lis"));
         QCOMPARE(QByteArray::fromStdString(test::readBytes(programDir() / "config.lis")), file);
         QVERIFY(!fs::exists(startDir() / "config.lis"));
+    }
+
+    void aConfigLisTooLargeToReadIsNeverRewritten_data()
+    {
+        QTest::addColumn<qsizetype>("size");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("at the cap") << qsizetype(kMaxExtensionListBytes) << false;
+        QTest::newRow("over the cap") << qsizetype(kMaxExtensionListBytes + 1) << true;
+    }
+
+    void aConfigLisTooLargeToReadIsNeverRewritten()
+    {
+        QFETCH(qsizetype, size);
+        QFETCH(bool, kept);
+        const std::string large(static_cast<std::size_t>(size), 'x');
+        test::writeBytes(programDir() / "config.lis", large);
+        showExtensionDialog(strings({"gif"}));
+        const QStringList said{QStringLiteral("拡張子リストが大きすぎるため保存しません")};
+        if (kept)
+            QTRY_COMPARE(m_messages->texts(), said);
+        add(QStringLiteral("jpg"));
+        QTest::mouseClick(m_extensionDialog->okButton(), Qt::LeftButton);
+        // The chooser changes for this run either way.
+        QCOMPARE(chooserItems(), strings({"gif", "jpg"}));
+        QCOMPARE(test::readBytes(programDir() / "config.lis") == large, kept);
+        QCOMPARE(m_messages->texts(), kept ? said : QStringList());
     }
 
     void startPageUseCurrentPageTakesTheUrlBox()
