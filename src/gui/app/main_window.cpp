@@ -410,9 +410,9 @@ void MainWindow::finishSearch()
 {
     setStatusText(kConnected);
     setStatusText(kSearching);
-    const std::vector<FoundEntry> entries =
+    std::vector<FoundEntry> entries =
         m_fileSearch->searchFetchedPage(m_grid.cell(2, m_grid.currentRow()));
-    m_foundFiles->showSearchResult(entries, m_fileSearch->entrySource().charset);
+    m_foundFiles->showSearchResult(std::move(entries), m_fileSearch->entrySource().charset);
     writeStatusToCurrentRow(
         fromUtf8(foundFilesStatusText(static_cast<std::size_t>(m_foundFiles->count()))));
     setStatusText(kIdle);

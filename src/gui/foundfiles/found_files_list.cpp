@@ -1,99 +1,137 @@
 #include "gui/foundfiles/found_files_list.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <utility>
 
-#include <QByteArray>
+#include <QAbstractItemDelegate>
 #include <QFontMetrics>
-#include <QScrollBar>
+#include <QItemSelectionModel>
+#include <QStyleOptionViewItem>
 
-#include "gui/common/qt_text.h"
+#include "gui/foundfiles/found_files_model.h"
 
 namespace vel {
 
-FoundFilesList::FoundFilesList(QWidget* parent)
-    : QListWidget(parent)
-{
-    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-}
-
 namespace {
 
-constexpr int kEntryBytesRole = Qt::UserRole + 1;
-constexpr int kWrittenBytesRole = Qt::UserRole + 2;
-
-QByteArray bytesOf(const std::string& text)
-{
-    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
-}
+// How many of the longest entries are measured for the scroll extent. Widths
+// follow byte lengths closely (one glyph per byte or per double-byte
+// character), so the widest entry is among the longest ones.
+constexpr std::size_t kMeasuredEntries = 256;
 
 }  // namespace
 
-void FoundFilesList::setEntries(const std::vector<std::string>& entries)
+FoundFilesList::FoundFilesList(QWidget* parent)
+    : QListView(parent)
+    , m_model(new FoundFilesModel(this))
 {
-    clear();
-    for (const std::string& entry : entries) {
-        auto* item = new QListWidgetItem(toQString(entry));
-        item->setData(kEntryBytesRole,
-                      QByteArray(entry.data(), static_cast<qsizetype>(entry.size())));
-        addItem(item);
-    }
+    setModel(m_model);
+    setUniformItemSizes(true);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 }
 
-void FoundFilesList::setEntries(const std::vector<FoundEntry>& entries, PageCharset charset)
+void FoundFilesList::setEntries(std::vector<FoundEntry> entries, PageCharset charset)
 {
-    clear();
-    for (const FoundEntry& entry : entries) {
-        auto* item = new QListWidgetItem(toQString(entry.text, charset));
-        item->setData(kEntryBytesRole, bytesOf(entry.text));
-        item->setData(kWrittenBytesRole, bytesOf(entry.written));
-        addItem(item);
-    }
+    m_model->setEntries(std::move(entries), charset);
 }
 
-FoundEntry FoundFilesList::entryOf(const QListWidgetItem* item)
+void FoundFilesList::setEntries(const std::vector<std::string>& texts)
 {
-    if (!item)
-        return {};
-    const QVariant written = item->data(kWrittenBytesRole);
-    FoundEntry entry{entryBytes(item), {}};
-    if (written.isValid()) {
-        const QByteArray bytes = written.toByteArray();
-        entry.written.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    } else {
-        entry.written = entry.text;
-    }
-    return entry;
+    std::vector<FoundEntry> entries;
+    entries.reserve(texts.size());
+    for (const std::string& text : texts)
+        entries.push_back({text, text});
+    setEntries(std::move(entries), PageCharset::CodePage);
 }
 
-std::string FoundFilesList::entryBytes(const QListWidgetItem* item)
+int FoundFilesList::count() const
 {
-    if (!item)
-        return {};
-    const QByteArray bytes = item->data(kEntryBytesRole).toByteArray();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return m_model->rowCount();
+}
+
+const std::vector<FoundEntry>& FoundFilesList::entries() const
+{
+    return m_model->entries();
+}
+
+FoundEntry FoundFilesList::entryAt(int row) const
+{
+    return m_model->entryAt(row);
+}
+
+QString FoundFilesList::textAt(int row) const
+{
+    return m_model->textAt(row);
+}
+
+int FoundFilesList::currentRow() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+void FoundFilesList::setCurrentRow(int row, QItemSelectionModel::SelectionFlags command)
+{
+    selectionModel()->setCurrentIndex(m_model->index(row, 0), command);
+}
+
+bool FoundFilesList::isRowSelected(int row) const
+{
+    return selectionModel()->isRowSelected(row, {});
+}
+
+void FoundFilesList::setRowSelected(int row, bool selected)
+{
+    selectionModel()->select(m_model->index(row, 0),
+                             selected ? QItemSelectionModel::Select
+                                      : QItemSelectionModel::Deselect);
+}
+
+std::vector<int> FoundFilesList::selectedRows() const
+{
+    std::vector<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedIndexes())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void FoundFilesList::removeSelected()
+{
+    m_model->removeRows(selectedRows());
 }
 
 int FoundFilesList::widestEntryWidth() const
 {
+    const std::vector<FoundEntry>& all = m_model->entries();
+    std::vector<int> rows(all.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = static_cast<int>(i);
+    const std::size_t measured = std::min(kMeasuredEntries, rows.size());
+    std::partial_sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(measured),
+                      rows.end(), [&all](int a, int b) {
+                          return all[static_cast<std::size_t>(a)].text.size()
+                              > all[static_cast<std::size_t>(b)].text.size();
+                      });
     const QFontMetrics metrics(font());
     int widest = 0;
-    for (int i = 0; i < count(); ++i)
-        widest = std::max(widest, metrics.horizontalAdvance(item(i)->text()));
+    for (std::size_t i = 0; i < measured; ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(m_model->textAt(rows[i])));
     return widest;
 }
 
 void FoundFilesList::setHorizontalExtent(int pixels)
 {
     m_extent = std::max(pixels, 0);
-    updateGeometries();
-}
-
-void FoundFilesList::updateGeometries()
-{
-    QListWidget::updateGeometries();
-    QScrollBar* bar = horizontalScrollBar();
-    bar->setRange(0, std::max(m_extent - viewport()->width(), 0));
-    bar->setPageStep(viewport()->width());
+    // Rows all report the extent as their width, so the view's own scroll
+    // range follows it and stays when the widest entry is taken off.
+    m_model->setItemSize({});
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const int height = count() > 0 ? itemDelegate()->sizeHint(option, m_model->index(0, 0)).height()
+                                   : fontMetrics().height();
+    m_model->setItemSize({m_extent, height});
 }
 
 }  // namespace vel

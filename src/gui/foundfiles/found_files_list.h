@@ -3,41 +3,53 @@
 #include <string>
 #include <vector>
 
-#include <QListWidget>
+#include <QItemSelectionModel>
+#include <QListView>
 
 #include "core/foundfiles/found_entry.h"
 
 namespace vel {
 
-// The found-files list. Its horizontal scroll extent is set by the file search
-// to the widest entry and stays so while entries are taken off the list.
-class FoundFilesList final : public QListWidget {
+class FoundFilesModel;
+
+// The found-files list: a view over the entries' bytes with rows of one
+// height, so a long list is laid out at once. Its horizontal scroll extent is
+// set by the file search from the widest entries and stays so while entries
+// are taken off the list.
+class FoundFilesList final : public QListView {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FoundFilesList)
 
 public:
     explicit FoundFilesList(QWidget* parent = nullptr);
 
-    // Replaces the entries. Each keeps the page's bytes; the list shows them
-    // decoded.
-    void setEntries(const std::vector<std::string>& entries);
-    // Replaces the entries with a search's, shown in the page's character set;
-    // each keeps its listed text and the value the page wrote.
-    void setEntries(const std::vector<FoundEntry>& entries, PageCharset charset);
-    // The entry an item stands for; empty for no item.
-    static FoundEntry entryOf(const QListWidgetItem* item);
-    // The bytes of an entry; empty for no item.
-    static std::string entryBytes(const QListWidgetItem* item);
+    // Replaces the entries in one step, shown in the page's character set.
+    void setEntries(std::vector<FoundEntry> entries, PageCharset charset);
+    // Replaces the entries with listed texts alone (their own written values).
+    void setEntries(const std::vector<std::string>& texts);
 
-    // The width in pixels of the widest entry in the list's font.
+    int count() const;
+    const std::vector<FoundEntry>& entries() const;
+    FoundEntry entryAt(int row) const;
+    QString textAt(int row) const;
+    int currentRow() const;
+    void setCurrentRow(
+        int row, QItemSelectionModel::SelectionFlags command = QItemSelectionModel::ClearAndSelect);
+    bool isRowSelected(int row) const;
+    void setRowSelected(int row, bool selected);
+    // The selected rows, in list order.
+    std::vector<int> selectedRows() const;
+    // Takes the selected entries off the list.
+    void removeSelected();
+
+    // The width in pixels of the widest entry in the list's font, measured on
+    // the entries longest in bytes rather than on every entry.
     int widestEntryWidth() const;
     int horizontalExtent() const { return m_extent; }
     void setHorizontalExtent(int pixels);
 
-protected:
-    void updateGeometries() override;
-
 private:
+    FoundFilesModel* m_model;
     int m_extent = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "gui/foundfiles/found_files_panel.h"
 
+#include <utility>
+
 #include <QAction>
 #include <QItemSelection>
 #include <QItemSelectionModel>
@@ -25,9 +27,6 @@ FoundFilesPanel::FoundFilesPanel(QWidget* parent)
     m_list->setAccessibleName(QStringLiteral("見つかったファイル"));
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    // A long list is laid out in steps, so the window keeps repainting.
-    m_list->setLayoutMode(QListView::Batched);
-    m_list->setBatchSize(2000);
     m_list->setToolTip(QStringLiteral("選択項目がgifまたはjpgファイルの場合\n"
                                       "スペースキーにてプレビューを見ることができます。\n"
                                       "複数選択時はプレビューできません"));
@@ -75,21 +74,17 @@ void FoundFilesPanel::setExtraWidth(int pixels)
     m_list->viewport()->update();
 }
 
-void FoundFilesPanel::showSearchResult(const std::vector<FoundEntry>& entries, PageCharset charset)
+void FoundFilesPanel::showSearchResult(std::vector<FoundEntry> entries, PageCharset charset)
 {
-    m_list->setEntries(entries, charset);
+    m_list->setEntries(std::move(entries), charset);
     m_list->setHorizontalExtent(m_list->widestEntryWidth());
     if (m_list->count() > 0)
         setButtonsEnabled(true);
 }
 
-std::vector<FoundEntry> FoundFilesPanel::entries() const
+const std::vector<FoundEntry>& FoundFilesPanel::entries() const
 {
-    std::vector<FoundEntry> result;
-    result.reserve(static_cast<std::size_t>(m_list->count()));
-    for (int i = 0; i < m_list->count(); ++i)
-        result.push_back(FoundFilesList::entryOf(m_list->item(i)));
-    return result;
+    return m_list->entries();
 }
 
 int FoundFilesPanel::count() const
@@ -119,10 +114,7 @@ void FoundFilesPanel::selectEntries(const std::vector<int>& rows)
 
 void FoundFilesPanel::onDeleteSelectedFilesClicked()
 {
-    for (int i = m_list->count() - 1; i >= 0; --i) {
-        if (m_list->item(i)->isSelected())
-            delete m_list->takeItem(i);
-    }
+    m_list->removeSelected();
     if (m_list->count() == 0)
         setButtonsEnabled(false);
 }
@@ -130,8 +122,8 @@ void FoundFilesPanel::onDeleteSelectedFilesClicked()
 void FoundFilesPanel::updateMenu()
 {
     const FoundFilesMenuState state =
-        foundFilesMenuState(static_cast<int>(m_list->selectedItems().size()), m_list->count(),
-                            FoundFilesList::entryBytes(m_list->currentItem()));
+        foundFilesMenuState(static_cast<int>(m_list->selectedRows().size()), m_list->count(),
+                            m_list->entryAt(m_list->currentRow()).text);
     m_preview->setEnabled(state.preview);
     m_remove->setEnabled(state.remove);
     m_open->setEnabled(state.open);
@@ -139,7 +131,7 @@ void FoundFilesPanel::updateMenu()
 
 void FoundFilesPanel::requestOpenCurrent()
 {
-    emit openEntryRequested(FoundFilesList::entryOf(m_list->currentItem()));
+    emit openEntryRequested(m_list->entryAt(m_list->currentRow()));
 }
 
 void FoundFilesPanel::setButtonsEnabled(bool enabled)
@@ -153,8 +145,8 @@ bool FoundFilesPanel::eventFilter(QObject* watched, QEvent* event)
     // Space previews a single selected image entry; the list still gets the key.
     if (watched == m_list && event->type() == QEvent::KeyPress
         && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space
-        && spaceOpensEntry(static_cast<int>(m_list->selectedItems().size()),
-                           FoundFilesList::entryBytes(m_list->currentItem())))
+        && spaceOpensEntry(static_cast<int>(m_list->selectedRows().size()),
+                           m_list->entryAt(m_list->currentRow()).text))
         requestOpenCurrent();
     return QWidget::eventFilter(watched, event);
 }

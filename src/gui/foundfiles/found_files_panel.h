@@ -36,10 +36,10 @@ public:
 
     // Replaces the list with a search's entries, measures the widest once and
     // enables the buttons when there is something to download.
-    void showSearchResult(const std::vector<FoundEntry>& entries,
+    void showSearchResult(std::vector<FoundEntry> entries,
                           PageCharset charset = PageCharset::CodePage);
     // The entries in list order, as the page's bytes.
-    std::vector<FoundEntry> entries() const;
+    const std::vector<FoundEntry>& entries() const;
     int count() const;
     // Selects exactly the entries at these rows (out-of-range rows are
     // ignored) and makes the first of them the current entry, scrolled into

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
@@ -86,7 +85,7 @@ private:
     {
         QStringList texts;
         for (int i = 0; i < m_form->foundFilesPanel()->list()->count(); ++i)
-            texts << m_form->foundFilesPanel()->list()->item(i)->text();
+            texts << m_form->foundFilesPanel()->list()->textAt(i);
         return texts;
     }
 
@@ -313,7 +312,7 @@ private slots:
                        "<a href=\"a.gif.pdf\"><a href=\"b.JPG.pdf\"><a href=\"c.pdf\">"));
         addAndSelect(url("/mixed.html"));
         search(QStringLiteral("pdf"));
-        QListWidget* list = m_form->foundFilesPanel()->list();
+        FoundFilesList* list = m_form->foundFilesPanel()->list();
         QCOMPARE(listed(),
                  (QStringList{QStringLiteral("a.gif.pdf"), QStringLiteral("b.JPG.pdf"),
                               QStringLiteral("c.pdf")}));
@@ -346,7 +345,7 @@ private slots:
         addAndSelect(url("/other/list.html"));
         search(QStringLiteral("jpg"));
         QCOMPARE(listed(), QStringList{QStringLiteral("one.jpg")});
-        QListWidget* list = m_form->foundFilesPanel()->list();
+        FoundFilesList* list = m_form->foundFilesPanel()->list();
         list->setCurrentRow(0);
         list->setFocus();
         m_browser->navigated.clear();
@@ -371,12 +370,12 @@ private slots:
     {
         addAndSelect(url("/dir/index.html"));
         search(QStringLiteral("gif"));
-        QListWidget* list = m_form->foundFilesPanel()->list();
+        FoundFilesList* list = m_form->foundFilesPanel()->list();
         m_form->foundFilesPanel()
             ->onDeleteSelectedFilesClicked();  // nothing selected: nothing changes
         QCOMPARE(list->count(), 5);
-        list->item(1)->setSelected(true);
-        list->item(3)->setSelected(true);
+        list->setRowSelected(1, true);
+        list->setRowSelected(3, true);
         QTest::mouseClick(m_form->foundFilesPanel()->deleteSelectedButton(), Qt::LeftButton);
         QCOMPARE(listed(),
                  (QStringList{QStringLiteral("http://") + QString::fromStdString(m_host)
@@ -387,7 +386,7 @@ private slots:
         const int extent = list->horizontalScrollBar()->maximum();
         QVERIFY(extent > 0);
         list->clearSelection();
-        list->item(0)->setSelected(true);
+        list->setRowSelected(0, true);
         m_form->foundFilesPanel()->onDeleteSelectedFilesClicked();
         QCOMPARE(list->horizontalScrollBar()->maximum(), extent);
         list->selectAll();

@@ -1,0 +1,104 @@
+#include "gui/foundfiles/found_files_model.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "gui/common/qt_text.h"
+
+namespace vel {
+
+FoundFilesModel::FoundFilesModel(QObject* parent)
+    : QAbstractListModel(parent)
+{}
+
+int FoundFilesModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_entries.size());
+}
+
+QVariant FoundFilesModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() < 0 || index.row() >= rowCount())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole)
+        return textAt(index.row());
+    if (role == Qt::SizeHintRole && m_itemSize.isValid())
+        return m_itemSize;
+    return {};
+}
+
+void FoundFilesModel::setEntries(std::vector<FoundEntry> entries, PageCharset charset)
+{
+    beginResetModel();
+    m_entries = std::move(entries);
+    m_charset = charset;
+    endResetModel();
+}
+
+void FoundFilesModel::removeRows(std::vector<int> rows)
+{
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [this](int row) { return row < 0 || row >= rowCount(); }),
+               rows.end());
+    if (rows.empty())
+        return;
+    // Contiguous runs, last first, so earlier rows keep their numbers.
+    std::vector<std::pair<int, int>> runs;  // first, last
+    for (const int row : rows) {
+        if (!runs.empty() && runs.back().second + 1 == row)
+            runs.back().second = row;
+        else
+            runs.emplace_back(row, row);
+    }
+    constexpr std::size_t kMaxRunsOneByOne = 64;
+    if (runs.size() <= kMaxRunsOneByOne) {
+        // Row by row keeps the view's current entry and scroll position.
+        for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+            beginRemoveRows({}, run->first, run->second);
+            m_entries.erase(m_entries.begin() + run->first, m_entries.begin() + run->second + 1);
+            endRemoveRows();
+        }
+        return;
+    }
+    // Many scattered rows: one pass, so a long list is not moved once per run.
+    beginResetModel();
+    std::vector<FoundEntry> kept;
+    kept.reserve(m_entries.size() - rows.size());
+    auto next = rows.begin();
+    for (int row = 0; row < static_cast<int>(m_entries.size()); ++row) {
+        if (next != rows.end() && *next == row) {
+            ++next;
+            continue;
+        }
+        kept.push_back(std::move(m_entries[static_cast<std::size_t>(row)]));
+    }
+    m_entries = std::move(kept);
+    endResetModel();
+}
+
+void FoundFilesModel::setItemSize(QSize size)
+{
+    if (size == m_itemSize)
+        return;
+    m_itemSize = size;
+    emit layoutAboutToBeChanged();
+    emit layoutChanged();
+}
+
+FoundEntry FoundFilesModel::entryAt(int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return {};
+    return m_entries[static_cast<std::size_t>(row)];
+}
+
+QString FoundFilesModel::textAt(int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return {};
+    return toQString(m_entries[static_cast<std::size_t>(row)].text, m_charset);
+}
+
+}  // namespace vel

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include <QAbstractListModel>
+#include <QSize>
+
+#include "core/foundfiles/found_entry.h"
+
+namespace vel {
+
+// The found-files list as an item model: the entries stay the page's bytes and
+// are decoded only when a row is shown, so a list of a million entries costs
+// one vector, not a million items.
+class FoundFilesModel final : public QAbstractListModel {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FoundFilesModel)
+
+public:
+    explicit FoundFilesModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    // Replaces every entry in one step.
+    void setEntries(std::vector<FoundEntry> entries, PageCharset charset);
+    // Takes these rows off the list (any order, repeats allowed).
+    void removeRows(std::vector<int> rows);
+
+    const std::vector<FoundEntry>& entries() const { return m_entries; }
+    PageCharset charset() const { return m_charset; }
+    // The entry at a row; empty for a row outside the list.
+    FoundEntry entryAt(int row) const;
+    QString textAt(int row) const;
+    // The size every row reports; an invalid size lets the view measure.
+    void setItemSize(QSize size);
+
+private:
+    std::vector<FoundEntry> m_entries;
+    PageCharset m_charset = PageCharset::CodePage;
+    QSize m_itemSize;
+};
+
+}  // namespace vel
