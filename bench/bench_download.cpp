@@ -107,10 +107,10 @@ void runDownloadAll(benchmark::State& state, const std::vector<std::string>& lis
         state.ResumeTiming();
 
         // Opened the way the window does it, just before the batch.
-        const vel::DirectoryHandle folder = vel::openDownloadFolder(work, "2024/05/06");
+        const vel::DownloadFolder folder = vel::openDownloadFolder(work, "20240506");
         QuietObserver observer;
         vel::CurlDownloader downloader;
-        downloader.DownloadAll({vel::planDownload(list, "", {}), folder.get()}, observer);
+        downloader.DownloadAll({vel::planDownload(list, "", {}), folder.handle.get()}, observer);
 
         state.PauseTiming();
         state.counters["maxrss_before_kib"] = static_cast<double>(before);

@@ -246,6 +246,42 @@ private slots:
         QCOMPARE(m_form->siteListPanel()->titleEdit()->text(), QStringLiteral("abc"));
     }
 
+    // A UTF-8 page with values a plain join would get wrong: each is fetched
+    // where a browser would fetch it, and a Japanese name is shown and saved
+    // as itself.
+    void entriesAreFetchedWhereABrowserWouldAndNamedInThePageCharset()
+    {
+        m_server->route("/dir/modern.html",
+                        test::page("text/html",
+                                   "<meta charset=\"utf-8\">"
+                                   "<img src=\"/top.gif\">"
+                                   "<img src=\"\xE5\x86\x99.gif\">"
+                                   "<img src=\"../up.gif?v=1&amp;w=2\">"));
+        m_server->route("/top.gif", test::page("image/gif", "TOP"));
+        m_server->route("/dir/%E5%86%99.gif", test::page("image/gif", "UTF8"));
+        m_server->route("/up.gif?v=1&w=2", test::page("image/gif", "UP"));
+        searchPage("/dir/modern.html");
+        FoundFilesList* list = m_form->foundFilesPanel()->list();
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(list->textAt(1), QStringLiteral("写.gif"));
+
+        QSignalSpy done(m_form->downloads(), &DownloadController::finished);
+        m_form->onDownloadClicked();
+        QTest::mouseClick(m_form->downloadConfirmDialog()->okButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
+        QCOMPARE(m_form->statusText(), QStringLiteral("ファイルのダウンロードが終了しました"));
+        QCOMPARE(test::readBytes(dateFolder() / "top.gif"), std::string("TOP"));
+        QCOMPARE(test::readBytes(dateFolder() / "\xE5\x86\x99.gif"), std::string("UTF8"));
+        // The local name follows the listed text, which ends at the extension.
+        QCOMPARE(test::readBytes(dateFolder() / "up.gif"), std::string("UP"));
+
+        // Opening an entry sends the browser to the same place.
+        list->setCurrentRow(2);
+        m_form->foundFilesPanel()->findChild<QAction*>(QStringLiteral("N2"))->trigger();
+        QCOMPARE(m_form->browserBar()->urlEdit()->text(),
+                 QString::fromStdString(m_server->url("/up.gif?v=1&w=2")));
+    }
+
     void windowTakesNoInputDuringTheBatchAndCloseStopsIt()
     {
         searchPage("/dir/index.html");
