@@ -95,12 +95,22 @@ void runScan(benchmark::State& state, Scan scan, std::string_view marker, int wh
 
 void BM_ScanAbsoluteLinks(benchmark::State& state, int which)
 {
-    runScan(state, vel::ScanAbsoluteLinks, kMarker, which);
+    runScan(
+        state,
+        [](std::string_view source, std::string_view marker, std::string_view suffix) {
+            return vel::ScanAbsoluteLinks(source, marker, suffix);
+        },
+        kMarker, which);
 }
 
 void BM_ScanRelativeLinks(benchmark::State& state, int which)
 {
-    runScan(state, vel::ScanRelativeLinks, kOpener, which);
+    runScan(
+        state,
+        [](std::string_view source, std::string_view marker, std::string_view suffix) {
+            return vel::ScanRelativeLinks(source, marker, suffix);
+        },
+        kOpener, which);
 }
 
 // The loop as written, for comparison on smaller hostile pages.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,5 +23,10 @@ std::vector<std::string> mergeFoundFiles(const std::vector<std::string>& absolut
 // the attribute values): each text once, the first occurrence keeping the value
 // the page wrote for it. Linear in the total size of the candidates.
 std::vector<FoundEntry> mergeFoundEntries(std::vector<FoundEntry> candidates);
+
+// The same, keeping at most `maxEntries` texts; `leftOut` receives how many
+// distinct texts did not fit.
+std::vector<FoundEntry> mergeFoundEntries(std::vector<FoundEntry> candidates,
+                                          std::size_t maxEntries, std::size_t& leftOut);
 
 }  // namespace vel

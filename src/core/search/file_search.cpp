@@ -56,6 +56,15 @@ FileSearchResult searchFetchedPage(std::string_view pageSource, std::string_view
                                    std::string_view rowUrl, std::string_view pageUrl,
                                    std::string_view contentType)
 {
+    FileSearchResult result = scanFetchedPage(pageSource, extension, pageUrl, contentType);
+    result.baseUrl = DeriveBaseUrl(rowUrl);
+    return result;
+}
+
+FileSearchResult scanFetchedPage(std::string_view pageSource, std::string_view extension,
+                                 std::string_view pageUrl, std::string_view contentType,
+                                 std::size_t maxEntries)
+{
     FileSearchResult result;
     result.charset = detectPageCharset(contentType, pageSource);
     const CodePage codePage = scanningCodePage(result.charset);
@@ -81,8 +90,7 @@ FileSearchResult searchFetchedPage(std::string_view pageSource, std::string_view
             writtenValue(pageSource, span.offset + 2, span.offset + span.length, ends);
         candidates.push_back({normaliseRelativeLink(link), std::move(written)});
     }
-    result.entries = mergeFoundEntries(std::move(candidates));
-    result.baseUrl = DeriveBaseUrl(rowUrl);
+    result.entries = mergeFoundEntries(std::move(candidates), maxEntries, result.leftOut);
     result.documentBase = std::string(pageUrl);
     if (!pageUrl.empty()) {
         if (const std::optional<std::string> href = findBaseHref(pageSource)) {
@@ -94,9 +102,12 @@ FileSearchResult searchFetchedPage(std::string_view pageSource, std::string_view
     return result;
 }
 
-std::string foundFilesStatusText(std::size_t count)
+std::string foundFilesStatusText(std::size_t count, std::size_t leftOut)
 {
-    return std::to_string(count) + "個のファイルが見つかりました";
+    std::string text = std::to_string(count) + "個のファイルが見つかりました";
+    if (leftOut > 0)
+        text += "（ほか" + std::to_string(leftOut) + "個は表示していません）";
+    return text;
 }
 
 std::optional<FetchFailureTexts> fetchFailureTexts(PageFetchVerdict verdict)

@@ -21,7 +21,19 @@ struct FileSearchResult {
     std::string baseUrl;
     std::string documentBase;
     PageCharset charset = PageCharset::CodePage;
+    // Distinct entries past the list's bound that were not listed.
+    std::size_t leftOut = 0;
 };
+
+// The most entries one search lists; a page with more is cut there.
+inline constexpr std::size_t kMaxFoundEntries = 1'000'000;
+
+// The part of the search that does not depend on the site row: scanning,
+// de-duplication and the page's base URL and character set (baseUrl stays
+// empty). Runs on the fetch's thread.
+FileSearchResult scanFetchedPage(std::string_view pageSource, std::string_view extension,
+                                 std::string_view pageUrl, std::string_view contentType,
+                                 std::size_t maxEntries = kMaxFoundEntries);
 
 // Scans the page for absolute "http://" and "https://" links and
 // attribute-value links that end in "." + extension, and merges them into the
@@ -31,8 +43,9 @@ FileSearchResult searchFetchedPage(std::string_view pageSource, std::string_view
                                    std::string_view rowUrl, std::string_view pageUrl = {},
                                    std::string_view contentType = {});
 
-// The row status and status text after a search: "N個のファイルが見つかりました" (UTF-8).
-std::string foundFilesStatusText(std::size_t count);
+// The row status and status text after a search: "N個のファイルが見つかりました",
+// followed by "（ほかM個は表示していません）" when the list's bound cut it (UTF-8).
+std::string foundFilesStatusText(std::size_t count, std::size_t leftOut = 0);
 
 // What a failed fetch tells the user: the message box text and the text
 // written into the site row's status column (UTF-8).

@@ -413,8 +413,8 @@ void MainWindow::finishSearch()
     std::vector<FoundEntry> entries =
         m_fileSearch->searchFetchedPage(m_grid.cell(2, m_grid.currentRow()));
     m_foundFiles->showSearchResult(std::move(entries), m_fileSearch->entrySource().charset);
-    writeStatusToCurrentRow(
-        fromUtf8(foundFilesStatusText(static_cast<std::size_t>(m_foundFiles->count()))));
+    writeStatusToCurrentRow(fromUtf8(foundFilesStatusText(
+        static_cast<std::size_t>(m_foundFiles->count()), m_fileSearch->leftOut())));
     setStatusText(kIdle);
 }
 

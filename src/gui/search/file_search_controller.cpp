@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/http/http_client.h"
+#include "core/search/base_url.h"
 #include "core/search/file_search.h"
 #include "gui/common/background_job.h"
 
@@ -33,19 +34,26 @@ bool FileSearchController::start(std::string url, std::string extension)
     m_extension = std::move(extension);
     m_dropResult = false;
     m_client->resetAbort();
-    const bool started = m_job->start([this, url = std::move(url)] {
+    // The page is scanned here too, so a page of a million links never holds
+    // up the window.
+    const bool started = m_job->start([this, url = std::move(url), extension = m_extension] {
         FetchedPage page;
+        FileSearchResult scanned;
         PageFetchVerdict verdict = PageFetchVerdict::OtherFailure;
         try {
             verdict = fetchPageSource(*m_client, url, page);
+            if (verdict == PageFetchVerdict::Page)
+                scanned = scanFetchedPage(page.source, extension, page.finalUrl, page.contentType);
         } catch (...) {
             // Out of memory or the like: the page cannot be had.
             page = FetchedPage{};
+            scanned = FileSearchResult{};
             verdict = PageFetchVerdict::OtherFailure;
         }
         const std::lock_guard lock(m_resultMutex);
         m_verdict = verdict;
         m_fetched = std::move(page);
+        m_scanned = std::move(scanned);
     });
     m_busy = started;
     return started;
@@ -72,6 +80,8 @@ void FileSearchController::onJobFinished()
         m_finalUrl = std::move(m_fetched.finalUrl);
         m_contentType = std::move(m_fetched.contentType);
         m_fetched = FetchedPage{};
+        m_found = std::move(m_scanned);
+        m_scanned = FileSearchResult{};
     }
     if (m_dropResult)
         return;
@@ -80,9 +90,10 @@ void FileSearchController::onJobFinished()
 
 std::vector<FoundEntry> FileSearchController::searchFetchedPage(std::string_view rowUrl)
 {
-    FileSearchResult result =
-        vel::searchFetchedPage(m_pageSource, m_extension, rowUrl, m_finalUrl, m_contentType);
-    m_source = {std::move(result.baseUrl), std::move(result.documentBase), result.charset};
+    FileSearchResult result = std::move(m_found);
+    m_found = FileSearchResult{};
+    m_source = {DeriveBaseUrl(rowUrl), std::move(result.documentBase), result.charset};
+    m_leftOut = result.leftOut;
     return std::move(result.entries);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "core/foundfiles/found_entry.h"
 #include "core/search/fetch_page.h"
+#include "core/search/file_search.h"
 
 namespace vel {
 
@@ -41,6 +43,8 @@ public:
     // Scans the fetched page for files of the search's extension; the base
     // URL is taken from the site row's URL as it reads now.
     std::vector<FoundEntry> searchFetchedPage(std::string_view rowUrl);
+    // How many distinct entries the last search could not list (its bound).
+    std::size_t leftOut() const { return m_leftOut; }
 
     // The page of the last search (bytes as the server sent them).
     const std::string& pageSource() const { return m_pageSource; }
@@ -74,6 +78,10 @@ private:
     std::mutex m_resultMutex;
     PageFetchVerdict m_verdict = PageFetchVerdict::OtherFailure;
     FetchedPage m_fetched;
+    FileSearchResult m_scanned;
+    // The last fetch's scan, until the window takes it.
+    FileSearchResult m_found;
+    std::size_t m_leftOut = 0;
 };
 
 }  // namespace vel

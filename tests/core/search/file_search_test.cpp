@@ -49,6 +49,22 @@ TEST(FoundFilesStatusText, CountsInJapanese)
 {
     EXPECT_EQ(foundFilesStatusText(0), "0個のファイルが見つかりました");
     EXPECT_EQ(foundFilesStatusText(1234567), "1234567個のファイルが見つかりました");
+    EXPECT_EQ(foundFilesStatusText(1000000, 25),
+              "1000000個のファイルが見つかりました（ほか25個は表示していません）");
+}
+
+TEST(ScanFetchedPage, StopsListingAtTheBoundAndCountsTheRest)
+{
+    std::string page;
+    for (int i = 0; i < 10; ++i)
+        page += "<img src=\"" + std::to_string(i) + ".gif\"><img src=\"0.gif\">";
+    const FileSearchResult cut = scanFetchedPage(page, "gif", "http://h/", "", 4);
+    EXPECT_EQ(textsOf(cut.entries), (Entries{"0.gif", "1.gif", "2.gif", "3.gif"}));
+    EXPECT_EQ(cut.leftOut, 6u);  // repeats of a listed text are no more entries
+    const FileSearchResult whole = scanFetchedPage(page, "gif", "http://h/", "");
+    EXPECT_EQ(whole.entries.size(), 10u);
+    EXPECT_EQ(whole.leftOut, 0u);
+    EXPECT_TRUE(whole.baseUrl.empty());
 }
 
 TEST(FetchFailureTexts, EachVerdictTellsItsOwnStory)
