@@ -14,7 +14,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QResizeEvent>
-#include <QTableView>
 
 #include "core/download/download_all.h"
 #include "core/download/download_folder.h"
@@ -336,6 +335,10 @@ void MainWindow::onNavigateComplete()
 
 void MainWindow::onSearchClicked()
 {
+    if (m_fileSearch->busy()) {
+        stopSearch();
+        return;
+    }
     QComboBox* chooser = m_siteList->extensionChooser();
     searchSite(m_grid.cell(2, m_grid.currentRow()),
                extensionChooserItem(chooser, chooser->currentIndex()));
@@ -359,22 +362,18 @@ void MainWindow::searchSite(const std::string& url, const std::string& extension
 
 void MainWindow::setSearchRunning(bool running)
 {
-    // Disabling the focused search button would hand the focus, and so Enter
-    // and Space, to the delete button beside it: the focus waits in the site
-    // table, where Enter presses the (disabled) search button, and comes back.
-    QPushButton* search = m_siteList->searchButton();
-    QTableView* table = m_siteList->table();
-    if (running && search->hasFocus()) {
-        table->setFocus();
-        m_focusParked = true;
-    }
-    search->setEnabled(!running);
+    // While a page is fetched the search button stops it; it stays enabled,
+    // so the focus and Enter stay where they are.
+    m_siteList->searchButton()->setText(running ? QStringLiteral("中止")
+                                                : QStringLiteral("ファイルサーチ"));
     m_searchAction->setEnabled(!running);
-    if (!running && m_focusParked) {
-        m_focusParked = false;
-        if (table->hasFocus())
-            search->setFocus();
-    }
+}
+
+void MainWindow::stopSearch()
+{
+    m_fileSearch->abortAndWait();
+    setSearchRunning(false);
+    setStatusText(kIdle);
 }
 
 void MainWindow::writeStatusToCurrentRow(const QString& text)

@@ -108,6 +108,7 @@ private:
     void applySelection(const RowSelection& selection, bool enableAdd);
     void searchSite(const std::string& url, const std::string& extension);
     void setSearchRunning(bool running);
+    void stopSearch();
     void onPageFetched(PageFetchVerdict verdict);
     void finishSearch();
     void writeStatusToCurrentRow(const QString& text);
@@ -125,7 +126,6 @@ private:
     SiteListLoad m_siteListLoad;
     std::string m_startPageUrl;
     bool m_saved = false;
-    bool m_focusParked = false;
     bool m_closing = false;
     // A fetch that ended while a batch download ran; it is handled when the
     // batch ends.

@@ -38,8 +38,10 @@ bool BackgroundJob::start(std::function<void()> work)
     }
     if (!m_thread)
         return false;
-    connect(m_thread, &QThread::finished, this, &BackgroundJob::onThreadFinished,
-            Qt::QueuedConnection);
+    const unsigned generation = ++m_generation;
+    connect(
+        m_thread, &QThread::finished, this, [this, generation] { onThreadFinished(generation); },
+        Qt::QueuedConnection);
     m_running = true;
     m_thread->start();
     if (!m_thread->isRunning() && m_thread->isFinished() == false) {
@@ -57,11 +59,12 @@ void BackgroundJob::wait()
 {
     if (m_thread)
         m_thread->wait();
+    m_running = false;
 }
 
-void BackgroundJob::onThreadFinished()
+void BackgroundJob::onThreadFinished(unsigned generation)
 {
-    if (!m_running)
+    if (!m_running || generation != m_generation)
         return;
     m_running = false;
     emit finished();

@@ -23,10 +23,10 @@ public:
     // False when work runs already or no thread could be had; the work does
     // not run then and finished() does not follow.
     bool start(std::function<void()> work);
-    // True from start() until finished() is emitted.
+    // True from start() until finished() is emitted or wait() returns.
     bool running() const { return m_running; }
-    // Blocks until the work has returned. finished() still follows through
-    // the event loop.
+    // Blocks until the work has returned; the job is then free for the next
+    // piece of work, and finished() does not follow for this one.
     void wait();
 
 signals:
@@ -34,10 +34,12 @@ signals:
     void finished();
 
 private:
-    void onThreadFinished();
+    void onThreadFinished(unsigned generation);
 
     QThread* m_thread = nullptr;
     bool m_running = false;
+    // Tells a late report of an earlier piece of work from the current one's.
+    unsigned m_generation = 0;
 };
 
 }  // namespace vel

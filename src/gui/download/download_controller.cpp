@@ -142,6 +142,8 @@ void DownloadController::cancelAndWait()
     }
     m_messageAnswered.notify_all();
     m_job->wait();
+    m_targetFolder = DirectoryHandle();
+    m_running = false;
 }
 
 void DownloadController::onEntryFailed(int row)

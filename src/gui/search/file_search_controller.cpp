@@ -67,6 +67,7 @@ void FileSearchController::abortAndWait()
     if (m_client)
         m_client->abort();
     m_job->wait();
+    m_busy = false;
 }
 
 void FileSearchController::onJobFinished()

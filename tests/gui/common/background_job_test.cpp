@@ -54,7 +54,7 @@ private slots:
         QCOMPARE(runs.load(), 1);
     }
 
-    void waitNeedsNoEventLoopAndFinishedStillFollows()
+    void waitNeedsNoEventLoopAndFreesTheJob()
     {
         BackgroundJob job;
         QSignalSpy finished(&job, &BackgroundJob::finished);
@@ -65,8 +65,19 @@ private slots:
         }));
         job.wait();
         QVERIFY(done);
+        QVERIFY(!job.running());
+        // The next piece of work starts at once, and only its own report comes.
+        std::atomic<bool> release{false};
+        QVERIFY(job.start([&] {
+            while (!release)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }));
+        QCoreApplication::processEvents();
         QCOMPARE(finished.count(), 0);
-        QTRY_COMPARE(finished.count(), 1);
+        QVERIFY(job.running());
+        release = true;
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.count(), 1);
     }
 
     void anEscapingExceptionEndsTheWorkNotTheProgram()

@@ -152,28 +152,54 @@ private slots:
         QCOMPARE(status(1), QStringLiteral("1個のファイルが見つかりました"));
     }
 
-    void focusReturnsToTheSearchButton()
+    void theSearchButtonStopsARunningFetch()
     {
         addAndSelect(url("/dir/index.html"));
         m_form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-        m_form->siteListPanel()->searchButton()->setFocus();
-        QVERIFY(m_form->siteListPanel()->searchButton()->hasFocus());
+        QPushButton* search = m_form->siteListPanel()->searchButton();
+        search->setFocus();
         m_server->hold("/dir/index.html");
-        QTest::keyClick(m_form->siteListPanel()->searchButton(), Qt::Key_Return);
+        QTest::keyClick(search, Qt::Key_Return);
         QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1u, kTimeout);
-        QVERIFY(!m_form->siteListPanel()->searchButton()->isEnabled());
-        // Enter and Space while the search waits neither delete nor search.
-        QWidget* focused = QApplication::focusWidget();
-        QVERIFY(focused != m_form->siteListPanel()->deleteButton());
-        QTest::keyClick(focused, Qt::Key_Return);
-        QTest::keyClick(focused, Qt::Key_Space);
+        QCOMPARE(search->text(), QStringLiteral("中止"));
+        QVERIFY(search->isEnabled());
+        QVERIFY(search->hasFocus());
+        QVERIFY(!m_form->findChild<QAction*>(QStringLiteral("N5"))->isEnabled());
+        const QString rowStatus = status(1);
+
+        // Pressing it stops the fetch at once, without a word.
+        test::ModalWatcher watcher;
+        QTest::keyClick(search, Qt::Key_Space);
+        QVERIFY(!m_form->fileSearch()->busy());
+        QCOMPARE(search->text(), QStringLiteral("ファイルサーチ"));
+        QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
+        QVERIFY(search->hasFocus());
+        QTest::qWait(50);
+        QCOMPARE(watcher.texts(), QStringList());
+        QCOMPARE(status(1), rowStatus);
         QCOMPARE(countSites(m_form->siteGrid()), 1);
-        QCOMPARE(m_server->requests().size(), 1u);
+
+        // Enter now searches again.
         m_server->release("/dir/index.html");
-        QTRY_VERIFY_WITH_TIMEOUT(m_form->siteListPanel()->searchButton()->isEnabled(), kTimeout);
-        // Enter now searches again rather than deleting the site.
-        QVERIFY(m_form->siteListPanel()->searchButton()->hasFocus());
+        QTest::keyClick(search, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(status(1), QStringLiteral("5個のファイルが見つかりました"),
+                                  kTimeout);
+        QCOMPARE(search->text(), QStringLiteral("ファイルサーチ"));
+    }
+
+    void escStillDeletesTheCurrentSiteWhileAFetchRuns()
+    {
+        addAndSelect(url("/dir/index.html"));
+        addAndSelect(url("/other/list.html"));
+        m_server->hold("/other/list.html");
+        m_form->onSearchClicked();
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1u, kTimeout);
+        QTest::keyClick(m_form->siteListPanel()->titleEdit(), Qt::Key_Escape);
+        QCOMPARE(countSites(m_form->siteGrid()), 1);
+        QVERIFY(m_form->fileSearch()->busy());
+        m_server->release("/other/list.html");
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->fileSearch()->busy(), kTimeout);
     }
 
     void failuresKeepThePreviousList_data()
@@ -259,10 +285,10 @@ private slots:
         m_form->onSearchClicked();
         QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1u, kTimeout);
         QVERIFY(m_form->fileSearch()->busy());
-        QVERIFY(!m_form->siteListPanel()->searchButton()->isEnabled());
+        QCOMPARE(m_form->siteListPanel()->searchButton()->text(), QStringLiteral("中止"));
         QVERIFY(!m_form->findChild<QAction*>(QStringLiteral("N5"))->isEnabled());
-        // A second start is refused while the first waits.
-        m_form->onSearchClicked();
+        // The menu's search does nothing while the first waits.
+        m_form->findChild<QAction*>(QStringLiteral("N5"))->trigger();
         // The user moves to row 1 meanwhile; the window still works.
         m_form->siteGrid().setCurrent({1, 1});
         m_form->onSiteRowClicked();
