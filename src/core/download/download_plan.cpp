@@ -4,6 +4,7 @@
 
 #include "core/download/download_rules.h"
 #include "core/foundfiles/entry_url.h"
+#include "core/foundfiles/live_entries.h"
 
 namespace vel {
 
@@ -33,6 +34,16 @@ planDownload(const std::vector<FoundEntry>& entries, const EntrySource& source,
     items.reserve(entries.size());
     for (const FoundEntry& entry : entries) {
         DownloadItem item;
+        if (entry.isLive()) {
+            // The browser's URL, named by its path: a query never becomes part
+            // of the name. Its bytes are ASCII or UTF-8 already.
+            if (downloadUrlOfEntry(entry.written, {})) {
+                item.url = entry.written;
+                item.fileName = localFileName(withoutQueryAndFragment(entry.written));
+            }
+            items.push_back(std::move(item));
+            continue;
+        }
         if (const std::optional<std::string> listedUrl =
                 downloadUrlOfEntry(entry.text, source.baseUrl)) {
             item.url = fetchUrlOfEntry(entry, source);

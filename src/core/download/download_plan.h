@@ -31,6 +31,8 @@ planDownload(const std::vector<std::string>& entries, std::string_view baseUrl,
 // fetched from the URL a browser resolves its written value to, and keeps the
 // local name of its listed text. On a UTF-8 page the name's bytes are already
 // the file system's; otherwise the converter turns them from the code page.
+// An entry collected from the page the browser shows is fetched from its URL
+// and named by that URL's path alone.
 std::vector<DownloadItem>
 planDownload(const std::vector<FoundEntry>& entries, const EntrySource& source,
              const std::function<std::string(std::string_view)>& fileNameFromCodePage);

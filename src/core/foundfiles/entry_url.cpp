@@ -21,6 +21,9 @@ std::string fullUrlOfEntry(std::string_view entry, std::string_view baseUrl)
 std::string fetchUrlOfEntry(const FoundEntry& entry, std::string_view documentBase,
                             PageCharset charset, std::string_view baseUrl)
 {
+    // The browser resolved it already.
+    if (entry.isLive())
+        return entry.written;
     if (!documentBase.empty()) {
         const std::optional<std::string> resolved =
             resolveUrlReference(documentBase, decodeCharacterReferences(entry.written, charset));

@@ -17,7 +17,7 @@ std::string fullUrlOfEntry(std::string_view entry, std::string_view baseUrl);
 // references decoded, resolved against the document's base URL (the page's
 // <base href>, else the URL the page came from), without a fragment. Without
 // a document base, or when that base is no absolute URL, the entry's full URL
-// as above.
+// as above. An entry collected from the page the browser shows is its URL.
 std::string fetchUrlOfEntry(const FoundEntry& entry, std::string_view documentBase,
                             PageCharset charset, std::string_view baseUrl);
 std::string fetchUrlOfEntry(const FoundEntry& entry, const EntrySource& source);
