@@ -68,10 +68,12 @@ struct ChunkSize {
     std::uint64_t value = 0;
 };
 
-// Hexadecimal up to the first space; anything that is not a hex number reads as 0.
+// The chunk size: hexadecimal up to the first ';' (an extension follows), space
+// or tab, so "1a;name=value" and "1a ; x" are both 26. A size field that is
+// not all hex digits reads as 0.
 ChunkSize parseChunkSize(std::string_view line)
 {
-    const std::string_view field = line.substr(0, line.find(' '));
+    const std::string_view field = line.substr(0, line.find_first_of("; \t"));
     ChunkSize size;
     if (field.empty())
         return size;
@@ -293,7 +295,9 @@ void ResponseReader::handleLine(std::string_view line)
         m_phase = Phase::ChunkSize;
         break;
     case Phase::ChunkTrailer:
-        complete();
+        // Trailer fields are skipped; the body ends at the empty line.
+        if (line.empty())
+            complete();
         break;
     default:
         break;

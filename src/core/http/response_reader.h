@@ -90,7 +90,12 @@ private:
         Finished,
     };
 
-    bool inHead() const { return m_phase == Phase::StatusLine || m_phase == Phase::Headers; }
+    // Lines held to the head's caps; the trailer after the last chunk counts too.
+    bool inHead() const
+    {
+        return m_phase == Phase::StatusLine || m_phase == Phase::Headers
+            || m_phase == Phase::ChunkTrailer;
+    }
     bool takeLine(std::string_view input, std::size_t& pos, std::string_view& line);
     void handleLine(std::string_view line);
     void handleHeaderLine(std::string_view line);

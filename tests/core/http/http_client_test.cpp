@@ -135,6 +135,21 @@ TEST(HttpClient, LargeBodiesArriveWhole)
     EXPECT_TRUE(client.get(server.url()).body == body);
 }
 
+TEST(HttpClient, ChunkExtensionsAndTrailersKeepThePageAndTheConnection)
+{
+    const std::string links = "<a href=\"a.gif\">a</a>";
+    const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                "15;name=value\r\n"
+        + links + "\r\n0\r\nX-Checksum: 1\r\n\r\n";
+    HttpTestServer server(
+        {{receive(), send(chunked), receive(), send(okWith("second")), holdOpen()}});
+    HttpClient client(guardedOptions());
+    EXPECT_EQ(client.get(server.url("/one")).body, links);
+    // The trailer was read to its end, so the next answer on the connection is whole.
+    EXPECT_EQ(client.get(server.url("/two")).body, "second");
+    EXPECT_EQ(server.accepted(), 1);
+}
+
 TEST(HttpClient, RefusedAnswerBodyWaitsTwoSecondsAtMost)
 {
     HttpTestServer server(

@@ -127,10 +127,21 @@ TEST(ResponseReader, BodyRulesAndSorting)
          State::Done, 200, "hello0123456789", 4, true},
         {"chunked: line after data skipped", kChunked + "3\r\nabcJUNK\r\n0\r\n\r\n", false,
          State::Done, 200, "abc", 0, true},
-        {"chunked: non-hex size ends", kChunked + "3\r\nabc\r\n3;ext\r\nxyz\r\n", false,
-         State::Done, 200, "abc", 0, true},
-        {"chunked: one trailer line only", kChunked + "1\r\na\r\n0\r\nX-Trailer: 1\r\n\r\n", false,
-         State::Done, 200, "a", 2, true},
+        {"chunked: extensions after the size",
+         kChunked + "1a;name=value\r\n" + std::string(26, 'x') + "\r\n5 ; a=\"b;c\"\r\nhello\r\n"
+             + "3\t;x\r\nabc\r\nA;\r\n0123456789\r\n0;last=1\r\n\r\nNEXT",
+         false, State::Done, 200, std::string(26, 'x') + "helloabc0123456789", 4, true},
+        {"chunked: non-hex size ends", kChunked + "3\r\nabc\r\n3x;ext\r\n\r\n", false, State::Done,
+         200, "abc", 0, true},
+        {"chunked: empty size ends", kChunked + "3\r\nabc\r\n;ext\r\n\r\n", false, State::Done, 200,
+         "abc", 0, true},
+        {"chunked: trailers skipped to the empty line",
+         kChunked + "1\r\na\r\n0\r\nX-Trailer: 1\r\nSet-Cookie: t=1\r\n\r\nNEXT", false,
+         State::Done, 200, "a", 4, true},
+        {"chunked: trailer cut short", kChunked + "1\r\na\r\n0\r\nX-Trailer: 1\r\n", false,
+         State::NeedMore, 200, "a"},
+        {"chunked: closed in the trailer", kChunked + "1\r\na\r\n0\r\nX-Trailer: 1\r\n", true,
+         State::Failed, 200, "", 0, false, FetchError::ClosedInChunkedBody},
         {"chunked: leading zeros fit", kChunked + "00000000000000001\r\na\r\n0\r\n\r\n", false,
          State::Done, 200, "a", 0, true},
         {"chunked: closed inside", kChunked + "5\r\nhel", true, State::Failed, 200, "", 0, false,
@@ -228,7 +239,9 @@ TEST(ResponseReader, CookiesFromEveryCompleteHeaderBlock)
         "Set-Cookies: no\r\nContent-Length: 0\r\n\r\n";
     EXPECT_EQ(readEveryWay(input, false).cookies,
               (std::vector<std::string>{"a=1", "b=2; path=/", "c=3"}));
-    // A cut block gives none.
+    // A trailer's cookies are not taken, nor a cut block's.
+    EXPECT_EQ(readEveryWay(kChunked + "0\r\nSet-Cookie: t=1\r\n\r\n", false).cookies,
+              std::vector<std::string>{});
     EXPECT_TRUE(
         readEveryWay("HTTP/1.1 404 Not Found\r\nSet-Cookie: a=1\r\n", true).cookies.empty());
 }
@@ -249,6 +262,8 @@ TEST(ResponseReader, LineLimitCountsTheCarriageReturn)
               FetchError::LineTooLong);
     EXPECT_EQ(readEveryWay(kChunked + "1\r\na" + std::string(16385, ' ') + "\r\n", false).error,
               FetchError::LineTooLong);
+    EXPECT_EQ(readEveryWay(kChunked + "0\r\nX: " + std::string(16385, 't') + "\r\n", false).error,
+              FetchError::LineTooLong);
 }
 
 TEST(ResponseReader, HostileStreamsStayWithinTheCaps)
@@ -262,6 +277,14 @@ TEST(ResponseReader, HostileStreamsStayWithinTheCaps)
     while (bigHead.size() <= (std::size_t{1} << 20))
         bigHead += "X: " + std::string(16000, 'h') + "\r\n";
     EXPECT_EQ(readEveryWay(bigHead, false).error, FetchError::HeadTooLarge);
+
+    // The trailer counts to the head's caps: three head lines, 996 trailer
+    // lines and the empty line are the 1000 lines allowed.
+    std::string manyTrailers = kChunked + "0\r\n";
+    for (int i = 0; i < 996; ++i)
+        manyTrailers += "X: y\r\n";
+    EXPECT_EQ(readEveryWay(manyTrailers + "\r\n", false).state, State::Done);
+    EXPECT_EQ(readEveryWay(manyTrailers + "X: y\r\n\r\n", false).error, FetchError::HeadTooLarge);
 
     std::string interims;
     for (int i = 0; i < 600; ++i)
