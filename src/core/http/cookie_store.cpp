@@ -4,6 +4,7 @@
 
 #include "core/http/cookie_date.h"
 #include "core/http/header_text.h"
+#include "core/http/public_suffix.h"
 #include "core/text/code_page.h"
 
 namespace vel {
@@ -121,6 +122,15 @@ std::optional<Cookie> readSetCookie(std::string_view text, std::string_view host
         cookie.domain = host;
     if (!hostMaySet(cookie.domain, host))
         return std::nullopt;
+    if (cookie.domain != host) {
+        // A domain anyone registers under would hand the cookie to every site there.
+        if (isPublicSuffix(cookie.domain))
+            return std::nullopt;
+    } else if (!isDottedQuad(host) && isPublicSuffix(host)) {
+        // A page served from a public suffix itself (github.io) keeps its own
+        // cookies, as browsers do, but only for that very name.
+        cookie.hostOnly = true;
+    }
     if (cookie.path.empty())
         cookie.path = requestDirectory;
     if (expires)
@@ -178,7 +188,8 @@ std::string CookieStore::headerFor(std::string_view host, std::string_view reque
     for (const Cookie& cookie : m_cookies) {
         if ((overHttps || !cookie.secure) && !cookie.value.empty()
             && requestDirectory.starts_with(cookie.path)
-            && cookieDomainMatches(cookie.domain, host))
+            && (cookie.hostOnly ? equalsIgnoringCase(cookie.domain, host)
+                                : cookieDomainMatches(cookie.domain, host)))
             chosen.push_back(&cookie);
     }
     std::stable_sort(chosen.begin(), chosen.end(), [](const Cookie* a, const Cookie* b) {

@@ -16,6 +16,10 @@ struct Cookie {
     std::string path;
     std::optional<std::chrono::sys_seconds> expires;  // none: kept for the run
     bool secure = false;
+    // Goes to the host named by its domain alone, never to names under it.
+    // Only a public suffix's own cookies are kept so (a page served from
+    // github.io itself); every other cookie goes to names under its domain too.
+    bool hostOnly = false;
 
     friend bool operator==(const Cookie&, const Cookie&) = default;
 };
@@ -23,7 +27,8 @@ struct Cookie {
 // Reads one Set-Cookie (or Set-Cookie2) value that came with the answer to a
 // request for `host` and the directory `requestDirectory`. Returns nullopt for
 // a cookie that may not be stored: no name, control bytes in name or value, or
-// a domain the host may not set.
+// a domain the host may not set, a public suffix among them (".co.jp" from
+// example.co.jp, which every *.co.jp host would be sent).
 std::optional<Cookie> readSetCookie(std::string_view text, std::string_view host,
                                     std::string_view requestDirectory,
                                     std::chrono::sys_seconds now);

@@ -1,6 +1,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -75,6 +76,57 @@ TEST(CookieStore, ReadsSetCookie)
     for (const SetCookieRow& row : rows)
         EXPECT_EQ(readSetCookie(row.text, row.host, "/d/", kNow), row.expected)
             << row.text << " from " << row.host;
+}
+
+TEST(CookieStore, NoDomainCookieForAPublicSuffix)
+{
+    const std::tuple<const char*, const char*, bool> rows[] = {
+        {".co.jp", "example.co.jp", false},
+        {".ne.jp", "www.ne.jp", false},
+        {".co.uk", "shop.co.uk", false},
+        {".github.io", "user.github.io", false},
+        {".CO.JP", "example.CO.JP", false},
+        // Under a wildcard entry (*.kawasaki.jp) each name is a suffix of its own.
+        {".x.kawasaki.jp", "www.x.kawasaki.jp", false},
+        {".example.co.jp", "www.example.co.jp", true},
+        {".user.github.io", "www.user.github.io", true},
+        {".example.com", "www.example.com", true},
+        // A top-level name the list does not know is no registry.
+        {".intranet.lan", "www.intranet.lan", true},
+    };
+    for (const auto& [domain, host, kept] : rows) {
+        const std::string text = std::string("a=1; domain=") + domain;
+        EXPECT_EQ(readSetCookie(text, host, "/", kNow).has_value(), kept)
+            << domain << " / " << host;
+    }
+
+    CookieStore store;
+    store.take({"shared=1; domain=.co.jp; path=/", "own=2; domain=.example.co.jp; path=/"},
+               "www.example.co.jp", "/", kNow);
+    EXPECT_EQ(store.headerFor("www.other.co.jp", "/", kNow), "");
+    EXPECT_EQ(store.headerFor("img.example.co.jp", "/", kNow), "own=2");
+}
+
+TEST(CookieStore, APublicSuffixKeepsItsOwnCookiesToItself)
+{
+    // A page served from a public suffix itself: its cookies, with no Domain or
+    // with its own name as the Domain, go back to it and to no site under it.
+    for (const char* text : {"pages=1; path=/", "pages=1; domain=github.io; path=/"}) {
+        SCOPED_TRACE(text);
+        const auto cookie = readSetCookie(text, "github.io", "/", kNow);
+        ASSERT_TRUE(cookie.has_value());
+        EXPECT_TRUE(cookie->hostOnly);
+        CookieStore store;
+        store.take({text}, "github.io", "/", kNow);
+        EXPECT_EQ(store.headerFor("github.io", "/", kNow), "pages=1");
+        EXPECT_EQ(store.headerFor("GitHub.io", "/", kNow), "pages=1");
+        EXPECT_EQ(store.headerFor("user.github.io", "/", kNow), "");
+    }
+    // Ordinary hosts' cookies still go to the names under them.
+    const auto ordinary = readSetCookie("a=1", "example.co.jp", "/", kNow);
+    ASSERT_TRUE(ordinary.has_value());
+    EXPECT_FALSE(ordinary->hostOnly);
+    EXPECT_FALSE(readSetCookie("a=1", "127.0.0.1", "/", kNow)->hostOnly);
 }
 
 TEST(CookieStore, DomainMatchesAtADotOnly)
