@@ -27,6 +27,8 @@ const char* describe(FetchError error)
         return "connection broken while reading";
     case FetchError::ReadTimedOut:
         return "read timed out";
+    case FetchError::TooSlow:
+        return "answer too slow";
     case FetchError::ClosedBeforeStatus:
         return "connection closed before the status line";
     case FetchError::ClosedInHead:

@@ -16,6 +16,7 @@ enum class FetchError {
     SendFailed,  // the request could not be written
     ReceiveFailed,  // the connection broke while reading
     ReadTimedOut,  // no byte arrived within the wait limit
+    TooSlow,  // fewer bytes than the low-speed rule asks for within its window
     ClosedBeforeStatus,  // the connection closed before a complete status line
     ClosedInHead,  // closed inside the header block of a 2xx or 100 answer
     ClosedInChunkedBody,  // closed before the chunked body's end

@@ -90,18 +90,22 @@ FetchResult HttpClient::get(std::string_view url)
     HttpUrl target = std::move(reading.url);
     std::string request = requestFor(target);
     std::vector<std::string> sent;
+    // One measure for the whole fetch: a chain of slow redirects is as slow as one answer.
+    LowSpeedCheck pace(m_options.lowSpeedWindow, m_options.lowSpeedBytes);
 
     for (int redirects = 0;; ++redirects) {
         sent.push_back(requestKey(target, request));
         ResponseReader reader(m_options.limits);
-        const FetchError error = exchange(target, request, reader);
+        const FetchError error = exchange(target, request, reader, pace);
 
         FetchResult result;
         if (reader.headComplete()) {
             result.status = reader.status();
             result.contentType = std::string(reader.header("Content-Type").value_or(""));
         }
-        if (error != FetchError::Aborted && reader.headComplete()
+        // A fetch found too slow ends even inside a redirect's body: the
+        // next answer would start with the window already short.
+        if (error != FetchError::Aborted && error != FetchError::TooSlow && reader.headComplete()
             && reader.kind() == ResponseKind::Redirect) {
             // Where the redirect leads, resolved against the URL that answered,
             // with backslashes read as the client reads them in any URL.
@@ -171,7 +175,7 @@ FetchError HttpClient::connect(const HttpUrl& target)
 }
 
 FetchError HttpClient::exchange(const HttpUrl& target, const std::string& request,
-                                ResponseReader& reader)
+                                ResponseReader& reader, LowSpeedCheck& pace)
 {
     // A kept connection may turn out closed only once the request is on it;
     // then the request goes once more on a new one.
@@ -192,7 +196,7 @@ FetchError HttpClient::exchange(const HttpUrl& target, const std::string& reques
         }
 
         reader = ResponseReader(m_options.limits);
-        const Exchange exchange = readResponse(reader);
+        const Exchange exchange = readResponse(reader, pace);
         m_cookies.take(reader.setCookies(), target.host, target.directory(), now());
         if (exchange.error != FetchError::None) {
             m_connection.close();
@@ -208,19 +212,35 @@ FetchError HttpClient::exchange(const HttpUrl& target, const std::string& reques
     }
 }
 
-HttpClient::Exchange HttpClient::readResponse(ResponseReader& reader)
+HttpClient::Exchange HttpClient::readResponse(ResponseReader& reader, LowSpeedCheck& pace)
 {
+    using Clock = std::chrono::steady_clock;
     if (!m_buffer)
         m_buffer = std::make_unique<char[]>(kBufferSize);
+    // The pace is measured only while waiting for answers.
+    pace.resume(Clock::now());
+    struct PauseOnReturn {
+        LowSpeedCheck& pace;
+        ~PauseOnReturn() { pace.pause(Clock::now()); }
+    } pauseOnReturn{pace};
+
     while (true) {
         // Only a page's body gets the full wait; a refused answer's or a
         // redirect's is not worth it.
         const bool refused = reader.headComplete() && reader.kind() != ResponseKind::Success;
-        const auto timeout = refused ? m_options.errorBodyTimeout : m_options.readTimeout;
-        const Connection::Received received =
-            m_connection.receive(m_buffer.get(), kBufferSize, m_abort, timeout);
+        const auto waitLimit = refused ? m_options.errorBodyTimeout : m_options.readTimeout;
+        // Rounded up, so a wait cut short by the pace ends with it run out.
+        const auto now = Clock::now();
+        const auto paceLeft =
+            std::chrono::ceil<std::chrono::milliseconds>(pace.deadline(now) - now);
+        if (paceLeft <= std::chrono::milliseconds::zero())
+            return {FetchError::TooSlow, false};
+        const bool paceFirst = paceLeft < waitLimit;
+        const Connection::Received received = m_connection.receive(
+            m_buffer.get(), kBufferSize, m_abort, paceFirst ? paceLeft : waitLimit);
         switch (received.result) {
         case Connection::Io::Ok: {
+            pace.received(received.size, Clock::now());
             const auto step = reader.feed(std::string_view(m_buffer.get(), received.size));
             if (step.state == ResponseReader::State::Done)
                 return {FetchError::None, step.consumed < received.size};
@@ -234,7 +254,7 @@ HttpClient::Exchange HttpClient::readResponse(ResponseReader& reader)
                 return {};
             return {reader.error(), false};
         case Connection::Io::TimedOut:
-            return {FetchError::ReadTimedOut, false};
+            return {paceFirst ? FetchError::TooSlow : FetchError::ReadTimedOut, false};
         case Connection::Io::Aborted:
             return {FetchError::Aborted, false};
         case Connection::Io::Failed:

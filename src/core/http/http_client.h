@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -10,6 +11,7 @@
 #include "core/http/cookie_store.h"
 #include "core/http/fetch_error.h"
 #include "core/http/http_url.h"
+#include "core/http/low_speed_check.h"
 #include "core/http/response_reader.h"
 #include "core/http/tls_session.h"
 
@@ -47,6 +49,11 @@ struct HttpClientOptions {
     std::chrono::milliseconds readTimeout{60'000};
     // Each wait for data while reading the body of a refused answer.
     std::chrono::milliseconds errorBodyTimeout{2'000};
+    // The low-speed rule: a fetch that receives fewer than lowSpeedBytes within
+    // any lowSpeedWindow of waiting for answers (heads and bodies, redirects
+    // included) fails, however often a byte arrives. 0 in either switches it off.
+    std::chrono::milliseconds lowSpeedWindow{60'000};
+    std::size_t lowSpeedBytes = 1024;
     ResponseLimits limits;
 };
 
@@ -81,8 +88,9 @@ private:
     };
 
     // One request and its answer, the cookies of the answer taken.
-    FetchError exchange(const HttpUrl& target, const std::string& request, ResponseReader& reader);
-    Exchange readResponse(ResponseReader& reader);
+    FetchError exchange(const HttpUrl& target, const std::string& request, ResponseReader& reader,
+                        LowSpeedCheck& pace);
+    Exchange readResponse(ResponseReader& reader, LowSpeedCheck& pace);
     FetchError connect(const HttpUrl& target);
     FetchResult fail(FetchError error);
 
