@@ -460,6 +460,8 @@ bool HttpTestServer::answer(ServerChannel& channel, const Route& route)
 {
     if (!channel.sendAll(route.head + route.body))
         return false;
+    if (route.afterBody)
+        route.afterBody();
     const std::string& block = generatedBlock();
     for (std::uint64_t left = route.generatedLength; left > 0;) {
         const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));

@@ -1,14 +1,196 @@
 #include "core/download/download_all.h"
 
+#include <algorithm>
 #include <cstddef>
-#include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "core/download/curl_transfer.h"
 #include "core/download/download_rules.h"
 
 namespace vel {
+
+namespace {
+
+// How long one wait for the network lasts at most, so a stop is seen at once
+// even while every server is silent.
+constexpr int kWaitMs = 100;
+
+struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+
+bool nameTaken(int folder, const std::string& name)
+{
+    struct stat existing {};
+    return folder >= 0 && !name.empty()
+        && ::fstatat(folder, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// One batch: the entries running on the multi handle and the bookkeeping
+// that keeps the result that of fetching the list in order.
+class Batch {
+public:
+    Batch(const DownloadBatch& batch, const DownloadOptions& options, DownloadObserver& observer,
+          CURLM* multi)
+        : m_batch(batch)
+        , m_options(options)
+        , m_observer(observer)
+        , m_multi(multi)
+        , m_parallel(static_cast<std::size_t>(std::max(1, options.parallelTransfers)))
+    {}
+
+    ~Batch()
+    {
+        // A stopped batch: the transfers leave the multi handle before they
+        // go, and each removes its temporary file.
+        for (auto& [index, transfer] : m_running)
+            curl_multi_remove_handle(m_multi, transfer->handle());
+    }
+
+    // False when the batch was stopped.
+    bool run()
+    {
+        for (;;) {
+            if (m_observer.cancelled())
+                return false;
+            startWhatMayStart();
+            if (m_running.empty() && m_next >= m_batch.items.size())
+                return true;
+            int stillRunning = 0;
+            if (curl_multi_perform(m_multi, &stillRunning) != CURLM_OK) {
+                failEverythingRunning();
+                continue;
+            }
+            collectFinished();
+            if (m_observer.cancelled())
+                return false;
+            if (!m_running.empty()
+                && curl_multi_poll(m_multi, nullptr, 0, kWaitMs, nullptr) != CURLM_OK)
+                failEverythingRunning();
+        }
+    }
+
+    // The failed entries in list order, once the batch is over.
+    std::vector<std::size_t> failures() const
+    {
+        std::vector<std::size_t> sorted = m_failures;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted;
+    }
+
+private:
+    void startWhatMayStart()
+    {
+        while (m_running.size() < m_parallel && m_next < m_batch.items.size()) {
+            const DownloadItem& item = m_batch.items[m_next];
+            // Whether the name is taken is asked only once every earlier entry
+            // of that name is done, as in a fetch of one entry after the other.
+            if (m_batch.skipExisting && item.url && runningWithName(item.fileName))
+                return;
+            const std::size_t index = m_next++;
+            if (!item.url
+                || (m_batch.skipExisting && nameTaken(m_batch.targetFolder, item.fileName))) {
+                entryDone();
+                continue;
+            }
+            auto transfer = std::make_unique<CurlTransfer>(m_batch.targetFolder, item.fileName);
+            std::optional<EntryOutcome> refused =
+                transfer->prepare(*item.url, m_options.limits, m_options.trust);
+            if (!refused
+                && curl_multi_add_handle(m_multi, static_cast<CURL*>(transfer->handle()))
+                    != CURLM_OK)
+                refused = EntryOutcome::NotOpened;
+            if (refused) {
+                record(index, *refused);
+                continue;
+            }
+            m_running.emplace(index, std::move(transfer));
+        }
+    }
+
+    bool runningWithName(const std::string& name) const
+    {
+        return std::any_of(m_running.begin(), m_running.end(), [&name](const auto& running) {
+            return running.second->fileName() == name;
+        });
+    }
+
+    void collectFinished()
+    {
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(m_multi, &queued)) {
+            if (message->msg != CURLMSG_DONE)
+                continue;
+            CURL* easy = message->easy_handle;
+            const CURLcode result = message->data.result;
+            const auto found =
+                std::find_if(m_running.begin(), m_running.end(),
+                             [easy](const auto& r) { return r.second->handle() == easy; });
+            curl_multi_remove_handle(m_multi, easy);
+            if (found == m_running.end())
+                continue;
+            const std::size_t index = found->first;
+            std::unique_ptr<CurlTransfer> transfer = std::move(found->second);
+            m_running.erase(found);
+            const auto taken = m_nameTakenBy.find(transfer->fileName());
+            const bool superseded = taken != m_nameTakenBy.end() && taken->second > index;
+            const EntryOutcome outcome = transfer->finish(result, superseded);
+            if (outcome == EntryOutcome::Stored && !superseded)
+                m_nameTakenBy[transfer->fileName()] = index;
+            record(index, outcome);
+        }
+    }
+
+    // The multi handle itself broke: every running entry fails, the rest go on.
+    void failEverythingRunning()
+    {
+        for (auto& [index, transfer] : m_running) {
+            curl_multi_remove_handle(m_multi, transfer->handle());
+            transfer.reset();
+            record(index, EntryOutcome::Failed);
+        }
+        m_running.clear();
+    }
+
+    void record(std::size_t index, EntryOutcome outcome)
+    {
+        if (outcome == EntryOutcome::NoHandle)
+            m_observer.showMessage(kNoInternetText);
+        if (isFailedEntry(outcome))
+            m_failures.push_back(index);
+        entryDone();
+    }
+
+    void entryDone()
+    {
+        ++m_done;
+        m_observer.setProgress(static_cast<int>(m_done));
+        m_observer.setStatusText(downloadProgressText(m_done, m_batch.items.size()));
+    }
+
+    const DownloadBatch& m_batch;
+    const DownloadOptions& m_options;
+    DownloadObserver& m_observer;
+    CURLM* m_multi;
+    const std::size_t m_parallel;
+    std::size_t m_next = 0;
+    std::size_t m_done = 0;
+    std::map<std::size_t, std::unique_ptr<CurlTransfer>> m_running;
+    // Local name -> the latest entry whose file took it.
+    std::map<std::string, std::size_t> m_nameTakenBy;
+    std::vector<std::size_t> m_failures;
+};
+
+}  // namespace
 
 CurlDownloader::CurlDownloader(DownloadOptions options)
     : m_options(std::move(options))
@@ -16,48 +198,38 @@ CurlDownloader::CurlDownloader(DownloadOptions options)
 
 void CurlDownloader::DownloadAll(const DownloadBatch& batch, DownloadObserver& observer)
 {
-    std::size_t failures = 0;
+    std::vector<std::size_t> failures;
+    bool stopped = false;
     try {
-        observer.setStatusText(kDownloadingText);
-        observer.setProgressRange(0, kProgressMaximum);
+        const std::size_t total = batch.items.size();
+        observer.setStatusText(downloadProgressText(0, total));
+        // A range of 0 to 0 would make the bar a busy indicator.
+        observer.setProgressRange(0, static_cast<int>(std::max<std::size_t>(total, 1)));
         observer.setProgress(0);
-        const int step = downloadStep(batch.items.size());
 
-        CurlFetcher fetcher(m_options.limits);
-        const std::function<bool()> cancelled = [&observer] { return observer.cancelled(); };
-        int position = 0;
-        for (std::size_t index = 0; index < batch.items.size(); ++index) {
-            if (cancelled())
-                break;
-            const DownloadItem& item = batch.items[index];
-            if (!item.url)
-                continue;
-            EntryOutcome outcome = EntryOutcome::Failed;
-            try {
-                outcome = fetcher.fetch(*item.url, batch.targetFolder, item.fileName, cancelled);
-            } catch (...) {
-                // A failure inside one entry never ends the batch.
-            }
-            if (outcome == EntryOutcome::Cancelled)
-                break;
-            if (outcome == EntryOutcome::NoHandle)
-                observer.showMessage(kNoInternetText);
-            if (isFailedEntry(outcome)) {
-                ++failures;
-                observer.entryFailed(index);
-            }
-            if (!entryTakesStep(outcome))
-                continue;
-            if (const std::optional<int> next = progressAfterStep(position, step)) {
-                position = *next;
-                observer.setProgress(position);
-            }
+        std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+        if (multi) {
+            const long parallel = std::max(1, m_options.parallelTransfers);
+            curl_multi_setopt(multi.get(), CURLMOPT_MAX_TOTAL_CONNECTIONS, parallel);
+            curl_multi_setopt(multi.get(), CURLMOPT_MAX_HOST_CONNECTIONS, parallel);
+            curl_multi_setopt(multi.get(), CURLMOPT_MAXCONNECTS, parallel);
         }
+        Batch run(batch, m_options, observer, multi.get());
+        if (multi) {
+            stopped = !run.run();
+        } else {
+            // No multi handle: nothing can be fetched, as with no easy handle.
+            observer.showMessage(kNoInternetText);
+        }
+        failures = run.failures();
     } catch (...) {
         // Nothing reaches the caller; the closing report still follows.
     }
     try {
-        observer.setStatusText(downloadFinishedText(failures));
+        for (const std::size_t index : failures)
+            observer.entryFailed(index);
+        observer.setStatusText(stopped ? std::string(kDownloadStoppedText)
+                                       : downloadFinishedText(failures.size()));
         observer.setProgress(0);
     } catch (...) {
     }

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/download/curl_fetcher.h"
+#include "core/download/curl_transfer.h"
 #include "core/download/download_plan.h"
 
 namespace vel {
@@ -15,8 +15,10 @@ class DownloadObserver {
 public:
     virtual ~DownloadObserver() = default;
 
-    // Status panel 0.
+    // Status panel 0: how many entries are done while the batch runs, then
+    // how it ended.
     virtual void setStatusText(std::string_view utf8Text) = 0;
+    // The bar counts entries done out of all of them, and goes back to 0 at the end.
     virtual void setProgressRange(int minimum, int maximum) = 0;
     virtual void setProgress(int position) = 0;
     // A modal message box with an OK button; returns once the user closed it.
@@ -24,9 +26,9 @@ public:
     // The item at `index` of the batch was not stored (see isFailedEntry);
     // reported once per failed item, in batch order, before the closing status.
     virtual void entryFailed(std::size_t index) = 0;
-    // Asked before each entry and at every read (also while a server is
-    // silent, about once a second); true stops the batch. Must be cheap and
-    // safe to call from the worker thread.
+    // Asked between the batch's reads and several times a second while every
+    // server is silent; true stops the batch. Must be cheap and safe to call
+    // from the worker thread.
     virtual bool cancelled() = 0;
 };
 
@@ -38,10 +40,16 @@ struct DownloadBatch {
     // descriptor the caller owns and keeps open until DownloadAll returns.
     // With -1 no file can be created, and every fetched entry fails.
     int targetFolder = -1;
+    // An entry whose local name is already taken in the folder is not
+    // requested at all, and counts as done.
+    bool skipExisting = false;
 };
 
 struct DownloadOptions {
     FetchLimits limits;
+    TlsTrust trust = tlsTrustFromEnvironment();
+    // Transfers at once, all to one host at most (each on its own kept connection).
+    int parallelTransfers = 4;
 };
 
 // The batch download, as the window sees it; tests of the window hand in
@@ -54,8 +62,14 @@ public:
 
 // Fetches every item into the batch's target folder, relative to its
 // descriptor: the process's current directory is neither used nor changed.
-// Each failed item is reported, and the closing status counts them
-// (downloadFinishedText); the bar steps as entryTakesStep says. Raises nothing.
+// Several entries are fetched at once through one libcurl multi handle, yet
+// what ends up on disk is what fetching the list in order leaves: of entries
+// sharing a local name the last one stored keeps the name, and with
+// skipExisting an entry waits until an earlier one of its name is done. Each
+// failed item is reported, and the closing status counts them
+// (downloadFinishedText). A stop ends every transfer at once, removes their
+// temporary files, keeps the files already complete and ends with
+// kDownloadStoppedText. Raises nothing.
 class CurlDownloader final : public Downloader {
 public:
     explicit CurlDownloader(DownloadOptions options = {});

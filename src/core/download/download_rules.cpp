@@ -6,27 +6,10 @@
 
 namespace vel {
 
-int downloadStep(std::size_t entryCount)
-{
-    if (entryCount == 0)
-        return 50;
-    const std::size_t quotient = kProgressMaximum / entryCount;
-    const std::size_t twiceRemainder = 2 * (kProgressMaximum % entryCount);
-    std::size_t step = quotient;
-    if (twiceRemainder > entryCount || (twiceRemainder == entryCount && quotient % 2 == 1))
-        ++step;
-    return static_cast<int>(step);
-}
-
 bool isFailedEntry(EntryOutcome outcome)
 {
     return outcome == EntryOutcome::NoHandle || outcome == EntryOutcome::NotOpened
         || outcome == EntryOutcome::Failed;
-}
-
-bool entryTakesStep(EntryOutcome outcome)
-{
-    return outcome == EntryOutcome::Stored || outcome == EntryOutcome::Failed;
 }
 
 std::string downloadFinishedText(std::size_t failedEntries)
@@ -37,11 +20,10 @@ std::string downloadFinishedText(std::size_t failedEntries)
     return text;
 }
 
-std::optional<int> progressAfterStep(int position, int step)
+std::string downloadProgressText(std::size_t done, std::size_t total)
 {
-    if (position + step > kProgressMaximum)
-        return std::nullopt;
-    return position + step;
+    return std::string(kDownloadingText) + "（" + std::to_string(done) + "/" + std::to_string(total)
+        + "）";
 }
 
 std::string dateFolderName(int year, int month, int day)

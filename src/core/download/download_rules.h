@@ -10,11 +10,10 @@ namespace vel {
 // The batch download's small decisions, kept apart from the network and the
 // file system so they can be checked one by one.
 
-inline constexpr int kProgressMaximum = 1000;
-
 // Status panel texts and the one message of the batch (UTF-8).
 inline constexpr std::string_view kDownloadingText = "ファイルをダウンロードしています";
 inline constexpr std::string_view kDownloadFinishedText = "ファイルのダウンロードが終了しました";
+inline constexpr std::string_view kDownloadStoppedText = "ファイルのダウンロードを中止しました";
 inline constexpr std::string_view kNoInternetText = "インターネットに接続できる環境がありません";
 
 // How one download entry ended.
@@ -26,29 +25,19 @@ enum class EntryOutcome {
     Failed,  // an answer arrived but was not stored: a status of 400 or more, a
              // transfer that broke or was cut short, a file that could not be
              // created, written or put in place
-    Cancelled,  // the caller asked to stop
 };
 
 // Whether the entry counts as failed in the batch's closing report: every
-// entry that was fetched and not stored. A cancelled entry is not counted.
+// entry that was fetched and not stored.
 bool isFailedEntry(EntryOutcome outcome);
-
-// Whether the entry moves the progress bar on: every entry whose answer
-// arrived, stored or not. An entry that never got an answer (or no handle)
-// leaves the bar where it is, as does a skipped or cancelled one.
-bool entryTakesStep(EntryOutcome outcome);
 
 // The status text a batch ends with: the plain text when nothing failed, the
 // count of failed entries added otherwise.
 std::string downloadFinishedText(std::size_t failedEntries);
 
-// The progress step for a batch of `entryCount` entries: 1000 / N rounded to
-// the nearest whole number, a tie going to the even neighbour; 50 for none.
-int downloadStep(std::size_t entryCount);
-
-// The bar's position after one step: the sum while it stays within 1000,
-// otherwise nothing (the step is refused, not cut, and the bar stays).
-std::optional<int> progressAfterStep(int position, int step);
+// The status text while a batch runs: how many of its entries are done (in
+// whatever way they ended), out of all of them.
+std::string downloadProgressText(std::size_t done, std::size_t total);
 
 // The date folder's name for a day of the Gregorian calendar: yyyymmdd, the
 // year in four digits, month and day in two, whatever the user's locale (a

@@ -430,6 +430,11 @@ void MainWindow::onOpenEntryRequested(const FoundEntry& entry)
 
 void MainWindow::onDownloadClicked()
 {
+    // During a batch the button stops it.
+    if (m_downloads->running()) {
+        m_downloads->requestStop();
+        return;
+    }
     if (m_foundFiles->count() > 0) {
         m_downloadConfirmDialog->show();
         m_downloadConfirmDialog->raise();
@@ -445,12 +450,17 @@ void MainWindow::onDownloadConfirmed()
     const QDate today = QDate::currentDate();
     const std::string dateFolder = dateFolderName(today.year(), today.month(), today.day());
     // The program's windows take no input until the batch ends, but keep
-    // repainting.
-    m_inputLock = std::make_unique<InputLock>();
+    // repainting; the download button alone stays usable, to stop the batch.
+    QPushButton* button = m_foundFiles->downloadButton();
+    m_inputLock = std::make_unique<InputLock>(button);
     const DownloadController::StartResult started = m_downloads->start(
-        m_foundFiles->entries(), m_fileSearch->entrySource(), m_workingFolder.path(), dateFolder);
-    if (started == DownloadController::StartResult::Started)
+        m_foundFiles->entries(), m_fileSearch->entrySource(), m_workingFolder.path(), dateFolder,
+        m_downloadConfirmDialog->skipExisting());
+    if (started == DownloadController::StartResult::Started) {
+        button->setText(QStringLiteral("中止"));
+        button->setFocus();
         return;
+    }
     m_inputLock.reset();
     if (started == DownloadController::StartResult::NoFolder)
         message(fromUtf8(kDownloadFolderFailedText));
@@ -459,6 +469,7 @@ void MainWindow::onDownloadConfirmed()
 void MainWindow::onDownloadFinished()
 {
     m_inputLock.reset();
+    m_foundFiles->downloadButton()->setText(QStringLiteral("ダウンロード"));
     // The entries not stored stay selected, so the user sees which; the list
     // cannot change during the batch, so the rows still match.
     if (!m_closing)

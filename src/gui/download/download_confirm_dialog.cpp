@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 
@@ -15,6 +16,7 @@ DownloadConfirmDialog::DownloadConfirmDialog(QWidget* parent)
                   | Qt::WindowCloseButtonHint)
     , m_okButton(new QPushButton(QStringLiteral("OK"), this))
     , m_cancelButton(new QPushButton(QStringLiteral("キャンセル"), this))
+    , m_skipExisting(new QCheckBox(QStringLiteral("既存のファイルはスキップ"), this))
 {
     setObjectName(QStringLiteral("kakunin"));
     setWindowTitle(QStringLiteral("ダイアログ"));
@@ -38,19 +40,28 @@ DownloadConfirmDialog::DownloadConfirmDialog(QWidget* parent)
         label->adjustSize();
         widest = std::max(widest, label->width());
     }
+    m_skipExisting->setObjectName(QStringLiteral("skipExisting"));
+    m_skipExisting->move(8, 74);
+    m_skipExisting->adjustSize();
+    widest = std::max(widest, m_skipExisting->width());
     // The box grows when the system's font draws the question wider than the
     // box, so that no line is cut off.
-    setFixedSize(std::max(184, widest + 16), 111);
+    setFixedSize(std::max(184, widest + 16), 131);
 
     m_okButton->setObjectName(QStringLiteral("OKBtn"));
-    m_okButton->setGeometry(15, 76, 75, 25);
+    m_okButton->setGeometry(15, 96, 75, 25);
     m_okButton->setDefault(true);
     m_cancelButton->setObjectName(QStringLiteral("CancelBtn"));
-    m_cancelButton->setGeometry(95, 76, 75, 25);
+    m_cancelButton->setGeometry(95, 96, 75, 25);
     connect(m_okButton, &QPushButton::clicked, this, &DownloadConfirmDialog::onOkClicked);
     connect(m_cancelButton, &QPushButton::clicked, this, &DownloadConfirmDialog::onCancelClicked);
 
     centreOnScreen(this);
+}
+
+bool DownloadConfirmDialog::skipExisting() const
+{
+    return m_skipExisting->isChecked();
 }
 
 void DownloadConfirmDialog::onOkClicked()

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QPushButton;
 
 namespace vel {
@@ -17,6 +18,10 @@ public:
 
     QPushButton* okButton() const { return m_okButton; }
     QPushButton* cancelButton() const { return m_cancelButton; }
+    QCheckBox* skipExistingBox() const { return m_skipExisting; }
+    // Whether files already in the date folder are left alone (not fetched).
+    // Off at first; kept while the program runs.
+    bool skipExisting() const;
 
 public slots:
     void onOkClicked();
@@ -32,6 +37,7 @@ protected:
 private:
     QPushButton* m_okButton;
     QPushButton* m_cancelButton;
+    QCheckBox* m_skipExisting;
 };
 
 }  // namespace vel

@@ -97,7 +97,8 @@ DownloadController::~DownloadController()
 
 DownloadController::StartResult
 DownloadController::start(const std::vector<FoundEntry>& entries, const EntrySource& source,
-                          const std::filesystem::path& workingFolder, const std::string& dateFolder)
+                          const std::filesystem::path& workingFolder, const std::string& dateFolder,
+                          bool skipExisting)
 {
     if (m_running || !m_downloader)
         return StartResult::NotStarted;
@@ -115,6 +116,7 @@ DownloadController::start(const std::vector<FoundEntry>& entries, const EntrySou
     batch.items = planDownload(entries, source,
                                [](std::string_view name) { return toQString(name).toStdString(); });
     batch.targetFolder = m_targetFolder.get();
+    batch.skipExisting = skipExisting;
     const bool started = m_job->start([this, batch = std::move(batch)] {
         Observer observer(this);
         m_downloader->DownloadAll(batch, observer);
@@ -134,13 +136,18 @@ void DownloadController::answerMessage()
     m_messageAnswered.notify_all();
 }
 
-void DownloadController::cancelAndWait()
+void DownloadController::requestStop()
 {
     {
         const std::lock_guard lock(m_messageMutex);
         m_cancel = true;
     }
     m_messageAnswered.notify_all();
+}
+
+void DownloadController::cancelAndWait()
+{
+    requestStop();
     m_job->wait();
     m_targetFolder = DirectoryHandle();
     m_running = false;

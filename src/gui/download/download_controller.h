@@ -50,12 +50,18 @@ public:
     // Downloads the entries (the found-files list, in list order, from the
     // search that `source` describes) into the date folder `dateFolder` (see
     // openDownloadFolder) under the working folder. Local names in the code
-    // page are turned into the file system's UTF-8. Unless Started, nothing
-    // is reported and no file is touched.
+    // page are turned into the file system's UTF-8. With `skipExisting` an
+    // entry whose name is taken in the folder is not fetched. Unless Started,
+    // nothing is reported and no file is touched.
     StartResult start(const std::vector<FoundEntry>& entries, const EntrySource& source,
-                      const std::filesystem::path& workingFolder, const std::string& dateFolder);
-    // Stops the batch at its next read and waits for it; a message box it
-    // waits on is given up.
+                      const std::filesystem::path& workingFolder, const std::string& dateFolder,
+                      bool skipExisting = false);
+    // Asks the batch to stop without waiting: it ends its transfers at once
+    // and reports as usual, finished() included; a message box it waits on
+    // is given up.
+    void requestStop();
+    // Stops the batch at once and waits for it; a message box it waits on is
+    // given up.
     void cancelAndWait();
 
     // The rows of the entries the last batch did not store, in list order;

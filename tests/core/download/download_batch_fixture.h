@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdlib>
@@ -13,6 +14,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -36,12 +39,19 @@ public:
     {
         ranges.emplace_back(minimum, maximum);
     }
-    void setProgress(int position) override { positions.push_back(position); }
+    void setProgress(int position) override
+    {
+        positions.push_back(position);
+        if (onProgress)
+            onProgress(position);
+    }
     void showMessage(std::string_view text) override { messages.emplace_back(text); }
     void entryFailed(std::size_t index) override { failed.push_back(index); }
     bool cancelled() override { return cancelWhen && cancelWhen(); }
 
     std::function<bool()> cancelWhen;
+    // Runs on the batch's thread each time the bar moves.
+    std::function<void(int)> onProgress;
     std::vector<std::string> statuses;
     std::vector<std::pair<int, int>> ranges;
     std::vector<int> positions;
@@ -49,14 +59,25 @@ public:
     std::vector<std::size_t> failed;
 };
 
-// The bar's positions over a batch: the reset, `accepted` steps of `step`, the final reset.
-inline std::vector<int> barPositions(int step, int accepted)
+// The bar's positions over a batch of which `done` entries ended: the reset,
+// one more for each entry done, the final reset.
+inline std::vector<int> barPositions(std::size_t done)
 {
     std::vector<int> positions{0};
-    for (int i = 1; i <= accepted; ++i)
-        positions.push_back(i * step);
+    for (std::size_t i = 1; i <= done; ++i)
+        positions.push_back(static_cast<int>(i));
     positions.push_back(0);
     return positions;
+}
+
+// The status texts of a batch of `total` entries of which `done` ended, then `last`.
+inline std::vector<std::string> statusTexts(std::size_t done, std::size_t total, std::string last)
+{
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i <= done; ++i)
+        texts.push_back(downloadProgressText(i, total));
+    texts.push_back(std::move(last));
+    return texts;
 }
 
 // Name to content of the regular files in a folder, hidden ones included (a
@@ -91,6 +112,34 @@ inline std::vector<std::string> namesStartingWith(int dirFd, std::string_view pr
     return names;
 }
 
+// While it lives, no file of this process may grow beyond `bytes`: a write
+// past it fails with EFBIG, as one on a full disk fails, instead of raising
+// SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGXFSZ, &ignore, &m_savedAction);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        ::sigaction(SIGXFSZ, &m_savedAction, nullptr);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_saved{};
+    struct sigaction m_savedAction {};
+};
+
 inline constexpr const char* kProxyVariables[] = {
     "http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"};
 
@@ -103,8 +152,10 @@ inline std::string currentDirectory()
 // Each test's working folder holds `down` and is never the current directory,
 // which no batch may change. The caller's directory and proxy settings come
 // back afterwards. Every batch is checked for what holds whatever its entries
-// do: the status texts (the closing one counting the failures reported), the
-// bar's range, the current directory, and no temporary file left behind.
+// do: the status texts and the bar counting the entries done (the closing
+// text counting the failures reported, or saying the batch was stopped), the
+// failures reported in list order, the current directory, and no temporary
+// file left behind.
 class DownloadBatchTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -156,13 +207,24 @@ protected:
         const std::string before = currentDirectory();
         RecordingObserver observer;
         observer.cancelWhen = std::move(cancelWhen);
+        observer.onProgress = m_onProgress;
         CurlDownloader downloader(std::move(options));
-        downloader.DownloadAll({planDownload(entries, baseUrl, m_fileNames), folder}, observer);
+        downloader.DownloadAll(
+            {planDownload(entries, baseUrl, m_fileNames), folder, m_skipExisting}, observer);
         EXPECT_EQ(currentDirectory(), before);
+        const std::size_t total = entries.size();
+        const bool stopped = !observer.statuses.empty()
+            && observer.statuses.back() == kDownloadStoppedText && observer.cancelWhen;
+        const std::size_t done = stopped ? observer.positions.size() - 2 : total;
         EXPECT_EQ(observer.statuses,
-                  (std::vector<std::string>{std::string(kDownloadingText),
-                                            downloadFinishedText(observer.failed.size())}));
-        EXPECT_EQ(observer.ranges, (std::vector<std::pair<int, int>>{{0, 1000}}));
+                  statusTexts(done, total,
+                              stopped ? std::string(kDownloadStoppedText)
+                                      : downloadFinishedText(observer.failed.size())));
+        EXPECT_EQ(observer.positions, barPositions(done));
+        EXPECT_EQ(
+            observer.ranges,
+            (std::vector<std::pair<int, int>>{{0, std::max<int>(1, static_cast<int>(total))}}));
+        EXPECT_TRUE(std::is_sorted(observer.failed.begin(), observer.failed.end()));
         EXPECT_EQ(namesStartingWith(folder, ".vel-"), std::vector<std::string>{});
         return observer;
     }
@@ -175,8 +237,19 @@ protected:
         return options;
     }
 
+    // The targets requested, sorted: entries are fetched several at once.
+    std::vector<std::string> sortedTargets() const
+    {
+        std::vector<std::string> targets = m_server.targets();
+        std::sort(targets.begin(), targets.end());
+        return targets;
+    }
+
     HttpTestServer m_server;
     TempDir m_root;
+    // Handed to every batch's observer (see RecordingObserver::onProgress).
+    std::function<void(int)> m_onProgress;
+    bool m_skipExisting = false;
     // How the batches' local names leave the code page (none: unchanged).
     std::function<std::string(std::string_view)> m_fileNames;
 

@@ -1,9 +1,12 @@
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
 #include <QItemSelectionModel>
@@ -122,11 +125,14 @@ private slots:
     {
         DownloadConfirmDialog* box = m_form->downloadConfirmDialog();
         QCOMPARE(box->windowTitle(), QStringLiteral("ダイアログ"));
-        QCOMPARE(box->height(), 111);
+        QCOMPARE(box->height(), 131);
         QVERIFY(box->width() >= 184);
         QVERIFY(!box->isModal());
-        QCOMPARE(box->okButton()->geometry(), QRect(15, 76, 75, 25));
-        QCOMPARE(box->cancelButton()->geometry(), QRect(95, 76, 75, 25));
+        QCOMPARE(box->okButton()->geometry(), QRect(15, 96, 75, 25));
+        QCOMPARE(box->cancelButton()->geometry(), QRect(95, 96, 75, 25));
+        QCOMPARE(box->skipExistingBox()->text(), QStringLiteral("既存のファイルはスキップ"));
+        QVERIFY(!box->skipExisting());
+        QVERIFY(box->skipExistingBox()->geometry().right() < box->width());
         QCOMPARE(box->cancelButton()->text(), QStringLiteral("キャンセル"));
         QStringList lines;
         for (const char* name : {"Label1", "Label2", "Label4", "Label3"}) {
@@ -170,14 +176,16 @@ private slots:
         QList<int> positions;
         for (const auto& step : steps)
             positions << step.at(0).toInt();
-        QCOMPARE(positions.mid(positions.size() - 4), (QList<int>{333, 666, 999, 0}));
+        QCOMPARE(positions, (QList<int>{0, 1, 2, 3, 0}));
         QCOMPARE(texts.first().at(0).toString(),
-                 QStringLiteral("ファイルをダウンロードしています"));
+                 QStringLiteral("ファイルをダウンロードしています（0/3）"));
+        QCOMPARE(texts.at(texts.size() - 2).at(0).toString(),
+                 QStringLiteral("ファイルをダウンロードしています（3/3）"));
         QCOMPARE(m_form->statusText(), QStringLiteral("ファイルのダウンロードが終了しました"));
         // Nothing failed, so nothing stays selected.
         QVERIFY(m_form->foundFilesPanel()->list()->selectedRows().empty());
         QCOMPARE(m_form->statusPanel()->progressBar()->value(), 0);
-        QCOMPARE(m_form->statusPanel()->progressBar()->maximum(), 1000);
+        QCOMPARE(m_form->statusPanel()->progressBar()->maximum(), 3);
         QCOMPARE(m_form->workingFolder().path(), m_program);
         QCOMPARE(fs::current_path(), m_program);
     }
@@ -285,10 +293,11 @@ private slots:
     void windowTakesNoInputDuringTheBatchAndCloseStopsIt()
     {
         searchPage("/dir/index.html");
-        m_server->hold("/dir/a.gif");
+        for (const char* target : {"/dir/a.gif", "/dir/sub/b.gif", "/dir/c.gif"})
+            m_server->hold(target);
         m_form->onDownloadClicked();
         QTest::mouseClick(m_form->downloadConfirmDialog()->okButton(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() >= 2, kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() >= 4, kTimeout);
         QVERIFY(m_form->downloads()->running());
 
         // Input goes nowhere while the batch runs.
@@ -305,13 +314,76 @@ private slots:
         QVERIFY(m_form->startPageDialog()->isVisible());
         QVERIFY(!fs::exists(dateFolder() / "config.vel"));
 
-        // Closing stops the batch at its next read and ends normally.
+        // Closing stops every transfer at once and ends normally.
         m_form->close();
         QVERIFY(!m_form->isVisible());
         QCOMPARE(m_saves, 1);
         QCOMPARE(m_form->workingFolder().path(), m_program);
         QCOMPARE(fs::current_path(), m_program);
-        QVERIFY(!fs::exists(dateFolder() / "c.gif"));
+        QVERIFY(fs::is_empty(dateFolder()));
+    }
+
+    void theDownloadButtonStopsTheBatchAndGivesTheWindowBack()
+    {
+        searchPage("/dir/index.html");
+        std::atomic<bool> bodyStarted{false};
+        test::Route slow;
+        slow.head = "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n";
+        slow.body = std::string(3000, 'b');
+        slow.stallAfter = true;  // only the stop ends it before the hang guard
+        slow.onSent = [&bodyStarted] { bodyStarted = true; };
+        m_server->route("/dir/sub/b.gif", slow);
+        QPushButton* button = m_form->foundFilesPanel()->downloadButton();
+        QSignalSpy done(m_form->downloads(), &DownloadController::finished);
+        m_form->onDownloadClicked();
+        QTest::mouseClick(m_form->downloadConfirmDialog()->okButton(), Qt::LeftButton);
+        QCOMPARE(button->text(), QStringLiteral("中止"));
+        QTRY_VERIFY_WITH_TIMEOUT(bodyStarted && fs::exists(dateFolder() / "a.gif")
+                                     && fs::exists(dateFolder() / "c.gif"),
+                                 kTimeout);
+        QVERIFY(m_form->downloads()->running());
+        // Only the button takes input meanwhile.
+        m_form->siteListPanel()->titleEdit()->setFocus();
+        QTest::keyClicks(m_form->siteListPanel()->titleEdit(), QStringLiteral("abc"));
+        QCOMPARE(m_form->siteListPanel()->titleEdit()->text(), QString());
+
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
+
+        QCOMPARE(m_form->statusText(), QStringLiteral("ファイルのダウンロードを中止しました"));
+        QCOMPARE(m_form->statusPanel()->progressBar()->value(), 0);
+        QCOMPARE(button->text(), QStringLiteral("ダウンロード"));
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dateFolder()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        QCOMPARE(names, (std::vector<std::string>{"a.gif", "c.gif"}));
+        // The window takes input again.
+        QTest::keyClicks(m_form->siteListPanel()->titleEdit(), QStringLiteral("abc"));
+        QCOMPARE(m_form->siteListPanel()->titleEdit()->text(), QStringLiteral("abc"));
+    }
+
+    void skipExistingLeavesFilesThereAndIsRemembered()
+    {
+        fs::create_directories(dateFolder());
+        test::writeBytes(dateFolder() / "b.gif", "older");
+        searchPage("/dir/index.html");
+        const std::size_t before = m_server->requests().size();
+        QSignalSpy done(m_form->downloads(), &DownloadController::finished);
+        m_form->onDownloadClicked();
+        DownloadConfirmDialog* box = m_form->downloadConfirmDialog();
+        QTest::mouseClick(box->skipExistingBox(), Qt::LeftButton);
+        QTest::mouseClick(box->okButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
+
+        QCOMPARE(test::readBytes(dateFolder() / "b.gif"), std::string("older"));
+        QCOMPARE(test::readBytes(dateFolder() / "a.gif"), std::string("GIF-A"));
+        QCOMPARE(test::readBytes(dateFolder() / "c.gif"), std::string("GIF-C"));
+        QCOMPARE(m_server->requests().size(), before + 2);
+        QCOMPARE(m_form->statusText(), QStringLiteral("ファイルのダウンロードが終了しました"));
+        m_form->onDownloadClicked();
+        QVERIFY(box->skipExisting());
+        QTest::keyClick(box, Qt::Key_Escape);
     }
 };
 

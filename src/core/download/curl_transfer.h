@@ -1,0 +1,87 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/download/download_file.h"
+#include "core/download/download_rules.h"
+
+namespace vel {
+
+// Time limits that keep a dead server from holding an entry forever.
+struct FetchLimits {
+    std::chrono::milliseconds connectTimeout{30'000};
+    // The transfer ends when no byte arrives for this long (whole seconds).
+    std::chrono::seconds lowSpeedTime{60};
+};
+
+// The certificates an https entry is checked against: libcurl's own CA
+// bundle, unless these name others. Verification is never switched off.
+struct TlsTrust {
+    std::string caFile;  // a bundle file (CURLOPT_CAINFO) when not empty
+    std::string caDir;  // a hashed certificate folder (CURLOPT_CAPATH) when not empty
+};
+
+// SSL_CERT_FILE and SSL_CERT_DIR, where set, as OpenSSL itself reads them.
+TlsTrust tlsTrustFromEnvironment();
+
+// One entry's transfer: a libcurl easy handle of its own that a batch adds to
+// its multi handle: user agent "roviroze", the environment's proxy settings,
+// never a cached copy, up to 10 redirects, http and https only. Once the
+// final answer's head has arrived, a status of 400 or more ends the transfer;
+// otherwise the file is started (see DownloadFile, also for an empty body)
+// and each piece of the body is written to it as it arrives. Destroying a
+// transfer that did not finish removes its temporary file. libcurl must have
+// been set up beforehand (a CurlGlobal, which main() creates before any other
+// thread).
+class CurlTransfer {
+public:
+    // `folder` is the target folder's directory descriptor, borrowed for the
+    // transfer's life; `fileName` is in the file system's bytes.
+    CurlTransfer(int folder, std::string fileName);
+    ~CurlTransfer();
+    CurlTransfer(const CurlTransfer&) = delete;
+    CurlTransfer& operator=(const CurlTransfer&) = delete;
+
+    // Sets the handle up for `url`. Nothing when it is ready to be added to a
+    // multi handle; otherwise how the entry ended without a request (NoHandle
+    // or NotOpened).
+    std::optional<EntryOutcome> prepare(std::string_view url, const FetchLimits& limits,
+                                        const TlsTrust& trust);
+
+    // The easy handle (a CURL*), valid after a successful prepare().
+    void* handle() const;
+
+    // Judges the ended transfer from libcurl's result (a CURLcode). A complete
+    // body takes the entry's name, unless `superseded` says a later entry of
+    // the same name has already taken it: it is dropped then, yet Stored, as
+    // it was when the list was fetched one entry after the other. Every other
+    // end removes the temporary file and leaves the name as it was.
+    EntryOutcome finish(int result, bool superseded);
+
+    const std::string& fileName() const { return m_fileName; }
+
+    // Called from libcurl's callbacks.
+    bool onHeaderLine(std::string_view line);
+    bool onBody(const char* data, std::size_t size);
+
+private:
+    struct Handles;
+
+    bool onFinalHead();
+
+    std::unique_ptr<Handles> m_handles;
+    const int m_folder;
+    const std::string m_fileName;
+    DownloadFile m_file;
+    int m_status = 0;
+    bool m_hasLocation = false;
+    bool m_inHead = false;
+    bool m_answered = false;  // the final answer's head arrived
+    bool m_failed = false;
+};
+
+}  // namespace vel
