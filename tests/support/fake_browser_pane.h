@@ -1,5 +1,8 @@
 #pragma once
 
+#include <utility>
+
+#include <QMetaObject>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
@@ -31,6 +34,25 @@ public:
     void refresh() override { ++refreshes; }
     bool hasDocument() const override { return document; }
     QString locationUrl() const override { return location; }
+    // Answers with `resources` through the event loop, or keeps the request
+    // for answer() when `holdCollection` is set.
+    void collectPageResources(ResourcesCallback done) override
+    {
+        ++collections;
+        if (holdCollection) {
+            held = std::move(done);
+            return;
+        }
+        QMetaObject::invokeMethod(
+            this, [done = std::move(done), answer = resources] { done(answer); },
+            Qt::QueuedConnection);
+    }
+    // Plays the answer to a held collection.
+    void answer(const PageResources& answerWith)
+    {
+        if (held)
+            std::exchange(held, nullptr)(answerWith);
+    }
 
     // Plays a completed navigation to url with the given title.
     void complete(const QString& url, const QString& title)
@@ -48,6 +70,10 @@ public:
     int refreshes = 0;
     bool document = false;
     QString location;
+    PageResources resources{PageResources::Status::Blank, {}};
+    bool holdCollection = false;
+    ResourcesCallback held;
+    int collections = 0;
 
 private:
     QPointer<QWidget> m_widget;

@@ -1,11 +1,27 @@
 #pragma once
 
+#include <functional>
+
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
 namespace vel {
+
+// What a collection of the shown page's resources found.
+struct PageResources {
+    enum class Status {
+        Collected,  // urls holds the page's URLs (possibly none)
+        Loading,  // the page is still loading: nothing was collected
+        Blank,  // no page is shown
+        Failed,  // the page could not be read (the script failed, the page went away)
+    };
+    Status status = Status::Failed;
+    // Absolute URLs as the browser resolved them, in document order, each once.
+    QStringList urls;
+};
 
 // The embedded browser as the main window uses it. The window talks to this
 // interface only, so its tests can hand in a scripted pane.
@@ -30,6 +46,11 @@ public:
     virtual bool hasDocument() const = 0;
     // The top-level address of the page shown.
     virtual QString locationUrl() const = 0;
+    // Collects the URLs of everything the page shown uses or links to (see
+    // PageResources). Answers on the GUI thread, always after returning, and
+    // at most once; no answer comes once the pane is gone.
+    using ResourcesCallback = std::function<void(const PageResources&)>;
+    virtual void collectPageResources(ResourcesCallback done) = 0;
 
 signals:
     void commandStateChanged(int command, bool enable);

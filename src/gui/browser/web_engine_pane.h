@@ -25,6 +25,7 @@ public:
     void refresh() override;
     bool hasDocument() const override;
     QString locationUrl() const override;
+    void collectPageResources(ResourcesCallback done) override;
 
 private:
     void reportHistoryState();
@@ -32,6 +33,7 @@ private:
     // The view lives in the window's widget tree once placed there.
     QPointer<QWebEngineView> m_view;
     bool m_hasDocument = false;
+    bool m_loading = false;
     bool m_canGoBack = true;
     bool m_canGoForward = true;
 };
