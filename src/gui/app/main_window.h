@@ -31,6 +31,8 @@ class ExtensionListDialog;
 class FileSearchController;
 class FoundFilesPanel;
 class InputLock;
+class LiveSearchController;
+struct LiveSearchResult;
 class SiteListPanel;
 class StartPageDialog;
 class StatusBar;
@@ -74,6 +76,7 @@ public:
     QMenu* windowMenu() const { return m_windowMenu; }
     FileSearchController* fileSearch() const { return m_fileSearch; }
     DownloadController* downloads() const { return m_downloads; }
+    LiveSearchController* liveSearch() const { return m_liveSearch; }
     AboutBox* aboutBox() const { return m_aboutBox; }
     ExtensionListDialog* extensionListDialog() const { return m_extensionListDialog; }
     DownloadConfirmDialog* downloadConfirmDialog() const { return m_downloadConfirmDialog; }
@@ -93,6 +96,8 @@ public slots:
     void onDownloadClicked();
     void onDownloadConfirmed();
     void onOpenEntryRequested(const vel::FoundEntry& entry);
+    // Searches the page the browser shows and adds what it finds to the list.
+    void onLiveSearchTriggered();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -101,6 +106,8 @@ protected:
 private:
     void createPanels();
     void createMenus();
+    QAction* createLiveSearch();
+    void onLiveSearchFinished(const LiveSearchResult& result);
     void connectPanels();
     void layoutForClientSize(int width, int height);
     void loadSettings();
@@ -143,6 +150,7 @@ private:
     DefaultButtons* m_defaultButtons = nullptr;
     FileSearchController* m_fileSearch = nullptr;
     DownloadController* m_downloads = nullptr;
+    LiveSearchController* m_liveSearch = nullptr;
     AboutBox* m_aboutBox = nullptr;
     ExtensionListDialog* m_extensionListDialog = nullptr;
     DownloadConfirmDialog* m_downloadConfirmDialog = nullptr;

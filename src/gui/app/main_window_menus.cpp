@@ -1,13 +1,21 @@
-// The main window's menu bar and its context menu.
+// The main window's menu bar, its context menu and the search of the page
+// the browser shows, which they start.
 #include <QAction>
+#include <QComboBox>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 
 #include "gui/app/about_box.h"
 #include "gui/app/main_window.h"
 #include "gui/browser/browser_pane.h"
+#include "gui/download/download_controller.h"
+#include "gui/foundfiles/found_files_panel.h"
+#include "gui/search/live_search_controller.h"
+#include "gui/settings/extension_chooser.h"
 #include "gui/settings/extension_list_dialog.h"
 #include "gui/settings/start_page_dialog.h"
+#include "gui/sitelist/site_list_panel.h"
 
 namespace vel {
 
@@ -28,6 +36,8 @@ void MainWindow::createMenus()
         m_startPageDialog->show();
         m_startPageDialog->raise();
     });
+    QAction* liveSearch = createLiveSearch();
+    menu->addAction(liveSearch);
     QAction* exit = menu->addAction(QStringLiteral("終了(&X)"));
     exit->setObjectName(QStringLiteral("Exit1"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -55,6 +65,7 @@ void MainWindow::createMenus()
     QAction* download = m_windowMenu->addAction(QStringLiteral("ダウンロード"));
     download->setObjectName(QStringLiteral("N7"));
     connect(download, &QAction::triggered, this, &MainWindow::onDownloadClicked);
+    m_windowMenu->addAction(liveSearch);
     QAction* quit = m_windowMenu->addAction(QStringLiteral("ＶＥＬを終了する"));
     quit->setObjectName(QStringLiteral("N8"));
     connect(quit, &QAction::triggered, this, &QWidget::close);
@@ -67,6 +78,42 @@ void MainWindow::createMenus()
         connect(view, &QWidget::customContextMenuRequested, this,
                 [this, view](const QPoint& pos) { m_windowMenu->popup(view->mapToGlobal(pos)); });
     }
+}
+
+QAction* MainWindow::createLiveSearch()
+{
+    m_liveSearch = new LiveSearchController(
+        m_browser, [this]() -> const std::vector<FoundEntry>& { return m_foundFiles->entries(); },
+        this);
+    connect(m_liveSearch, &LiveSearchController::finished, this, &MainWindow::onLiveSearchFinished);
+    // One action for the menu bar and the context menu, so the shortcut is
+    // the window's wherever the focus is.
+    auto* action = new QAction(QStringLiteral("表示中のページからサーチ"), this);
+    action->setObjectName(QStringLiteral("liveSearch"));
+    action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    connect(action, &QAction::triggered, this, &MainWindow::onLiveSearchTriggered);
+    return action;
+}
+
+void MainWindow::onLiveSearchTriggered()
+{
+    // The list does not change during a batch; one search at a time.
+    if (m_downloads->running() || m_liveSearch->busy())
+        return;
+    QComboBox* chooser = m_siteList->extensionChooser();
+    if (m_liveSearch->start(extensionChooserItem(chooser, chooser->currentIndex())))
+        setStatusText(QStringLiteral("表示中のページを検索しています"));
+}
+
+void MainWindow::onLiveSearchFinished(const LiveSearchResult& result)
+{
+    // A batch that started meanwhile owns the list and the status bar.
+    if (m_closing || m_downloads->running())
+        return;
+    m_foundFiles->appendEntries(result.entries);
+    setStatusText(result.statusText);
 }
 
 }  // namespace vel

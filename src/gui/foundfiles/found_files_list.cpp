@@ -45,6 +45,11 @@ void FoundFilesList::setEntries(const std::vector<std::string>& texts)
     setEntries(std::move(entries), PageCharset::CodePage);
 }
 
+void FoundFilesList::appendEntries(std::vector<FoundEntry> entries)
+{
+    m_model->appendEntries(std::move(entries));
+}
+
 int FoundFilesList::count() const
 {
     return m_model->rowCount();

@@ -27,6 +27,8 @@ public:
     void setEntries(std::vector<FoundEntry> entries, PageCharset charset);
     // Replaces the entries with listed texts alone (their own written values).
     void setEntries(const std::vector<std::string>& texts);
+    // Adds entries after the last one, in one step; the list's character set stays.
+    void appendEntries(std::vector<FoundEntry> entries);
 
     int count() const;
     const std::vector<FoundEntry>& entries() const;

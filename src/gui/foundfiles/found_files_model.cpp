@@ -1,6 +1,7 @@
 #include "gui/foundfiles/found_files_model.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "gui/common/qt_text.h"
@@ -33,6 +34,17 @@ void FoundFilesModel::setEntries(std::vector<FoundEntry> entries, PageCharset ch
     m_entries = std::move(entries);
     m_charset = charset;
     endResetModel();
+}
+
+void FoundFilesModel::appendEntries(std::vector<FoundEntry> entries)
+{
+    if (entries.empty())
+        return;
+    const int first = rowCount();
+    beginInsertRows({}, first, first + static_cast<int>(entries.size()) - 1);
+    m_entries.insert(m_entries.end(), std::make_move_iterator(entries.begin()),
+                     std::make_move_iterator(entries.end()));
+    endInsertRows();
 }
 
 void FoundFilesModel::removeRows(std::vector<int> rows)

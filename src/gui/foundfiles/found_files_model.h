@@ -25,6 +25,8 @@ public:
 
     // Replaces every entry in one step.
     void setEntries(std::vector<FoundEntry> entries, PageCharset charset);
+    // Adds entries after the last row, in one step.
+    void appendEntries(std::vector<FoundEntry> entries);
     // Takes these rows off the list (any order, repeats allowed).
     void removeRows(std::vector<int> rows);
 

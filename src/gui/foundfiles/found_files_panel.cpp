@@ -1,5 +1,6 @@
 #include "gui/foundfiles/found_files_panel.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <QAction>
@@ -80,6 +81,15 @@ void FoundFilesPanel::showSearchResult(std::vector<FoundEntry> entries, PageChar
     m_list->setHorizontalExtent(m_list->widestEntryWidth());
     if (m_list->count() > 0)
         setButtonsEnabled(true);
+}
+
+void FoundFilesPanel::appendEntries(std::vector<FoundEntry> entries)
+{
+    if (entries.empty())
+        return;
+    m_list->appendEntries(std::move(entries));
+    m_list->setHorizontalExtent(std::max(m_list->horizontalExtent(), m_list->widestEntryWidth()));
+    setButtonsEnabled(true);
 }
 
 const std::vector<FoundEntry>& FoundFilesPanel::entries() const

@@ -38,6 +38,10 @@ public:
     // enables the buttons when there is something to download.
     void showSearchResult(std::vector<FoundEntry> entries,
                           PageCharset charset = PageCharset::CodePage);
+    // Adds entries after those listed (their texts are ASCII or UTF-8 URLs,
+    // shown alike in any character set), widens the extent for them and
+    // enables the buttons when there is something to download.
+    void appendEntries(std::vector<FoundEntry> entries);
     // The entries in list order, as the page's bytes.
     const std::vector<FoundEntry>& entries() const;
     int count() const;

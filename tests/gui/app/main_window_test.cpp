@@ -209,8 +209,9 @@ private slots:
         for (QAction* item : menus[0]->menu()->actions())
             mainItems << item->text();
         QCOMPARE(mainItems,
-                 (QStringList{QStringLiteral("拡張子の追加と削除(&T)"),
-                              QStringLiteral("トップページ設定"), QStringLiteral("終了(&X)")}));
+                 (QStringList{
+                     QStringLiteral("拡張子の追加と削除(&T)"), QStringLiteral("トップページ設定"),
+                     QStringLiteral("表示中のページからサーチ"), QStringLiteral("終了(&X)")}));
         QCOMPARE(menus[1]->menu()->actions().size(), 1);
         QCOMPARE(menus[1]->menu()->actions()[0]->text(), QStringLiteral("バージョン情報(&V)"));
 
@@ -221,6 +222,7 @@ private slots:
                  (QStringList{
                      QStringLiteral("a1=リストに追加"), QStringLiteral("N5=選択ページをチェック"),
                      QStringLiteral("N6=選択ページを削除"), QStringLiteral("N7=ダウンロード"),
+                     QStringLiteral("liveSearch=表示中のページからサーチ"),
                      QStringLiteral("N8=ＶＥＬを終了する")}));
     }
 
