@@ -1,8 +1,11 @@
-// The batch download against a loopback server: 500 files of 64 KiB and one
-// file of 1 GiB, each beside `wget -i` on the same list in the same run, with
-// the peak resident memory (it must not grow with the 1 GiB file).
+// The batch download against a loopback server, each beside wget in the same
+// run on the same server: 500 files of 64 KiB (`wget -i`), one file of 1 GiB
+// (`wget URL`) and 120 files of 64 KiB answered after 25 ms each, as a distant
+// server answers (`wget -i`); with the peak resident memory, which must grow
+// neither with the file's size nor with the list's length.
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +35,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kSmallCount = 500;
+constexpr int kLatencyCount = 120;
+constexpr auto kLatency = std::chrono::milliseconds(25);
 constexpr std::uint64_t kSmallSize = 64 * 1024;
 constexpr std::uint64_t kBigSize = std::uint64_t{1} << 30;
 
@@ -61,6 +66,14 @@ struct Fixture {
             server.route(name, vel::test::generated(kSmallSize));
             smallList.push_back(server.url(name));
         }
+        for (int i = 0; i < kLatencyCount; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/far/f%03d.bin", i);
+            vel::test::Route route = vel::test::generated(kSmallSize);
+            route.latency = kLatency;
+            server.route(name, route);
+            latencyList.push_back(server.url(name));
+        }
         server.route("/big/huge.bin", vel::test::generated(kBigSize));
         bigList.push_back(server.url("/big/huge.bin"));
     }
@@ -69,6 +82,7 @@ struct Fixture {
     vel::test::TempDir scratch;
     std::vector<std::string> smallList;
     std::vector<std::string> bigList;
+    std::vector<std::string> latencyList;
 };
 
 Fixture& fixture()
@@ -139,18 +153,24 @@ long peakOfChildKib(pid_t pid)
 }
 
 // Runs wget on the list into `folder`; false when it fails.
-bool runWgetOnce(const fs::path& listFile, const fs::path& folder, long& peakKib)
+// One URL is handed over as it is (`wget URL`), more as a list (`wget -i`).
+bool runWgetOnce(const std::vector<std::string>& urls, const fs::path& listFile,
+                 const fs::path& folder, long& peakKib)
 {
     std::string list = listFile.string();
     std::string prefix = folder.string();
-    std::vector<char*> argv{const_cast<char*>("wget"),
-                            const_cast<char*>("--no-config"),
-                            const_cast<char*>("-q"),
-                            const_cast<char*>("-i"),
-                            list.data(),
-                            const_cast<char*>("-P"),
-                            prefix.data(),
-                            nullptr};
+    std::string single = urls.size() == 1 ? urls.front() : std::string();
+    std::vector<char*> argv{const_cast<char*>("wget"), const_cast<char*>("--no-config"),
+                            const_cast<char*>("-q")};
+    if (single.empty()) {
+        argv.push_back(const_cast<char*>("-i"));
+        argv.push_back(list.data());
+    } else {
+        argv.push_back(single.data());
+    }
+    argv.push_back(const_cast<char*>("-P"));
+    argv.push_back(prefix.data());
+    argv.push_back(nullptr);
     pid_t pid = 0;
     if (::posix_spawnp(&pid, "wget", nullptr, nullptr, argv.data(), environ) != 0)
         return false;
@@ -184,7 +204,7 @@ void runWget(benchmark::State& state, const std::vector<std::string>& list, std:
         long peakKib = 0;
         state.ResumeTiming();
 
-        const bool ran = runWgetOnce(listFile, work, peakKib);
+        const bool ran = runWgetOnce(list, listFile, work, peakKib);
 
         state.PauseTiming();
         state.counters["wget_maxrss_kib"] = static_cast<double>(peakKib);
@@ -216,10 +236,25 @@ void BM_Wget_1GiB(benchmark::State& state)
     runWget(state, fixture().bigList, kBigSize);
 }
 
+void BM_DownloadAll_120x64KiB_25ms(benchmark::State& state)
+{
+    runDownloadAll(state, fixture().latencyList, kLatencyCount * kSmallSize);
+}
+
+void BM_Wget_120x64KiB_25ms(benchmark::State& state)
+{
+    runWget(state, fixture().latencyList, kLatencyCount * kSmallSize);
+}
+
 BENCHMARK(BM_DownloadAll_500x64KiB)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Wget_500x64KiB)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DownloadAll_1GiB)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Wget_1GiB)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DownloadAll_120x64KiB_25ms)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_Wget_120x64KiB_25ms)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

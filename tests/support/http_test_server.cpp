@@ -391,6 +391,11 @@ void HttpTestServer::serveRoutes(ServerChannel& channel)
             const auto found = m_routes.find(target);
             route = found != m_routes.end() ? found->second : reply("404 Not Found", "no route");
         }
+        if (route.latency.count() > 0) {
+            std::unique_lock lock(m_mutex);
+            if (m_changed.wait_for(lock, route.latency, [this] { return m_stop.load(); }))
+                return;
+        }
         if (!answer(channel, route))
             return;
         if (route.stallAfter) {

@@ -58,6 +58,9 @@ struct Route {
     bool stallAfter = false;  // then sends nothing more until the client leaves
     bool closeAfter = false;  // then closes the connection (else it stays open for more requests)
     std::function<void()> onSent;  // runs on the server's thread once the bytes above went out
+    // How long the server thinks before it answers, as a distant server's
+    // round trip does (never longer than the server lives).
+    std::chrono::milliseconds latency{0};
 };
 
 // `status` is the status line's tail ("404 Not Found"); Content-Length is added.

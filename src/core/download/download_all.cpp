@@ -70,10 +70,11 @@ public:
                 failEverythingRunning();
                 continue;
             }
-            collectFinished();
+            // A slot that came free is filled before the next wait.
+            const bool someEnded = collectFinished();
             if (m_observer.cancelled())
                 return false;
-            if (!m_running.empty()
+            if (!someEnded && !m_running.empty()
                 && curl_multi_poll(m_multi, nullptr, 0, kWaitMs, nullptr) != CURLM_OK)
                 failEverythingRunning();
         }
@@ -124,8 +125,10 @@ private:
         });
     }
 
-    void collectFinished()
+    // True when a transfer ended.
+    bool collectFinished()
     {
+        bool someEnded = false;
         int queued = 0;
         while (CURLMsg* message = curl_multi_info_read(m_multi, &queued)) {
             if (message->msg != CURLMSG_DONE)
@@ -138,6 +141,7 @@ private:
             curl_multi_remove_handle(m_multi, easy);
             if (found == m_running.end())
                 continue;
+            someEnded = true;
             const std::size_t index = found->first;
             std::unique_ptr<CurlTransfer> transfer = std::move(found->second);
             m_running.erase(found);
@@ -148,6 +152,7 @@ private:
                 m_nameTakenBy[transfer->fileName()] = index;
             record(index, outcome);
         }
+        return someEnded;
     }
 
     // The multi handle itself broke: every running entry fails, the rest go on.
