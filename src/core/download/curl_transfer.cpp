@@ -127,7 +127,8 @@ void* CurlTransfer::handle() const
 }
 
 std::optional<EntryOutcome> CurlTransfer::prepare(std::string_view url, const FetchLimits& limits,
-                                                  const TlsTrust& trust)
+                                                  const TlsTrust& trust,
+                                                  const BrowserHeaders* browser)
 {
     m_handles->easy.reset(curl_easy_init());
     if (!m_handles->easy)
@@ -141,6 +142,22 @@ std::optional<EntryOutcome> CurlTransfer::prepare(std::string_view url, const Fe
     m_handles->headers.reset(curl_slist_append(nullptr, "Cache-Control: no-cache"));
     if (!m_handles->headers || !curl_slist_append(m_handles->headers.get(), "Pragma: no-cache"))
         return EntryOutcome::NotOpened;
+    m_followsItself = browser != nullptr;
+    if (browser) {
+        // A value with a line break would smuggle a header in: it is left out.
+        const auto addHeader = [this](std::string_view name, std::string_view value) {
+            if (value.empty()
+                || value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+                return true;
+            std::string line(name);
+            line += ": ";
+            line += value;
+            return curl_slist_append(m_handles->headers.get(), line.c_str()) != nullptr;
+        };
+        if (!addHeader("Referer", encodeUrlForRequest(browser->referer))
+            || !addHeader("Cookie", browser->cookie))
+            return EntryOutcome::NotOpened;
+    }
 
     m_handles->wireUrl = encodeUrlForRequest(url);
     CURL* handle = m_handles->easy.get();
@@ -149,7 +166,9 @@ std::optional<EntryOutcome> CurlTransfer::prepare(std::string_view url, const Fe
     ok = ok && curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_USERAGENT, "roviroze") == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_HTTPHEADER, m_handles->headers.get()) == CURLE_OK;
-    ok = ok && curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK;
+    ok = ok
+        && curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, m_followsItself ? 0L : 1L) == CURLE_OK;
+    ok = ok && curl_easy_setopt(handle, CURLOPT_UNRESTRICTED_AUTH, 0L) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReadBuffer) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
@@ -188,6 +207,7 @@ bool CurlTransfer::onHeaderLine(std::string_view line)
     if (line.substr(0, 5) == "HTTP/") {
         m_status = statusOf(line);
         m_hasLocation = false;
+        m_redirected = false;
         m_inHead = true;
         return true;
     }
@@ -198,6 +218,7 @@ bool CurlTransfer::onHeaderLine(std::string_view line)
         const bool followed = m_status >= 300 && m_status < 400 && m_hasLocation;
         if (m_status >= 200 && !followed)
             return onFinalHead();
+        m_redirected = followed && m_followsItself;
         return true;
     }
     const std::size_t colon = line.find(':');
@@ -209,6 +230,9 @@ bool CurlTransfer::onHeaderLine(std::string_view line)
 
 bool CurlTransfer::onBody(const char* data, std::size_t size)
 {
+    // A redirect's own body is never stored.
+    if (m_redirected)
+        return true;
     // A body after a head taken for a redirect: curl did not follow it.
     if (!m_answered && !onFinalHead())
         return false;
@@ -223,6 +247,11 @@ bool CurlTransfer::onBody(const char* data, std::size_t size)
 EntryOutcome CurlTransfer::finish(int result, bool superseded)
 {
     const auto code = static_cast<CURLcode>(result);
+    // A redirect left unfollowed (too many, or to nowhere fetchable) is no answer.
+    if (m_redirected) {
+        m_file.discard();
+        return EntryOutcome::NotOpened;
+    }
     // An answer without a body, after a head taken for a redirect.
     if (code == CURLE_OK && !m_answered)
         onFinalHead();
@@ -239,6 +268,17 @@ EntryOutcome CurlTransfer::finish(int result, bool superseded)
         return EntryOutcome::Stored;
     }
     return m_file.commit() ? EntryOutcome::Stored : EntryOutcome::Failed;
+}
+
+std::optional<std::string> CurlTransfer::redirectTarget(int result) const
+{
+    if (!m_redirected || static_cast<CURLcode>(result) != CURLE_OK || !m_handles->easy)
+        return std::nullopt;
+    char* target = nullptr;
+    if (curl_easy_getinfo(m_handles->easy.get(), CURLINFO_REDIRECT_URL, &target) != CURLE_OK
+        || !target)
+        return std::nullopt;
+    return std::string(target);
 }
 
 // The final answer is here: false ends the transfer.

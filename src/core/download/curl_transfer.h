@@ -28,6 +28,13 @@ struct TlsTrust {
 // SSL_CERT_FILE and SSL_CERT_DIR, where set, as OpenSSL itself reads them.
 TlsTrust tlsTrustFromEnvironment();
 
+// What a request for an entry collected from the page the browser shows
+// sends besides VEL's own headers (see DownloadItem).
+struct BrowserHeaders {
+    std::string referer;
+    std::string cookie;  // the Cookie header's value for this very URL; empty: none
+};
+
 // One entry's transfer: a libcurl easy handle of its own that a batch adds to
 // its multi handle: user agent "roviroze", the environment's proxy settings,
 // never a cached copy, up to 10 redirects, http and https only. Once the
@@ -48,9 +55,17 @@ public:
 
     // Sets the handle up for `url`. Nothing when it is ready to be added to a
     // multi handle; otherwise how the entry ended without a request (NoHandle
-    // or NotOpened).
+    // or NotOpened). With `browser` the request also carries its headers and
+    // follows no redirect itself: libcurl would resend the Cookie header to
+    // wherever a redirect points, so the batch follows it (redirectTarget)
+    // with the cookies of the new URL.
     std::optional<EntryOutcome> prepare(std::string_view url, const FetchLimits& limits,
-                                        const TlsTrust& trust);
+                                        const TlsTrust& trust,
+                                        const BrowserHeaders* browser = nullptr);
+
+    // For a transfer with browser headers that ended (libcurl's `result`) on
+    // a redirect: the absolute URL it points to; nothing otherwise.
+    std::optional<std::string> redirectTarget(int result) const;
 
     // The easy handle (a CURL*), valid after a successful prepare().
     void* handle() const;
@@ -82,6 +97,8 @@ private:
     bool m_inHead = false;
     bool m_answered = false;  // the final answer's head arrived
     bool m_failed = false;
+    bool m_followsItself = false;
+    bool m_redirected = false;  // the last head was a redirect this transfer does not follow
 };
 
 }  // namespace vel

@@ -13,12 +13,16 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include "core/download/browser_cookies.h"
 #include "core/download/curl_transfer.h"
 #include "core/download/download_rules.h"
 
 namespace vel {
 
 namespace {
+
+// As many as libcurl follows for the other entries.
+constexpr int kMaxRedirects = 10;
 
 // How long one wait for the network lasts at most, so a stop is seen at once
 // even while every server is silent.
@@ -103,19 +107,44 @@ private:
                 entryDone();
                 continue;
             }
-            auto transfer = std::make_unique<CurlTransfer>(m_batch.targetFolder, item.fileName);
-            std::optional<EntryOutcome> refused =
-                transfer->prepare(*item.url, m_options.limits, m_options.trust);
-            if (!refused
-                && curl_multi_add_handle(m_multi, static_cast<CURL*>(transfer->handle()))
-                    != CURLM_OK)
-                refused = EntryOutcome::NotOpened;
-            if (refused) {
-                record(index, *refused);
-                continue;
-            }
-            m_running.emplace(index, std::move(transfer));
+            std::optional<BrowserHeaders> headers;
+            if (item.asBrowser())
+                headers = BrowserHeaders{item.referer, item.cookie};
+            startTransfer(index, *item.url, headers);
         }
+    }
+
+    void startTransfer(std::size_t index, std::string_view url,
+                       const std::optional<BrowserHeaders>& headers)
+    {
+        const DownloadItem& item = m_batch.items[index];
+        auto transfer = std::make_unique<CurlTransfer>(m_batch.targetFolder, item.fileName);
+        std::optional<EntryOutcome> refused = transfer->prepare(
+            url, m_options.limits, m_options.trust, headers ? &*headers : nullptr);
+        if (!refused
+            && curl_multi_add_handle(m_multi, static_cast<CURL*>(transfer->handle())) != CURLM_OK)
+            refused = EntryOutcome::NotOpened;
+        if (refused) {
+            m_running.erase(index);
+            record(index, *refused);
+            return;
+        }
+        m_running[index] = std::move(transfer);
+    }
+
+    // A browser-like item's redirect: the next request goes out with the
+    // cookies of the URL it points to, the page still its referrer.
+    bool followedRedirect(std::size_t index, const CurlTransfer& transfer, CURLcode result)
+    {
+        const std::optional<std::string> target = transfer.redirectTarget(result);
+        if (!target || ++m_redirects[index] > kMaxRedirects)
+            return false;
+        const DownloadItem& item = m_batch.items[index];
+        startTransfer(
+            index, *target,
+            BrowserHeaders{item.referer,
+                           cookieHeaderFor(*target, m_batch.browserCookies, m_batch.now)});
+        return true;
     }
 
     bool runningWithName(const std::string& name) const
@@ -145,6 +174,8 @@ private:
             const std::size_t index = found->first;
             std::unique_ptr<CurlTransfer> transfer = std::move(found->second);
             m_running.erase(found);
+            if (followedRedirect(index, *transfer, result))
+                continue;
             const auto taken = m_nameTakenBy.find(transfer->fileName());
             const bool superseded = taken != m_nameTakenBy.end() && taken->second > index;
             const EntryOutcome outcome = transfer->finish(result, superseded);
@@ -192,6 +223,7 @@ private:
     std::map<std::size_t, std::unique_ptr<CurlTransfer>> m_running;
     // Local name -> the latest entry whose file took it.
     std::map<std::string, std::size_t> m_nameTakenBy;
+    std::map<std::size_t, int> m_redirects;  // redirects followed per browser-like item
     std::vector<std::size_t> m_failures;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,12 @@ struct DownloadBatch {
     // An entry whose local name is already taken in the folder is not
     // requested at all, and counts as done.
     bool skipExisting = false;
+    // The browser's cookies when the batch was planned, held in memory only: an
+    // item sent as the browser would send it (DownloadItem::asBrowser) follows
+    // each redirect with the cookies of the URL it points to, so a cookie never
+    // reaches a host, path or scheme it was not set for.
+    std::vector<BrowserCookie> browserCookies;
+    std::chrono::sys_seconds now{};
 };
 
 struct DownloadOptions {

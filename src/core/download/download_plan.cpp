@@ -28,7 +28,8 @@ planDownload(const std::vector<std::string>& entries, std::string_view baseUrl,
 
 std::vector<DownloadItem>
 planDownload(const std::vector<FoundEntry>& entries, const EntrySource& source,
-             const std::function<std::string(std::string_view)>& fileNameFromCodePage)
+             const std::function<std::string(std::string_view)>& fileNameFromCodePage,
+             const std::vector<BrowserCookie>& browserCookies, std::chrono::sys_seconds now)
 {
     std::vector<DownloadItem> items;
     items.reserve(entries.size());
@@ -40,6 +41,8 @@ planDownload(const std::vector<FoundEntry>& entries, const EntrySource& source,
             if (downloadUrlOfEntry(entry.written, {})) {
                 item.url = entry.written;
                 item.fileName = localFileName(withoutQueryAndFragment(entry.written));
+                item.referer = entry.shownOn;
+                item.cookie = cookieHeaderFor(*item.url, browserCookies, now);
             }
             items.push_back(std::move(item));
             continue;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/download/browser_cookies.h"
 #include "core/foundfiles/found_entry.h"
 
 namespace vel {
@@ -16,6 +18,14 @@ struct DownloadItem {
     std::optional<std::string> url;
     // The local name in the file system's bytes; empty for a skipped entry.
     std::string fileName;
+    // An entry collected from the page the browser shows is requested as the
+    // browser would request it: with that page as its referrer (never empty
+    // then) and the browser's cookies for the URL (empty when none match).
+    // Both stay empty for every other entry.
+    std::string referer;
+    std::string cookie;
+
+    bool asBrowser() const { return !referer.empty(); }
 };
 
 // Turns the found-files list (code-page bytes, in list order) into the
@@ -31,10 +41,13 @@ planDownload(const std::vector<std::string>& entries, std::string_view baseUrl,
 // fetched from the URL a browser resolves its written value to, and keeps the
 // local name of its listed text. On a UTF-8 page the name's bytes are already
 // the file system's; otherwise the converter turns them from the code page.
-// An entry collected from the page the browser shows is fetched from its URL
-// and named by that URL's path alone.
+// An entry collected from the page the browser shows is fetched from its URL,
+// named by that URL's path alone, and sent with its page as referrer and the
+// cookies of `browserCookies` that go with its URL at `now`.
 std::vector<DownloadItem>
 planDownload(const std::vector<FoundEntry>& entries, const EntrySource& source,
-             const std::function<std::string(std::string_view)>& fileNameFromCodePage);
+             const std::function<std::string(std::string_view)>& fileNameFromCodePage,
+             const std::vector<BrowserCookie>& browserCookies = {},
+             std::chrono::sys_seconds now = {});
 
 }  // namespace vel

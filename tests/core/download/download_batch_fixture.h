@@ -210,7 +210,8 @@ protected:
         observer.onProgress = m_onProgress;
         CurlDownloader downloader(std::move(options));
         downloader.DownloadAll(
-            {planDownload(entries, baseUrl, m_fileNames), folder, m_skipExisting}, observer);
+            {planDownload(entries, baseUrl, m_fileNames), folder, m_skipExisting, {}, {}},
+            observer);
         EXPECT_EQ(currentDirectory(), before);
         const std::size_t total = entries.size();
         const bool stopped = !observer.statuses.empty()
