@@ -1,6 +1,7 @@
 #pragma once
 
 #include <utility>
+#include <vector>
 
 #include <QMetaObject>
 #include <QPointer>
@@ -47,6 +48,7 @@ public:
             this, [done = std::move(done), answer = resources] { done(answer); },
             Qt::QueuedConnection);
     }
+    std::vector<BrowserCookie> browserCookies() const override { return cookies; }
     // Plays the answer to a held collection.
     void answer(const PageResources& answerWith)
     {
@@ -74,6 +76,7 @@ public:
     bool holdCollection = false;
     ResourcesCallback held;
     int collections = 0;
+    std::vector<BrowserCookie> cookies;
 
 private:
     QPointer<QWidget> m_widget;

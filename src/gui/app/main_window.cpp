@@ -455,7 +455,8 @@ void MainWindow::onDownloadConfirmed()
     m_inputLock = std::make_unique<InputLock>(button);
     const DownloadController::StartResult started = m_downloads->start(
         m_foundFiles->entries(), m_fileSearch->entrySource(), m_workingFolder.path(), dateFolder,
-        m_downloadConfirmDialog->skipExisting());
+        m_downloadConfirmDialog->skipExisting(),
+        m_browser ? m_browser->browserCookies() : std::vector<BrowserCookie>{});
     if (started == DownloadController::StartResult::Started) {
         button->setText(QStringLiteral("中止"));
         button->setFocus();

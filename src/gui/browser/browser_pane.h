@@ -1,10 +1,13 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include "core/download/browser_cookies.h"
 
 class QWidget;
 
@@ -51,6 +54,9 @@ public:
     // at most once; no answer comes once the pane is gone.
     using ResourcesCallback = std::function<void(const PageResources&)>;
     virtual void collectPageResources(ResourcesCallback done) = 0;
+    // The browser profile's cookies as they are now (held in memory only), so
+    // a download can carry what the browser would send.
+    virtual std::vector<BrowserCookie> browserCookies() const = 0;
 
 signals:
     void commandStateChanged(int command, bool enable);

@@ -8,7 +8,10 @@
 #include <QVariant>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineScript>
+
+#include "gui/browser/profile_cookies.h"
 
 namespace vel {
 
@@ -49,6 +52,7 @@ WebEnginePane::WebEnginePane(QObject* parent)
     , m_view(new QWebEngineView)
 {
     m_view->setFocusPolicy(Qt::ClickFocus);
+    m_cookies = new ProfileCookies(m_view->page()->profile()->cookieStore(), this);
     connect(m_view, &QWebEngineView::loadStarted, this, [this] {
         m_loading = true;
         emit beforeNavigate();
@@ -147,6 +151,11 @@ void WebEnginePane::collectPageResources(ResourcesCallback done)
                 },
                 Qt::QueuedConnection);
         });
+}
+
+std::vector<BrowserCookie> WebEnginePane::browserCookies() const
+{
+    return m_cookies->snapshot();
 }
 
 void WebEnginePane::reportHistoryState()

@@ -7,6 +7,8 @@
 
 namespace vel {
 
+class ProfileCookies;
+
 // The browser pane on Qt WebEngine.
 class WebEnginePane final : public BrowserPane {
     Q_OBJECT
@@ -26,12 +28,14 @@ public:
     bool hasDocument() const override;
     QString locationUrl() const override;
     void collectPageResources(ResourcesCallback done) override;
+    std::vector<BrowserCookie> browserCookies() const override;
 
 private:
     void reportHistoryState();
 
     // The view lives in the window's widget tree once placed there.
     QPointer<QWebEngineView> m_view;
+    ProfileCookies* m_cookies = nullptr;
     bool m_hasDocument = false;
     bool m_loading = false;
     bool m_canGoBack = true;

@@ -1,5 +1,6 @@
 #include "gui/download/download_controller.h"
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -98,7 +99,7 @@ DownloadController::~DownloadController()
 DownloadController::StartResult
 DownloadController::start(const std::vector<FoundEntry>& entries, const EntrySource& source,
                           const std::filesystem::path& workingFolder, const std::string& dateFolder,
-                          bool skipExisting)
+                          bool skipExisting, const std::vector<BrowserCookie>& browserCookies)
 {
     if (m_running || !m_downloader)
         return StartResult::NotStarted;
@@ -113,8 +114,12 @@ DownloadController::start(const std::vector<FoundEntry>& entries, const EntrySou
     m_targetFolder = std::move(folder.handle);
     DownloadBatch batch;
     // A name in the code page is stored as its characters (UTF-8).
-    batch.items = planDownload(entries, source,
-                               [](std::string_view name) { return toQString(name).toStdString(); });
+    const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+    batch.items = planDownload(
+        entries, source, [](std::string_view name) { return toQString(name).toStdString(); },
+        browserCookies, now);
+    batch.browserCookies = browserCookies;
+    batch.now = now;
     batch.targetFolder = m_targetFolder.get();
     batch.skipExisting = skipExisting;
     const bool started = m_job->start([this, batch = std::move(batch)] {

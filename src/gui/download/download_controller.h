@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QString>
 
+#include "core/download/browser_cookies.h"
 #include "core/foundfiles/found_entry.h"
 #include "core/io/directory_handle.h"
 
@@ -51,11 +52,14 @@ public:
     // search that `source` describes) into the date folder `dateFolder` (see
     // openDownloadFolder) under the working folder. Local names in the code
     // page are turned into the file system's UTF-8. With `skipExisting` an
-    // entry whose name is taken in the folder is not fetched. Unless Started,
-    // nothing is reported and no file is touched.
+    // entry whose name is taken in the folder is not fetched. Entries collected
+    // from the page shown carry that page as referrer and the matching ones of
+    // `browserCookies` (the browser's, now). Unless Started, nothing is
+    // reported and no file is touched.
     StartResult start(const std::vector<FoundEntry>& entries, const EntrySource& source,
                       const std::filesystem::path& workingFolder, const std::string& dateFolder,
-                      bool skipExisting = false);
+                      bool skipExisting = false,
+                      const std::vector<BrowserCookie>& browserCookies = {});
     // Asks the batch to stop without waiting: it ends its transfers at once
     // and reports as usual, finished() included; a message box it waits on
     // is given up.

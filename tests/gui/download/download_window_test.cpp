@@ -25,6 +25,7 @@
 #include "gui/foundfiles/found_files_list.h"
 #include "gui/foundfiles/found_files_panel.h"
 #include "gui/search/file_search_controller.h"
+#include "gui/search/live_search_controller.h"
 #include "gui/settings/start_page_dialog.h"
 #include "gui/sitelist/site_list_panel.h"
 #include "support/fake_browser_pane.h"
@@ -51,6 +52,7 @@ class DownloadWindowTest final : public QObject {
 private:
     std::unique_ptr<test::HttpTestServer> m_server;
     std::unique_ptr<MainWindow> m_form;
+    test::FakeBrowserPane* m_browser = nullptr;
     test::TempDir m_root;
     fs::path m_program;
     fs::path m_savedCwd;
@@ -93,7 +95,8 @@ private slots:
 
         m_saves = 0;
         MainWindowServices services;
-        services.browser = new test::FakeBrowserPane;
+        m_browser = new test::FakeBrowserPane;
+        services.browser = m_browser;
         services.httpClient = std::make_unique<HttpClient>();
         services.downloader = std::make_unique<CurlDownloader>();
         services.programDirectory = m_program;
@@ -188,6 +191,43 @@ private slots:
         QCOMPARE(m_form->statusPanel()->progressBar()->maximum(), 3);
         QCOMPARE(m_form->workingFolder().path(), m_program);
         QCOMPARE(fs::current_path(), m_program);
+    }
+
+    void entriesOfThePageShownCarryTheBrowsersCookiesAndPage()
+    {
+        searchPage("/dir/index.html");
+        m_server->route("/live/d.gif", test::page("image/gif", "GIF-D"));
+        const QString page = QString::fromStdString(m_server->url("/live/page.html"));
+        m_browser->complete(page, QStringLiteral("live"));
+        m_browser->resources =
+            PageResources{PageResources::Status::Collected,
+                          {QString::fromStdString(m_server->url("/live/d.gif"))}};
+        m_browser->cookies = {
+            {.name = "sid", .value = "1", .domain = "127.0.0.1", .path = "/live", .expires = {}},
+            {.name = "other", .value = "2", .domain = "localhost", .path = "/", .expires = {}}};
+        m_form->findChild<QAction*>(QStringLiteral("liveSearch"))->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->liveSearch()->busy(), kTimeout);
+        QCOMPARE(m_form->foundFilesPanel()->list()->count(), 4);
+
+        QSignalSpy done(m_form->downloads(), &DownloadController::finished);
+        m_form->onDownloadClicked();
+        QTest::mouseClick(m_form->downloadConfirmDialog()->okButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
+
+        QCOMPARE(test::readBytes(dateFolder() / "d.gif"), std::string("GIF-D"));
+        QCOMPARE(test::readBytes(dateFolder() / "a.gif"), std::string("GIF-A"));
+        for (const std::string& head : m_server->requests()) {
+            const std::string target = test::requestTarget(head);
+            if (target == "/live/d.gif") {
+                QVERIFY2(head.find("\r\nCookie: sid=1\r\n") != std::string::npos, head.c_str());
+                QVERIFY2(head.find("\r\nReferer: " + page.toStdString() + "\r\n")
+                             != std::string::npos,
+                         head.c_str());
+            } else {
+                QVERIFY2(head.find("Cookie:") == std::string::npos, head.c_str());
+                QVERIFY2(head.find("Referer:") == std::string::npos, head.c_str());
+            }
+        }
     }
 
     void aFailedEntryIsCountedAndLeftSelectedAlone()
