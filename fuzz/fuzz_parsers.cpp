@@ -246,15 +246,16 @@ void fuzzPosAfter(const Input& in)
     vel::setCurrentCodePage(vel::CodePage::Cp932);
 }
 
-// A link in a quoted attribute runs on to the closing quote; one in the text
+// A link in a quoted attribute runs on to the closing quote or white space; one in the text
 // ends where it was found.
 std::string slowWrittenValue(std::string_view page, std::size_t start, std::size_t end)
 {
     const char opener = start > 0 ? page[start - 1] : '\0';
     if (opener != '"' && opener != '\'')
         return std::string(page.substr(start, end - start));
-    const std::size_t quote = page.find(opener, end);
-    return std::string(page.substr(start, (quote == npos ? page.size() : quote) - start));
+    std::size_t stop = page.find(opener, end);
+    stop = std::min(stop == npos ? page.size() : stop, page.find_first_of(" \t\r\n\f", end));
+    return std::string(page.substr(start, stop - start));
 }
 
 // Fields: extension, row URL, page URL, Content-Type, page.

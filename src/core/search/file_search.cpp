@@ -1,5 +1,6 @@
 #include "core/search/file_search.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "core/foundfiles/found_files_merge.h"
@@ -31,23 +32,38 @@ public:
         return cached;
     }
 
+    // The first space, tab or line break at or after `from` (the end of a
+    // candidate in a srcset list, say).
+    std::size_t whitespace(std::size_t from)
+    {
+        if (m_space == kUnknown || from > m_space) {
+            m_space = m_source.find_first_of(" \t\r\n\f", from);
+            if (m_space == std::string_view::npos)
+                m_space = m_source.size();
+        }
+        return m_space;
+    }
+
 private:
     static constexpr std::size_t kUnknown = std::string_view::npos;
     std::string_view m_source;
     std::size_t m_double = kUnknown;
     std::size_t m_single = kUnknown;
+    std::size_t m_space = kUnknown;
 };
 
 // The value the page wrote for a link found from `start` to `end`: a link in a
-// quoted attribute runs on to the closing quote (a query, say); one in the
-// text ends where it was found.
+// quoted attribute runs on to the closing quote or the first white space (a
+// query runs on; a srcset's width or density does not); one in the text ends
+// where it was found.
 std::string writtenValue(std::string_view source, std::size_t start, std::size_t end,
                          ValueEnds& ends)
 {
     const char opener = start > 0 ? source[start - 1] : '\0';
     if (opener != '"' && opener != '\'')
         return std::string(source.substr(start, end - start));
-    return std::string(source.substr(start, ends.closingQuote(end, opener) - start));
+    const std::size_t stop = std::min(ends.closingQuote(end, opener), ends.whitespace(end));
+    return std::string(source.substr(start, stop - start));
 }
 
 }  // namespace

@@ -59,6 +59,22 @@ TEST(FetchUrlOfEntry, ResolvesTheWrittenValueAgainstThePage)
     EXPECT_EQ(urls, expected);
 }
 
+TEST(FetchUrlOfEntry, ASrcsetCandidateEndsAtItsDescriptor)
+{
+    const FileSearchResult result =
+        searchFetchedPage("<img srcset=\"a.jpg 1x, b.jpg?crop=1,2 2x,c.jpg\n3x\">", "jpg",
+                          "http://h/d/", "http://h/d/");
+    std::vector<std::string> urls;
+    for (const FoundEntry& entry : result.entries)
+        urls.push_back(fetchUrlOfEntry(entry, result.documentBase, result.charset, result.baseUrl));
+    // Only the first candidate follows an opener; the others are not listed.
+    EXPECT_EQ(urls, (std::vector<std::string>{"http://h/d/a.jpg"}));
+    const FileSearchResult query =
+        searchFetchedPage("<img src=\"b.jpg?crop=1,2 \">", "jpg", "http://h/d/", "http://h/d/");
+    ASSERT_EQ(query.entries.size(), 1u);
+    EXPECT_EQ(query.entries[0].written, "b.jpg?crop=1,2");
+}
+
 TEST(FetchUrlOfEntry, BaseHrefDecidesWhereRelativeValuesPoint)
 {
     const FileSearchResult result =
