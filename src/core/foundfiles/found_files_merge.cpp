@@ -49,18 +49,16 @@ std::vector<FoundEntry> mergeFoundEntries(std::vector<FoundEntry> candidates,
 std::vector<std::string> mergeFoundFiles(const std::vector<std::string>& absoluteLinks,
                                          const std::vector<std::string>& relativeLinks)
 {
-    std::vector<std::string> entries;
-    entries.reserve(absoluteLinks.size() + relativeLinks.size());
-    std::unordered_set<std::string> seen;
-    seen.reserve(absoluteLinks.size() + relativeLinks.size());
-    auto addOnce = [&](std::string entry) {
-        if (seen.insert(entry).second)
-            entries.push_back(std::move(entry));
-    };
+    // The texts alone, through the same de-duplication the file search runs.
+    std::vector<FoundEntry> candidates;
+    candidates.reserve(absoluteLinks.size() + relativeLinks.size());
     for (const std::string& link : absoluteLinks)
-        addOnce(link);
+        candidates.push_back({link, {}});
     for (const std::string& link : relativeLinks)
-        addOnce(normaliseRelativeLink(link));
+        candidates.push_back({normaliseRelativeLink(link), {}});
+    std::vector<std::string> entries;
+    for (FoundEntry& entry : mergeFoundEntries(std::move(candidates)))
+        entries.push_back(std::move(entry.text));
     return entries;
 }
 
