@@ -147,23 +147,27 @@ bool Connection::isStale()
     return !(peeked < 0 && retryable(errno));
 }
 
+Connection::Transfer Connection::transferOf(const TlsSession::Step& step)
+{
+    // A close while writing is a failed send to the caller, as on a plain socket.
+    switch (step.status) {
+    case TlsSession::Status::Done:
+        return {Step::Data, step.size};
+    case TlsSession::Status::WantRead:
+        return {Step::WantRead, 0};
+    case TlsSession::Status::WantWrite:
+        return {Step::WantWrite, 0};
+    case TlsSession::Status::Closed:
+        return {Step::Closed, 0};
+    default:
+        return {Step::Failed, 0};
+    }
+}
+
 Connection::Transfer Connection::readSome(char* buffer, std::size_t capacity)
 {
-    if (m_tls) {
-        const TlsSession::Step step = m_tls->read(buffer, capacity);
-        switch (step.status) {
-        case TlsSession::Status::Done:
-            return {Step::Data, step.size};
-        case TlsSession::Status::WantRead:
-            return {Step::WantRead, 0};
-        case TlsSession::Status::WantWrite:
-            return {Step::WantWrite, 0};
-        case TlsSession::Status::Closed:
-            return {Step::Closed, 0};
-        default:
-            return {Step::Failed, 0};
-        }
-    }
+    if (m_tls)
+        return transferOf(m_tls->read(buffer, capacity));
     while (true) {
         const auto received = ::recv(m_fd, buffer, capacity, 0);
         if (received > 0)
@@ -178,19 +182,8 @@ Connection::Transfer Connection::readSome(char* buffer, std::size_t capacity)
 
 Connection::Transfer Connection::writeSome(const char* data, std::size_t size)
 {
-    if (m_tls) {
-        const TlsSession::Step step = m_tls->write(data, size);
-        switch (step.status) {
-        case TlsSession::Status::Done:
-            return {Step::Data, step.size};
-        case TlsSession::Status::WantRead:
-            return {Step::WantRead, 0};
-        case TlsSession::Status::WantWrite:
-            return {Step::WantWrite, 0};
-        default:
-            return {Step::Failed, 0};
-        }
-    }
+    if (m_tls)
+        return transferOf(m_tls->write(data, size));
     while (true) {
         const auto sent = ::send(m_fd, data, size, MSG_NOSIGNAL);
         if (sent >= 0)

@@ -9,11 +9,9 @@
 
 #include "core/http/abort_signal.h"
 #include "core/http/fetch_error.h"
+#include "core/http/tls_session.h"
 
 namespace vel {
-
-class TlsContext;
-class TlsSession;
 
 // One TCP connection to a host and port, plain or over TLS, on a non-blocking
 // socket whose every wait is bounded and ends at once when the abort signal is
@@ -67,6 +65,7 @@ private:
     // One read or write without waiting, on the socket or through TLS.
     Transfer readSome(char* buffer, std::size_t capacity);
     Transfer writeSome(const char* data, std::size_t size);
+    static Transfer transferOf(const TlsSession::Step& step);
 
     int m_fd = -1;
     std::string m_host;
