@@ -12,18 +12,14 @@ std::vector<DownloadItem>
 planDownload(const std::vector<std::string>& entries, std::string_view baseUrl,
              const std::function<std::string(std::string_view)>& fileNameFromCodePage)
 {
-    std::vector<DownloadItem> items;
-    items.reserve(entries.size());
-    for (const std::string& entry : entries) {
-        DownloadItem item;
-        item.url = downloadUrlOfEntry(entry, baseUrl);
-        if (item.url) {
-            const std::string name = localFileName(*item.url);
-            item.fileName = fileNameFromCodePage ? fileNameFromCodePage(name) : name;
-        }
-        items.push_back(std::move(item));
-    }
-    return items;
+    // Listed texts alone: each is its own written value, and without a page
+    // URL it is fetched from the plain join, as before.
+    std::vector<FoundEntry> found;
+    found.reserve(entries.size());
+    for (const std::string& entry : entries)
+        found.push_back({entry, entry});
+    return planDownload(found, EntrySource{std::string(baseUrl), {}, PageCharset::CodePage},
+                        fileNameFromCodePage);
 }
 
 std::vector<DownloadItem>
