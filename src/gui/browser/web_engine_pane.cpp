@@ -1,8 +1,14 @@
 #include "gui/browser/web_engine_pane.h"
 
+#include <memory>
+#include <optional>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QMetaObject>
 #include <QUrl>
 #include <QVariant>
@@ -11,38 +17,79 @@
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 
+#include "core/search/rendered_references.h"
 #include "gui/browser/profile_cookies.h"
 
 namespace vel {
 
 namespace {
 
-// The collection script, read once from the program's resources.
+// A script of the program's resources, read once.
+QString resourceScript(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(file.readAll());
+}
+
 const QString& collectResourcesScript()
 {
-    static const QString script = [] {
-        QFile file(QStringLiteral(":/vel/browser/collect_resources.js"));
-        if (!file.open(QIODevice::ReadOnly))
-            return QString();
-        return QString::fromUtf8(file.readAll());
-    }();
+    static const QString script =
+        resourceScript(QStringLiteral(":/vel/browser/collect_resources.js"));
     return script;
 }
 
-PageResources resourcesFromResult(const QVariant& result)
+const QString& resolveUrlsScript()
 {
-    PageResources resources;
-    // A script that threw, or a page that went away, gives no list.
-    if (result.typeId() != QMetaType::QVariantList && result.typeId() != QMetaType::QStringList)
-        return resources;
-    resources.status = PageResources::Status::Collected;
-    const QVariantList values = result.toList();
-    resources.urls.reserve(values.size());
-    for (const QVariant& value : values) {
-        if (value.typeId() == QMetaType::QString)
-            resources.urls.append(value.toString());
+    static const QString script = resourceScript(QStringLiteral(":/vel/browser/resolve_urls.js"));
+    return script;
+}
+
+// The documents the collection script answered with; nothing when it threw
+// or the page went away.
+std::optional<std::vector<RenderedDocument>> documentsFromResult(const QVariant& result)
+{
+    if (result.typeId() != QMetaType::QVariantList)
+        return std::nullopt;
+    std::vector<RenderedDocument> documents;
+    for (const QVariant& item : result.toList()) {
+        const QVariantList fields = item.toList();
+        RenderedDocument document;
+        if (fields.size() == 4) {
+            document.markup = fields[0].toString().toStdString();
+            document.baseUrl = fields[1].toString().toStdString();
+            for (const QVariant& frame : fields[2].toList())
+                document.frames.push_back(frame.toInt());
+            for (const QVariant& url : fields[3].toList())
+                document.otherUrls.push_back(url.toString().toStdString());
+        }
+        documents.push_back(std::move(document));
     }
+    if (documents.empty())
+        return std::nullopt;
+    return documents;
+}
+
+PageResources collected(ReferencePlan plan, const std::vector<std::string>& resolved)
+{
+    PageResources resources{PageResources::Status::Collected, {}};
+    const std::vector<std::string> urls = finishRenderedReferences(std::move(plan), resolved);
+    resources.urls.reserve(static_cast<qsizetype>(urls.size()));
+    for (const std::string& url : urls)
+        resources.urls.append(QString::fromStdString(url));
     return resources;
+}
+
+// The values the browser resolves, as the argument of the resolving script.
+QString resolveCall(const ReferencePlan& plan)
+{
+    QJsonArray pairs;
+    for (const auto& [value, base] : plan.pending)
+        pairs.append(QJsonArray{QString::fromStdString(value), QString::fromStdString(base)});
+    return resolveUrlsScript() + QLatin1Char('(')
+        + QString::fromUtf8(QJsonDocument(pairs).toJson(QJsonDocument::Compact))
+        + QStringLiteral(");");
 }
 
 }  // namespace
@@ -133,11 +180,18 @@ void WebEnginePane::collectPageResources(ResourcesCallback done)
             Qt::QueuedConnection);
         return;
     }
+    runInPage(script, [this, done = std::move(done)](const QVariant& result) {
+        readCollection(result, done);
+    });
+}
+
+void WebEnginePane::runInPage(const QString& script, std::function<void(const QVariant&)> answer)
+{
     // The page's own scripts share the document but not this world, so they
     // cannot change what the script sees of the language.
     m_view->page()->runJavaScript(
         script, QWebEngineScript::ApplicationWorld,
-        [pane = QPointer<WebEnginePane>(this), done = std::move(done)](const QVariant& result) {
+        [pane = QPointer<WebEnginePane>(this), answer = std::move(answer)](const QVariant& result) {
             // The engine also answers while the page is destroyed: the answer
             // goes through the event loop, which a pane that is gone by then
             // never sees.
@@ -145,12 +199,39 @@ void WebEnginePane::collectPageResources(ResourcesCallback done)
                 return;
             QMetaObject::invokeMethod(
                 pane.data(),
-                [pane, done, resources = resourcesFromResult(result)] {
+                [pane, answer, result] {
                     if (pane->m_view)
-                        done(resources);
+                        answer(result);
                 },
                 Qt::QueuedConnection);
         });
+}
+
+void WebEnginePane::readCollection(const QVariant& result, const ResourcesCallback& done)
+{
+    std::optional<std::vector<RenderedDocument>> documents = documentsFromResult(result);
+    if (!documents) {
+        done(PageResources{PageResources::Status::Failed, {}});
+        return;
+    }
+    auto plan = std::make_shared<ReferencePlan>(planRenderedReferences(*documents));
+    documents.reset();
+    if (plan->pending.empty()) {
+        done(collected(std::move(*plan), {}));
+        return;
+    }
+    // What is not a plain join goes back to the browser to be resolved.
+    runInPage(resolveCall(*plan), [plan, done](const QVariant& answer) {
+        if (answer.typeId() != QMetaType::QVariantList) {
+            done(PageResources{PageResources::Status::Failed, {}});
+            return;
+        }
+        std::vector<std::string> resolved;
+        for (const QVariant& url : answer.toList())
+            resolved.push_back(url.typeId() == QMetaType::QString ? url.toString().toStdString()
+                                                                  : std::string());
+        done(collected(std::move(*plan), resolved));
+    });
 }
 
 std::vector<BrowserCookie> WebEnginePane::browserCookies() const

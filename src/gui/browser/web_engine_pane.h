@@ -1,6 +1,9 @@
 #pragma once
 
+#include <functional>
+
 #include <QPointer>
+#include <QVariant>
 #include <QWebEngineView>
 
 #include "gui/browser/browser_pane.h"
@@ -32,6 +35,10 @@ public:
 
 private:
     void reportHistoryState();
+    // Runs a script in the page's isolated world; the answer comes through the
+    // event loop, and never once the pane is gone.
+    void runInPage(const QString& script, std::function<void(const QVariant&)> answer);
+    void readCollection(const QVariant& result, const ResourcesCallback& done);
 
     // The view lives in the window's widget tree once placed there.
     QPointer<QWebEngineView> m_view;

@@ -1,0 +1,210 @@
+#include "core/search/rendered_markup.h"
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/search/html_text.h"
+#include "core/search/page_charset.h"
+
+namespace vel {
+
+namespace {
+
+constexpr std::string_view::size_type npos = std::string_view::npos;
+
+bool isAsciiSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+bool isAsciiLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+std::string lowered(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+bool isOneOf(std::string_view name, std::initializer_list<std::string_view> names)
+{
+    for (const std::string_view one : names) {
+        if (name == one)
+            return true;
+    }
+    return false;
+}
+
+// Elements whose content the serialization writes as raw text, not markup.
+bool isRawTextElement(std::string_view tag)
+{
+    return isOneOf(tag, {"script", "style", "xmp", "iframe", "noembed", "noframes", "noscript"});
+}
+
+struct Attribute {
+    std::string name;  // lower case
+    std::string value;  // character references decoded
+};
+
+// The attributes of the start tag whose name ends at `i`; leaves `i` after
+// the tag's ">".
+std::vector<Attribute> readAttributes(std::string_view markup, std::size_t& i)
+{
+    std::vector<Attribute> attributes;
+    const std::size_t n = markup.size();
+    while (i < n) {
+        while (i < n && (isAsciiSpace(markup[i]) || markup[i] == '/'))
+            ++i;
+        if (i >= n)
+            break;
+        if (markup[i] == '>') {
+            ++i;
+            break;
+        }
+        const std::size_t nameStart = i;
+        while (i < n && !isAsciiSpace(markup[i]) && markup[i] != '>' && markup[i] != '/'
+               && markup[i] != '=' && markup[i] != '"' && markup[i] != '\'')
+            ++i;
+        if (i == nameStart) {
+            ++i;  // a stray quote or "="
+            continue;
+        }
+        Attribute attribute{lowered(markup.substr(nameStart, i - nameStart)), {}};
+        if (i < n && markup[i] == '=') {
+            ++i;
+            std::size_t end;
+            if (i < n && (markup[i] == '"' || markup[i] == '\'')) {
+                const char quote = markup[i++];
+                end = markup.find(quote, i);
+                if (end == npos)
+                    end = n;
+                attribute.value =
+                    decodeCharacterReferences(markup.substr(i, end - i), PageCharset::Utf8);
+                i = end < n ? end + 1 : n;
+            } else {
+                end = i;
+                while (end < n && !isAsciiSpace(markup[end]) && markup[end] != '>')
+                    ++end;
+                attribute.value =
+                    decodeCharacterReferences(markup.substr(i, end - i), PageCharset::Utf8);
+                i = end;
+            }
+        }
+        attributes.push_back(std::move(attribute));
+    }
+    return attributes;
+}
+
+const std::string* valueOf(const std::vector<Attribute>& attributes, std::string_view name)
+{
+    for (const Attribute& attribute : attributes) {
+        if (attribute.name == name)
+            return &attribute.value;
+    }
+    return nullptr;
+}
+
+void reportAttributes(std::string_view tag, const std::vector<Attribute>& attributes,
+                      const ReferenceSink& onReference)
+{
+    for (const Attribute& attribute : attributes) {
+        const std::string_view name = attribute.name;
+        if (isOneOf(name,
+                    {"src", "href", "poster", "background", "data", "lowsrc", "xlink:href"})) {
+            onReference(attribute.value);
+        } else if (name == "srcset" || name == "imagesrcset") {
+            forEachSrcsetCandidate(attribute.value, onReference);
+        } else if (name == "style") {
+            forEachCssUrl(attribute.value, onReference);
+        } else if (name.substr(0, 5) == "data-") {
+            forEachDataAttributeUrl(name, attribute.value, onReference);
+        } else if (name == "content" && tag == "meta") {
+            std::string_view kind;
+            for (const std::string_view kindName : {"property", "name", "itemprop"}) {
+                const std::string* value = valueOf(attributes, kindName);
+                if (value && !value->empty()) {
+                    kind = *value;
+                    break;
+                }
+            }
+            if (isMediaMetaKind(kind))
+                onReference(attribute.value);
+        }
+    }
+}
+
+// Where the markup goes on after `from` when `what` is not found.
+std::size_t after(std::string_view markup, std::string_view what, std::size_t from)
+{
+    const std::size_t at = markup.find(what, from);
+    return at == npos ? markup.size() : at + what.size();
+}
+
+}  // namespace
+
+void scanRenderedMarkup(std::string_view markup, const ReferenceSink& onReference,
+                        const std::function<void()>& onFrame)
+{
+    const std::size_t n = markup.size();
+    int templates = 0;
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t open = markup.find('<', i);
+        if (open == npos || open + 1 >= n)
+            break;
+        const char next = markup[open + 1];
+        if (markup.substr(open, 4) == "<!--") {
+            i = after(markup, "-->", open + 4);
+            continue;
+        }
+        if (next == '!' || next == '?') {
+            i = after(markup, ">", open + 2);
+            continue;
+        }
+        if (next == '/') {
+            std::size_t end = open + 2;
+            while (end < n && !isAsciiSpace(markup[end]) && markup[end] != '>')
+                ++end;
+            if (templates > 0 && lowered(markup.substr(open + 2, end - open - 2)) == "template")
+                --templates;
+            i = after(markup, ">", end);
+            continue;
+        }
+        if (!isAsciiLetter(next)) {
+            i = open + 1;
+            continue;
+        }
+        std::size_t end = open + 1;
+        while (end < n && !isAsciiSpace(markup[end]) && markup[end] != '/' && markup[end] != '>')
+            ++end;
+        const std::string tag = lowered(markup.substr(open + 1, end - open - 1));
+        i = end;
+        const std::vector<Attribute> attributes = readAttributes(markup, i);
+        // A template's content is not part of the page shown.
+        if (tag == "template" || templates > 0) {
+            if (tag == "template")
+                ++templates;
+            continue;
+        }
+        reportAttributes(tag, attributes, onReference);
+        if (tag == "iframe" || tag == "frame")
+            onFrame();
+        if (isRawTextElement(tag)) {
+            const std::size_t close = markup.find("</" + tag, i);
+            i = close == npos ? n : close;
+        } else if (tag == "plaintext") {
+            i = n;
+        }
+    }
+}
+
+}  // namespace vel
