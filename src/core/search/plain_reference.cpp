@@ -30,6 +30,19 @@ bool isQueryChar(char c)
     return isAlnum(c) || isIn(c, "-._~!$&()*+,;=:@/?");
 }
 
+bool isHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// A %-escape of a byte outside ASCII ("%E5"), which the browser keeps as
+// written; it unescapes some ASCII ones ("%41" becomes "A").
+bool isKeptEscape(std::string_view text, std::size_t at)
+{
+    return at + 2 < text.size() && isHexDigit(text[at + 1]) && isHexDigit(text[at + 2])
+        && !(text[at + 1] >= '0' && text[at + 1] <= '7');
+}
+
 // A path of kept characters (":" allowed after a host) with no "." or ".."
 // segment, then an optional query of kept characters.
 bool isPlainPathAndQuery(std::string_view text, bool colonAllowed)
@@ -45,13 +58,22 @@ bool isPlainPathAndQuery(std::string_view text, bool colonAllowed)
             segmentStart = i + 1;
             continue;
         }
+        if (path[i] == '%' && isKeptEscape(path, i)) {
+            i += 2;
+            continue;
+        }
         if (!isPathChar(path[i]) && !(colonAllowed && path[i] == ':'))
             return false;
     }
     if (query == npos)
         return true;
-    for (const char c : text.substr(query + 1)) {
-        if (!isQueryChar(c))
+    const std::string_view rest = text.substr(query + 1);
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == '%' && isKeptEscape(rest, i)) {
+            i += 2;
+            continue;
+        }
+        if (!isQueryChar(rest[i]))
             return false;
     }
     return true;

@@ -11,7 +11,8 @@ namespace vel {
 // path ("photos/a.jpg?w=1"), a rooted path ("/photos/a.jpg") or an absolute
 // http(s) URL with a plain lower-case host name and no port, each made only of
 // characters the URL parser keeps as they are, with no dot segment, no
-// %-escape (which the browser may unescape), no fragment. `base` is an http,
+// fragment, and no %-escape but of bytes outside ASCII ("%E5"; the browser
+// unescapes some ASCII ones). `base` is an http,
 // https or file URL as the browser serializes it. Nothing for any other value
 // or base: those are left to the browser.
 std::optional<std::string> joinPlainReference(std::string_view base, std::string_view value);

@@ -37,54 +37,68 @@ std::string_view trimmed(std::string_view text)
     return text;
 }
 
-// A quoted url("...") argument from just after its opening quote: the text up
-// to the closing quote with escapes removed, and the position after the quote.
-bool readQuoted(std::string_view css, std::size_t& i, char quote, std::string& out)
-{
-    while (i < css.size()) {
-        const char c = css[i];
-        if (c == quote) {
-            ++i;
-            return true;
-        }
-        if (c == '\\') {
-            if (i + 1 >= css.size())
-                return false;
-            out += css[i + 1];
-            i += 2;
-            continue;
-        }
-        out += c;
-        ++i;
-    }
-    return false;
-}
+// Reads the arguments of the url(...)s of one CSS text. A read that fails
+// ends where every later read of the same kind starting inside it would end
+// (their characters and escapes line up), so those fail at once: a text of
+// "url(" repeated is read in linear time.
+class CssUrlReader {
+public:
+    explicit CssUrlReader(std::string_view css)
+        : m_css(css)
+    {}
 
-// The url(...) whose "url(" ends just before `i`; false when none is there.
-bool readCssUrl(std::string_view css, std::size_t i, std::string& out)
-{
-    while (i < css.size() && isAsciiSpace(css[i]))
-        ++i;
-    if (i < css.size() && (css[i] == '"' || css[i] == '\'')) {
-        const char quote = css[i++];
-        if (!readQuoted(css, i, quote, out))
-            return false;
-    } else {
-        const std::size_t start = i;
-        while (i < css.size() && css[i] != ')' && css[i] != '\'' && css[i] != '"'
-               && !isAsciiSpace(css[i]))
+    // The position after the ")" of the url(...) whose "url(" ends just before
+    // `i`, its argument in `out`; npos when there is none.
+    std::size_t read(std::size_t i, std::string& out)
+    {
+        const std::size_t n = m_css.size();
+        while (i < n && isAsciiSpace(m_css[i]))
             ++i;
-        // An unquoted value drops its escapes' backslashes as well.
-        for (std::size_t k = start; k < i; ++k) {
-            if (css[k] == '\\' && k + 1 < i)
-                ++k;
-            out += css[k];
+        const char quote = i < n && (m_css[i] == '"' || m_css[i] == '\'') ? m_css[i] : 0;
+        const std::size_t start = quote ? i + 1 : i;
+        Read& last = m_last[quote == '"' ? 1 : quote == '\'' ? 2 : 0];
+        if (!last.found && last.start != npos && start > last.start && start < last.end)
+            return npos;
+        i = start;
+        bool closed = !quote;
+        while (i < n) {
+            const char c = m_css[i];
+            if (quote && c == quote) {
+                closed = true;
+                ++i;
+                break;
+            }
+            if (!quote && (c == ')' || c == '\'' || c == '"' || isAsciiSpace(c)))
+                break;
+            // A backslash takes the next character as it is.
+            if (c == '\\' && i + 1 < n) {
+                out += m_css[i + 1];
+                i += 2;
+                continue;
+            }
+            if (c == '\\' && quote)
+                break;
+            out += c;
+            ++i;
         }
+        const std::size_t end = i;
+        while (i < n && isAsciiSpace(m_css[i]))
+            ++i;
+        const bool found = closed && i < n && m_css[i] == ')';
+        last = Read{start, end, found};
+        return found ? i + 1 : npos;
     }
-    while (i < css.size() && isAsciiSpace(css[i]))
-        ++i;
-    return i < css.size() && css[i] == ')';
-}
+
+private:
+    static constexpr std::size_t npos = std::string_view::npos;
+    struct Read {
+        std::size_t start = npos;
+        std::size_t end = 0;
+        bool found = false;
+    };
+    std::string_view m_css;
+    Read m_last[3];  // unquoted, "...", '...'
+};
 
 bool endsWith(std::string_view text, std::string_view tail)
 {
@@ -129,12 +143,15 @@ void forEachSrcsetCandidate(std::string_view srcset, const ReferenceSink& sink)
 
 void forEachCssUrl(std::string_view css, const ReferenceSink& sink)
 {
+    CssUrlReader reader(css);
     std::string value;
-    for (std::size_t at = css.find("url("); at != std::string_view::npos;
-         at = css.find("url(", at + 1)) {
+    std::size_t at = css.find("url(");
+    while (at != std::string_view::npos) {
         value.clear();
-        if (readCssUrl(css, at + 4, value))
+        const std::size_t next = reader.read(at + 4, value);
+        if (next != std::string_view::npos)
             sink(value);
+        at = css.find("url(", next != std::string_view::npos ? next : at + 1);
     }
 }
 

@@ -189,15 +189,16 @@ void scanRenderedMarkup(std::string_view markup, const ReferenceSink& onReferenc
         const std::string tag = lowered(markup.substr(open + 1, end - open - 1));
         i = end;
         const std::vector<Attribute> attributes = readAttributes(markup, i);
-        // A template's content is not part of the page shown.
-        if (tag == "template" || templates > 0) {
-            if (tag == "template")
-                ++templates;
-            continue;
+        // A template's content is not part of the page shown (but its raw
+        // text is raw text still).
+        const bool shown = tag != "template" && templates == 0;
+        if (tag == "template")
+            ++templates;
+        if (shown) {
+            reportAttributes(tag, attributes, onReference);
+            if (tag == "iframe" || tag == "frame")
+                onFrame();
         }
-        reportAttributes(tag, attributes, onReference);
-        if (tag == "iframe" || tag == "frame")
-            onFrame();
         if (isRawTextElement(tag)) {
             const std::size_t close = markup.find("</" + tag, i);
             i = close == npos ? n : close;

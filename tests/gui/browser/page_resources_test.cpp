@@ -1,5 +1,6 @@
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QFile>
 #include <QSignalSpy>
@@ -164,6 +165,101 @@ private slots:
         QVERIFY(at("/img/pic-fallback.jpg") < at("/img/css-bg.jpg"));
         QVERIFY(at("/frame.html") < at("/framed/in-frame.jpg"));
         QVERIFY(at("/framed/frame-bg.jpg") < at("/img/scripted.jpg"));
+    }
+
+    // The program joins plain values to the base itself and leaves the rest to
+    // the browser: either way each URL must be the one the browser gives.
+    void everyValueResolvesAsTheBrowserResolvesIt()
+    {
+        const std::vector<std::string> values{"plain.jpg",
+                                              "sub/dir/x.jpg?w=1&amp;h=2",
+                                              "/rooted/y.jpg",
+                                              "q.jpg?a=b:c/d?e",
+                                              "http://cdn.site.test/a.jpg",
+                                              "https://cdn.site.test",
+                                              "https://cdn.site.test?q=1",
+                                              "https://cdn.site.test./t.jpg",
+                                              "%E5%86%99%E7%9C%9F.jpg",
+                                              "%e5%86%99.jpg?x=%E5",
+                                              "a%41b.jpg",
+                                              "a%7e.jpg",
+                                              "%2e%2e/up.jpg",
+                                              "./dot.jpg",
+                                              "../parent.jpg",
+                                              "a/./b/../c.jpg",
+                                              "HTTP://Upper.Site.TEST/U.jpg",
+                                              "http://site.test:80/port.jpg",
+                                              "https://site.test:8443/port.jpg",
+                                              "http://1.2.3.4/ip.jpg",
+                                              "http://a.0x1/hex.jpg",
+                                              "http://user@site.test/u.jpg",
+                                              "//other.test/s.jpg",
+                                              "?only=query",
+                                              "frag.jpg#top",
+                                              "with space.jpg",
+                                              "back\\slash.jpg",
+                                              "tab\tin.jpg",
+                                              "画像.jpg",
+                                              "q.jpg?it's",
+                                              "it's.jpg",
+                                              ".hidden.jpg",
+                                              "a:b.jpg",
+                                              "https://xn--n3h.test/x.jpg",
+                                              "https://bad..host/x.jpg",
+                                              "  padded.jpg  "};
+        std::string body = "<!doctype html><html><body>";
+        for (const std::string& value : values)
+            body += "<a href=\"" + value + "\">x</a>";
+        body += "</body></html>";
+        m_server.route("/dir/resolve.html", test::page("text/html; charset=utf-8", body));
+        load("/dir/resolve.html");
+        const PageResources answer = collect();
+        QCOMPARE(answer.status, PageResources::Status::Collected);
+
+        QVariant browser;
+        bool answered = false;
+        m_pane->view()->page()->runJavaScript(
+            QStringLiteral(
+                "Array.from(document.querySelectorAll('a'), (a) => {"
+                "  try { return new URL(a.getAttribute('href'), document.baseURI).href; }"
+                "  catch (e) { return ''; } })"),
+            [&](const QVariant& result) {
+                browser = result;
+                answered = true;
+            });
+        QTRY_VERIFY_WITH_TIMEOUT(answered, kLoadTimeout);
+        QStringList expected;
+        for (const QVariant& href : browser.toList()) {
+            if (!href.toString().isEmpty() && !expected.contains(href.toString()))
+                expected << href.toString();
+        }
+        // Only "http://a.0x1/" is no URL at all (its host ends in a number).
+        QCOMPARE(static_cast<std::size_t>(expected.size()), values.size() - 1);
+        QStringList collected = answer.urls;
+        collected.removeAll(url("/favicon.ico"));
+        QCOMPARE(collected, expected);
+    }
+
+    // A style sheet from another origin cannot be read by script; the
+    // pictures it gives elements are still found, even on one not shown
+    // (whose picture the browser never loads).
+    void anotherOriginsSheetIsReadThroughTheStyles()
+    {
+        const std::string crossOrigin =
+            "http://localhost:" + std::to_string(m_server.port()) + "/css/cross.css";
+        m_server.route("/css/cross.css",
+                       test::page("text/css", ".far { background-image: url(/img/far.jpg) }"));
+        m_server.route(
+            "/cross.html",
+            test::page("text/html",
+                       "<html><head><link rel=\"stylesheet\" href=\"" + crossOrigin
+                           + "\"></head><body><div class=\"far\" style=\"display: none\">x</div>"
+                             "</body></html>"));
+        load("/cross.html");
+        const QString wanted =
+            QStringLiteral("http://localhost:%1/img/far.jpg").arg(m_server.port());
+        PageResources answer;
+        QTRY_VERIFY_WITH_TIMEOUT((answer = collect()).urls.contains(wanted), kLoadTimeout);
     }
 
     void anEmptyPageHasNothing()
