@@ -203,9 +203,11 @@ TEST_F(DownloadAllTest, FilesGoIntoTheFolderOpenedEvenWhenItsPathChanges)
 {
     // After the first file the working folder moves and a new one takes its
     // path: the batch stays with the folder it was given.
+    // The move happens while the first file's body is on its way, so it is
+    // over before that file can be complete.
     const fs::path moved = m_root.file("moved");
-    Route first = ok("alpha");
-    first.onSent = [&] {
+    Route first = test::generated(5);
+    first.afterBody = [&] {
         fs::rename(work(), moved);
         fs::create_directories(dateDir());
     };
@@ -214,8 +216,11 @@ TEST_F(DownloadAllTest, FilesGoIntoTheFolderOpenedEvenWhenItsPathChanges)
 
     run({"a.gif", "b.gif"});
 
+    std::string firstBody;
+    for (std::uint64_t offset = 0; offset < 5; ++offset)
+        firstBody += test::generatedByte(offset);
     EXPECT_EQ(filesIn(moved / "down" / "20240506"),
-              (std::map<std::string, std::string>{{"a.gif", "alpha"}, {"b.gif", "bravo"}}));
+              (std::map<std::string, std::string>{{"a.gif", firstBody}, {"b.gif", "bravo"}}));
     EXPECT_TRUE(fs::is_empty(dateDir()));
 }
 
