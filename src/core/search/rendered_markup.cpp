@@ -55,11 +55,17 @@ struct Attribute {
     std::string value;  // character references decoded
 };
 
-// The attributes of the start tag whose name ends at `i`; leaves `i` after
-// the tag's ">".
-std::vector<Attribute> readAttributes(std::string_view markup, std::size_t& i)
-{
+struct StartTag {
     std::vector<Attribute> attributes;
+    bool selfClosed = false;  // "<script/>" as an XML serialization writes it
+};
+
+// The attributes of the start tag whose name ends at `i`; leaves `i` after
+// the tag's ">". A name runs to a space, "/", ">" or "=" (quotes are part of
+// it, as the browser keeps them); the serialization quotes every value.
+StartTag readStartTag(std::string_view markup, std::size_t& i)
+{
+    StartTag tag;
     const std::size_t n = markup.size();
     while (i < n) {
         while (i < n && (isAsciiSpace(markup[i]) || markup[i] == '/'))
@@ -67,15 +73,16 @@ std::vector<Attribute> readAttributes(std::string_view markup, std::size_t& i)
         if (i >= n)
             break;
         if (markup[i] == '>') {
+            tag.selfClosed = markup[i - 1] == '/';
             ++i;
             break;
         }
         const std::size_t nameStart = i;
         while (i < n && !isAsciiSpace(markup[i]) && markup[i] != '>' && markup[i] != '/'
-               && markup[i] != '=' && markup[i] != '"' && markup[i] != '\'')
+               && markup[i] != '=')
             ++i;
         if (i == nameStart) {
-            ++i;  // a stray quote or "="
+            ++i;  // a stray "="
             continue;
         }
         Attribute attribute{lowered(markup.substr(nameStart, i - nameStart)), {}};
@@ -99,9 +106,9 @@ std::vector<Attribute> readAttributes(std::string_view markup, std::size_t& i)
                 i = end;
             }
         }
-        attributes.push_back(std::move(attribute));
+        tag.attributes.push_back(std::move(attribute));
     }
-    return attributes;
+    return tag;
 }
 
 const std::string* valueOf(const std::vector<Attribute>& attributes, std::string_view name)
@@ -116,6 +123,17 @@ const std::string* valueOf(const std::vector<Attribute>& attributes, std::string
 void reportAttributes(std::string_view tag, const std::vector<Attribute>& attributes,
                       const ReferenceSink& onReference)
 {
+    // What a <meta> names: its first non-empty property, name or itemprop.
+    std::string_view metaKind;
+    if (tag == "meta") {
+        for (const std::string_view kindName : {"property", "name", "itemprop"}) {
+            const std::string* value = valueOf(attributes, kindName);
+            if (value && !value->empty()) {
+                metaKind = *value;
+                break;
+            }
+        }
+    }
     for (const Attribute& attribute : attributes) {
         const std::string_view name = attribute.name;
         if (isOneOf(name,
@@ -127,19 +145,26 @@ void reportAttributes(std::string_view tag, const std::vector<Attribute>& attrib
             forEachCssUrl(attribute.value, onReference);
         } else if (name.substr(0, 5) == "data-") {
             forEachDataAttributeUrl(name, attribute.value, onReference);
-        } else if (name == "content" && tag == "meta") {
-            std::string_view kind;
-            for (const std::string_view kindName : {"property", "name", "itemprop"}) {
-                const std::string* value = valueOf(attributes, kindName);
-                if (value && !value->empty()) {
-                    kind = *value;
-                    break;
-                }
-            }
-            if (isMediaMetaKind(kind))
-                onReference(attribute.value);
+        } else if (name == "content" && tag == "meta" && isMediaMetaKind(metaKind)) {
+            onReference(attribute.value);
         }
     }
+}
+
+// Where the raw text of a `tag` element that starts at `from` ends: at its
+// end tag, "</" and the name in any case followed by a space, "/" or ">" (a
+// script's text may hold "</scripts" or "</script'").
+std::size_t rawTextEnd(std::string_view markup, std::string_view tag, std::size_t from)
+{
+    for (std::size_t at = markup.find("</", from); at != npos; at = markup.find("</", at + 2)) {
+        const std::size_t after = at + 2 + tag.size();
+        if (after > markup.size() || lowered(markup.substr(at + 2, tag.size())) != tag)
+            continue;
+        if (after == markup.size() || isAsciiSpace(markup[after]) || markup[after] == '/'
+            || markup[after] == '>')
+            return at;
+    }
+    return markup.size();
 }
 
 // Where the markup goes on after `from` when `what` is not found.
@@ -166,6 +191,10 @@ void scanRenderedMarkup(std::string_view markup, const ReferenceSink& onReferenc
             i = after(markup, "-->", open + 4);
             continue;
         }
+        if (markup.substr(open, 9) == "<![CDATA[") {
+            i = after(markup, "]]>", open + 9);
+            continue;
+        }
         if (next == '!' || next == '?') {
             i = after(markup, ">", open + 2);
             continue;
@@ -188,7 +217,8 @@ void scanRenderedMarkup(std::string_view markup, const ReferenceSink& onReferenc
             ++end;
         const std::string tag = lowered(markup.substr(open + 1, end - open - 1));
         i = end;
-        const std::vector<Attribute> attributes = readAttributes(markup, i);
+        const StartTag startTag = readStartTag(markup, i);
+        const std::vector<Attribute>& attributes = startTag.attributes;
         // A template's content is not part of the page shown (but its raw
         // text is raw text still).
         const bool shown = tag != "template" && templates == 0;
@@ -199,9 +229,10 @@ void scanRenderedMarkup(std::string_view markup, const ReferenceSink& onReferenc
             if (tag == "iframe" || tag == "frame")
                 onFrame();
         }
-        if (isRawTextElement(tag)) {
-            const std::size_t close = markup.find("</" + tag, i);
-            i = close == npos ? n : close;
+        if (startTag.selfClosed) {
+            // An empty element of an XML serialization: no text follows.
+        } else if (isRawTextElement(tag)) {
+            i = rawTextEnd(markup, tag, i);
         } else if (tag == "plaintext") {
             i = n;
         }

@@ -52,7 +52,12 @@ private:
     std::vector<bool> m_visited;
     ReferencePlan m_plan;
 
-    bool full() const { return m_plan.urls.size() >= kMaxRenderedReferences; }
+    std::size_t m_bytes = 0;
+
+    bool full() const
+    {
+        return m_plan.urls.size() >= kMaxRenderedReferences || m_bytes >= kMaxRenderedBytes;
+    }
 
     void walk(std::size_t index)
     {
@@ -72,8 +77,10 @@ private:
         for (; nextFrame < document.frames.size(); ++nextFrame)
             walkFrame(document.frames[nextFrame]);
         for (const std::string& url : document.otherUrls) {
-            if (!full())
-                m_plan.urls.push_back(url);
+            if (full())
+                break;
+            m_bytes += url.size();
+            m_plan.urls.push_back(url);
         }
     }
 
@@ -89,9 +96,11 @@ private:
         if (value.empty() || full())
             return;
         if (std::optional<std::string> url = joinPlainReference(base, value)) {
+            m_bytes += url->size();
             m_plan.urls.push_back(std::move(*url));
             return;
         }
+        m_bytes += value.size() + base.size();
         m_plan.pendingSlots.push_back(m_plan.urls.size());
         m_plan.pending.emplace_back(std::string(value), base);
         m_plan.urls.emplace_back();

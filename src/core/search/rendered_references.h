@@ -28,8 +28,11 @@ struct ReferencePlan {
     std::vector<std::pair<std::string, std::string>> pending;  // (value, base URL)
 };
 
-// At most this many references are kept from one page.
+// At most this many references are kept from one page, and no more than this
+// many bytes of URLs and pending values (a page with a huge base URL would
+// otherwise copy it into every reference).
 constexpr std::size_t kMaxRenderedReferences = 1000000;
+constexpr std::size_t kMaxRenderedBytes = 128u << 20;
 
 // Walks documents[0] and, where each frame stands, its frames' documents:
 // every reference of the markup, then the document's other URLs. Values are

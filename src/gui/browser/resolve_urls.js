@@ -1,10 +1,11 @@
-// Resolves each [value, base URL] pair as the browser does: null for a value
-// that names no URL. The program appends the call with the pairs.
-(function (pairs) {
+// Resolves each [value, base index] pair against its base URL as the browser
+// does: null for a value that names no URL. The program appends the call with
+// the base URLs and the pairs.
+(function (bases, pairs) {
     'use strict';
     return pairs.map((pair) => {
         try {
-            return new URL(pair[0], pair[1]).href;
+            return new URL(pair[0], bases[pair[1]]).href;
         } catch (e) {
             return null;
         }

@@ -1,8 +1,11 @@
 #include "gui/browser/web_engine_pane.h"
 
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -81,13 +84,21 @@ PageResources collected(ReferencePlan plan, const std::vector<std::string>& reso
     return resources;
 }
 
-// The values the browser resolves, as the argument of the resolving script.
+// The values the browser resolves, as the arguments of the resolving script:
+// each base URL once, then [value, base index] pairs.
 QString resolveCall(const ReferencePlan& plan)
 {
+    QJsonArray bases;
     QJsonArray pairs;
-    for (const auto& [value, base] : plan.pending)
-        pairs.append(QJsonArray{QString::fromStdString(value), QString::fromStdString(base)});
+    std::unordered_map<std::string_view, int> baseIndex;
+    for (const auto& [value, base] : plan.pending) {
+        const auto [at, added] = baseIndex.emplace(base, static_cast<int>(bases.size()));
+        if (added)
+            bases.append(QString::fromStdString(base));
+        pairs.append(QJsonArray{QString::fromStdString(value), at->second});
+    }
     return resolveUrlsScript() + QLatin1Char('(')
+        + QString::fromUtf8(QJsonDocument(bases).toJson(QJsonDocument::Compact)) + QLatin1Char(',')
         + QString::fromUtf8(QJsonDocument(pairs).toJson(QJsonDocument::Compact))
         + QStringLiteral(");");
 }
@@ -209,23 +220,25 @@ void WebEnginePane::runInPage(const QString& script, std::function<void(const QV
 
 void WebEnginePane::readCollection(const QVariant& result, const ResourcesCallback& done)
 {
-    std::optional<std::vector<RenderedDocument>> documents = documentsFromResult(result);
-    if (!documents) {
+    std::shared_ptr<ReferencePlan> plan;
+    try {
+        std::optional<std::vector<RenderedDocument>> documents = documentsFromResult(result);
+        if (documents)
+            plan = std::make_shared<ReferencePlan>(planRenderedReferences(*documents));
+    } catch (const std::bad_alloc&) {
+        plan.reset();  // a page too big to read is a page that could not be read
+    }
+    if (!plan) {
         done(PageResources{PageResources::Status::Failed, {}});
         return;
     }
-    auto plan = std::make_shared<ReferencePlan>(planRenderedReferences(*documents));
-    documents.reset();
     if (plan->pending.empty()) {
         done(collected(std::move(*plan), {}));
         return;
     }
-    // What is not a plain join goes back to the browser to be resolved.
+    // What is not a plain join goes back to the browser to be resolved. Should
+    // that fail (the page went away meanwhile), only those values are lost.
     runInPage(resolveCall(*plan), [plan, done](const QVariant& answer) {
-        if (answer.typeId() != QMetaType::QVariantList) {
-            done(PageResources{PageResources::Status::Failed, {}});
-            return;
-        }
         std::vector<std::string> resolved;
         for (const QVariant& url : answer.toList())
             resolved.push_back(url.typeId() == QMetaType::QString ? url.toString().toStdString()
