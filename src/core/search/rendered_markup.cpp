@@ -222,7 +222,7 @@ void scanRenderedMarkup(std::string_view markup, const ReferenceSink& onReferenc
         // A template's content is not part of the page shown (but its raw
         // text is raw text still).
         const bool shown = tag != "template" && templates == 0;
-        if (tag == "template")
+        if (tag == "template" && !startTag.selfClosed)
             ++templates;
         if (shown) {
             reportAttributes(tag, attributes, onReference);

@@ -72,6 +72,7 @@ TEST(ScanRenderedMarkup, XmlSerializationsAreReadAsWritten)
         scanned(R"(<svg xmlns="http://www.w3.org/2000/svg"><script xlink:href="s.js"/>)"
                 R"(<style/><image href="a.jpg"/></svg><iframe src="f.html"/><img src="b.jpg"/>)"),
         (Strings{"s.js", "a.jpg", "f.html", kFrame, "b.jpg"}));
+    EXPECT_EQ(scanned(R"(<svg><template/></svg><img src="after.jpg"/>)"), Strings{"after.jpg"});
     EXPECT_EQ(scanned(R"(<p><![CDATA[ a > b <img src="invented.jpg"/> ]]></p><img src="c.jpg"/>)"),
               Strings{"c.jpg"});
 }
