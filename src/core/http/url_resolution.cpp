@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "core/text/code_page.h"
+
 namespace vel {
 
 namespace {
@@ -14,16 +16,6 @@ bool isAlpha(char c)
 bool isSchemeChar(char c)
 {
     return isAlpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
-}
-
-std::string lowerAscii(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
 }
 
 // What a browser's URL parser does to an attribute value before reading it.
@@ -76,7 +68,7 @@ UrlParts splitUrlReference(std::string_view reference)
         while (i < rest.size() && isSchemeChar(rest[i]))
             ++i;
         if (i < rest.size() && rest[i] == ':') {
-            parts.scheme = lowerAscii(rest.substr(0, i));
+            parts.scheme = toLowerAscii(rest.substr(0, i));
             rest = rest.substr(i + 1);
         }
     }

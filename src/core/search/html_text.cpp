@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/text/code_page.h"
+
 namespace vel {
 
 namespace {
@@ -16,11 +18,6 @@ bool isAsciiAlnum(char c)
 char lower(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
 void appendUtf8(std::string& out, std::uint32_t cp)
@@ -137,27 +134,26 @@ std::string decodeCharacterReferences(std::string_view value, PageCharset charse
 
 std::optional<std::string> findBaseHref(std::string_view pageSource)
 {
-    std::string lowered(pageSource);
-    for (char& c : lowered)
-        c = lower(c);
+    const std::string lowered = toLowerAscii(pageSource);
     for (std::size_t at = lowered.find("<base"); at != std::string::npos;
          at = lowered.find("<base", at + 5)) {
         std::size_t i = at + 5;
-        if (i < lowered.size() && !isSpace(lowered[i]) && lowered[i] != '/' && lowered[i] != '>')
+        if (i < lowered.size() && !isHtmlSpace(lowered[i]) && lowered[i] != '/'
+            && lowered[i] != '>')
             continue;  // <basefont> and the like
         const std::size_t end = lowered.find('>', i);
         const std::size_t stop = end == std::string::npos ? lowered.size() : end;
         for (std::size_t h = lowered.find("href", i); h != std::string::npos && h < stop;
              h = lowered.find("href", h + 4)) {
-            if (!isSpace(lowered[h - 1]))
+            if (!isHtmlSpace(lowered[h - 1]))
                 continue;
             std::size_t j = h + 4;
-            while (j < stop && isSpace(lowered[j]))
+            while (j < stop && isHtmlSpace(lowered[j]))
                 ++j;
             if (j >= stop || lowered[j] != '=')
                 continue;
             ++j;
-            while (j < stop && isSpace(lowered[j]))
+            while (j < stop && isHtmlSpace(lowered[j]))
                 ++j;
             const char quote =
                 j < stop && (lowered[j] == '"' || lowered[j] == '\'') ? lowered[j] : '\0';
@@ -165,7 +161,7 @@ std::optional<std::string> findBaseHref(std::string_view pageSource)
                 ++j;
             std::size_t k = j;
             while (k < lowered.size()
-                   && (quote ? lowered[k] != quote : !isSpace(lowered[k]) && lowered[k] != '>'))
+                   && (quote ? lowered[k] != quote : !isHtmlSpace(lowered[k]) && lowered[k] != '>'))
                 ++k;
             return std::string(pageSource.substr(j, k - j));
         }

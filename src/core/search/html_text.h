@@ -8,6 +8,12 @@
 
 namespace vel {
 
+// The spaces HTML and CSS separate words with: space, tab, LF, FF, CR.
+inline bool isHtmlSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
 // An attribute value with its character references decoded as the HTML parser
 // decodes them: "&amp;", "&lt;", "&gt;", "&quot;", "&apos;", "&nbsp;" and
 // numeric references ("&#38;", "&#x26;"). A named reference without its ";"

@@ -4,29 +4,14 @@
 #include <optional>
 #include <string>
 
+#include "core/search/html_text.h"
+#include "core/text/code_page.h"
+
 namespace vel {
 
 namespace {
 
 constexpr std::size_t kPrescanBytes = 1024;
-
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string lowered(std::string_view text)
-{
-    std::string result(text);
-    for (char& c : result)
-        c = lower(c);
-    return result;
-}
-
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
 
 // The value after "charset=" in an already lower-cased text, unquoted.
 std::optional<std::string> charsetParameter(std::string_view text)
@@ -35,12 +20,12 @@ std::optional<std::string> charsetParameter(std::string_view text)
     if (at == std::string_view::npos)
         return std::nullopt;
     std::size_t i = at + 7;
-    while (i < text.size() && isSpace(text[i]))
+    while (i < text.size() && isHtmlSpace(text[i]))
         ++i;
     if (i >= text.size() || text[i] != '=')
         return std::nullopt;
     ++i;
-    while (i < text.size() && isSpace(text[i]))
+    while (i < text.size() && isHtmlSpace(text[i]))
         ++i;
     const char quote = i < text.size() && (text[i] == '"' || text[i] == '\'') ? text[i] : '\0';
     if (quote)
@@ -48,7 +33,7 @@ std::optional<std::string> charsetParameter(std::string_view text)
     std::string value;
     for (; i < text.size(); ++i) {
         const char c = text[i];
-        if (quote ? c == quote : (isSpace(c) || c == ';' || c == '"' || c == '\'' || c == '>'))
+        if (quote ? c == quote : (isHtmlSpace(c) || c == ';' || c == '"' || c == '\'' || c == '>'))
             break;
         value.push_back(c);
     }
@@ -65,7 +50,7 @@ PageCharset charsetNamed(std::string_view name)
 // A charset declared by a <meta> element near the top of the page.
 std::optional<std::string> metaCharset(std::string_view top)
 {
-    const std::string text = lowered(top);
+    const std::string text = toLowerAscii(top);
     for (std::size_t at = text.find("<meta"); at != std::string::npos;
          at = text.find("<meta", at + 5)) {
         const std::size_t end = text.find('>', at);
@@ -81,7 +66,7 @@ std::optional<std::string> metaCharset(std::string_view top)
 
 PageCharset detectPageCharset(std::string_view contentType, std::string_view pageSource)
 {
-    if (auto declared = charsetParameter(lowered(contentType)))
+    if (auto declared = charsetParameter(toLowerAscii(contentType)))
         return charsetNamed(*declared);
     if (auto declared = metaCharset(pageSource.substr(0, kPrescanBytes)))
         return charsetNamed(*declared);

@@ -3,36 +3,18 @@
 #include <cstddef>
 #include <string>
 
+#include "core/http/header_text.h"
+#include "core/search/html_text.h"
+
 namespace vel {
 
 namespace {
 
-bool isAsciiSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
 std::string_view trimmed(std::string_view text)
 {
-    while (!text.empty() && isAsciiSpace(text.front()))
+    while (!text.empty() && isHtmlSpace(text.front()))
         text.remove_prefix(1);
-    while (!text.empty() && isAsciiSpace(text.back()))
+    while (!text.empty() && isHtmlSpace(text.back()))
         text.remove_suffix(1);
     return text;
 }
@@ -52,7 +34,7 @@ public:
     std::size_t read(std::size_t i, std::string& out)
     {
         const std::size_t n = m_css.size();
-        while (i < n && isAsciiSpace(m_css[i]))
+        while (i < n && isHtmlSpace(m_css[i]))
             ++i;
         const char quote = i < n && (m_css[i] == '"' || m_css[i] == '\'') ? m_css[i] : 0;
         const std::size_t start = quote ? i + 1 : i;
@@ -68,7 +50,7 @@ public:
                 ++i;
                 break;
             }
-            if (!quote && (c == ')' || c == '\'' || c == '"' || isAsciiSpace(c)))
+            if (!quote && (c == ')' || c == '\'' || c == '"' || isHtmlSpace(c)))
                 break;
             // A backslash takes the next character as it is.
             if (c == '\\' && i + 1 < n) {
@@ -82,7 +64,7 @@ public:
             ++i;
         }
         const std::size_t end = i;
-        while (i < n && isAsciiSpace(m_css[i]))
+        while (i < n && isHtmlSpace(m_css[i]))
             ++i;
         const bool found = closed && i < n && m_css[i] == ')';
         last = Read{start, end, found};
@@ -112,10 +94,10 @@ void forEachSrcsetCandidate(std::string_view srcset, const ReferenceSink& sink)
     const std::size_t n = srcset.size();
     std::size_t i = 0;
     while (i < n) {
-        while (i < n && (srcset[i] == ',' || isAsciiSpace(srcset[i])))
+        while (i < n && (srcset[i] == ',' || isHtmlSpace(srcset[i])))
             ++i;
         const std::size_t start = i;
-        while (i < n && !isAsciiSpace(srcset[i]))
+        while (i < n && !isHtmlSpace(srcset[i]))
             ++i;
         std::string_view candidate = srcset.substr(start, i - start);
         if (candidate.empty())
@@ -165,7 +147,7 @@ void forEachDataAttributeUrl(std::string_view name, std::string_view value,
     const std::string_view word = trimmed(value);
     bool oneWord = !word.empty() && word.front() != '[' && word.front() != '{';
     for (const char c : word) {
-        if (isAsciiSpace(c)) {
+        if (isHtmlSpace(c)) {
             oneWord = false;
             break;
         }
@@ -186,7 +168,7 @@ void forEachDataAttributeUrl(std::string_view name, std::string_view value,
         std::size_t end = i + 3;
         while (end < value.size()) {
             const char c = value[end];
-            if (isAsciiSpace(c) || c == '"' || c == '\'' || c == '<' || c == '>' || c == '\\'
+            if (isHtmlSpace(c) || c == '"' || c == '\'' || c == '<' || c == '>' || c == '\\'
                 || c == ')' || c == ']')
                 break;
             ++end;

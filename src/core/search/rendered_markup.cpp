@@ -1,13 +1,14 @@
 #include "core/search/rendered_markup.h"
 
-#include <array>
 #include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/http/header_text.h"
 #include "core/search/html_text.h"
 #include "core/search/page_charset.h"
+#include "core/text/code_page.h"
 
 namespace vel {
 
@@ -15,24 +16,9 @@ namespace {
 
 constexpr std::string_view::size_type npos = std::string_view::npos;
 
-bool isAsciiSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
 bool isAsciiLetter(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
 }
 
 bool isOneOf(std::string_view name, std::initializer_list<std::string_view> names)
@@ -68,7 +54,7 @@ StartTag readStartTag(std::string_view markup, std::size_t& i)
     StartTag tag;
     const std::size_t n = markup.size();
     while (i < n) {
-        while (i < n && (isAsciiSpace(markup[i]) || markup[i] == '/'))
+        while (i < n && (isHtmlSpace(markup[i]) || markup[i] == '/'))
             ++i;
         if (i >= n)
             break;
@@ -78,14 +64,14 @@ StartTag readStartTag(std::string_view markup, std::size_t& i)
             break;
         }
         const std::size_t nameStart = i;
-        while (i < n && !isAsciiSpace(markup[i]) && markup[i] != '>' && markup[i] != '/'
+        while (i < n && !isHtmlSpace(markup[i]) && markup[i] != '>' && markup[i] != '/'
                && markup[i] != '=')
             ++i;
         if (i == nameStart) {
             ++i;  // a stray "="
             continue;
         }
-        Attribute attribute{lowered(markup.substr(nameStart, i - nameStart)), {}};
+        Attribute attribute{toLowerAscii(markup.substr(nameStart, i - nameStart)), {}};
         if (i < n && markup[i] == '=') {
             ++i;
             std::size_t end;
@@ -99,7 +85,7 @@ StartTag readStartTag(std::string_view markup, std::size_t& i)
                 i = end < n ? end + 1 : n;
             } else {
                 end = i;
-                while (end < n && !isAsciiSpace(markup[end]) && markup[end] != '>')
+                while (end < n && !isHtmlSpace(markup[end]) && markup[end] != '>')
                     ++end;
                 attribute.value =
                     decodeCharacterReferences(markup.substr(i, end - i), PageCharset::Utf8);
@@ -158,9 +144,9 @@ std::size_t rawTextEnd(std::string_view markup, std::string_view tag, std::size_
 {
     for (std::size_t at = markup.find("</", from); at != npos; at = markup.find("</", at + 2)) {
         const std::size_t after = at + 2 + tag.size();
-        if (after > markup.size() || lowered(markup.substr(at + 2, tag.size())) != tag)
+        if (after > markup.size() || !equalsIgnoringCase(markup.substr(at + 2, tag.size()), tag))
             continue;
-        if (after == markup.size() || isAsciiSpace(markup[after]) || markup[after] == '/'
+        if (after == markup.size() || isHtmlSpace(markup[after]) || markup[after] == '/'
             || markup[after] == '>')
             return at;
     }
@@ -201,9 +187,10 @@ void scanRenderedMarkup(std::string_view markup, const ReferenceSink& onReferenc
         }
         if (next == '/') {
             std::size_t end = open + 2;
-            while (end < n && !isAsciiSpace(markup[end]) && markup[end] != '>')
+            while (end < n && !isHtmlSpace(markup[end]) && markup[end] != '>')
                 ++end;
-            if (templates > 0 && lowered(markup.substr(open + 2, end - open - 2)) == "template")
+            if (templates > 0
+                && equalsIgnoringCase(markup.substr(open + 2, end - open - 2), "template"))
                 --templates;
             i = after(markup, ">", end);
             continue;
@@ -213,9 +200,9 @@ void scanRenderedMarkup(std::string_view markup, const ReferenceSink& onReferenc
             continue;
         }
         std::size_t end = open + 1;
-        while (end < n && !isAsciiSpace(markup[end]) && markup[end] != '/' && markup[end] != '>')
+        while (end < n && !isHtmlSpace(markup[end]) && markup[end] != '/' && markup[end] != '>')
             ++end;
-        const std::string tag = lowered(markup.substr(open + 1, end - open - 1));
+        const std::string tag = toLowerAscii(markup.substr(open + 1, end - open - 1));
         i = end;
         const StartTag startTag = readStartTag(markup, i);
         const std::vector<Attribute>& attributes = startTag.attributes;

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "core/http/header_text.h"
 #include "core/search/plain_reference.h"
 #include "core/search/rendered_markup.h"
 
@@ -25,12 +26,9 @@ bool hasSkippedScheme(std::string_view url)
     const std::size_t colon = url.find(':');
     if (colon == std::string_view::npos)
         return true;
-    std::string scheme(url.substr(0, colon));
-    for (char& c : scheme) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return scheme == "data" || scheme == "blob" || scheme == "javascript";
+    const std::string_view scheme = url.substr(0, colon);
+    return equalsIgnoringCase(scheme, "data") || equalsIgnoringCase(scheme, "blob")
+        || equalsIgnoringCase(scheme, "javascript");
 }
 
 class Planner {
