@@ -10,25 +10,13 @@
 
 #include "core/search/rendered_markup.h"
 #include "core/search/rendered_references.h"
+#include "support/scanned_markup.h"
 
 namespace vel {
 
-namespace {
-
-using Strings = std::vector<std::string>;
-
-constexpr const char* kFrame = "<frame>";
-
-Strings scanned(std::string_view markup)
-{
-    Strings events;
-    scanRenderedMarkup(
-        markup, [&](std::string_view value) { events.emplace_back(value); },
-        [&] { events.emplace_back(kFrame); });
-    return events;
-}
-
-}  // namespace
+using test::kFrame;
+using test::scanned;
+using test::Strings;
 
 TEST(ScanRenderedMarkup, ScriptTextEndsOnlyAtItsEndTag)
 {

@@ -11,23 +11,14 @@
 #include "core/search/reference_values.h"
 #include "core/search/rendered_markup.h"
 #include "core/search/rendered_references.h"
+#include "support/scanned_markup.h"
 
 namespace vel {
 namespace {
 
-using Strings = std::vector<std::string>;
-
-constexpr const char* kFrame = "<frame>";  // where the scanner reported a frame start tag
-
-// What the scanner reports, in order, with each frame callback as kFrame.
-Strings scanned(std::string_view markup)
-{
-    Strings events;
-    scanRenderedMarkup(
-        markup, [&](std::string_view value) { events.emplace_back(value); },
-        [&] { events.emplace_back(kFrame); });
-    return events;
-}
+using test::kFrame;
+using test::scanned;
+using test::Strings;
 
 std::string joined(const Strings& events)
 {
