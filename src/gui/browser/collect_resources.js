@@ -21,8 +21,8 @@
     const cssUrl = /url\(\s*(?:"((?:[^"\\]|\\.)*)"|'((?:[^'\\]|\\.)*)'|([^)'"\s]*))\s*\)/g;
     const documents = [];
 
-    function collector(base) {
-        const urls = [];
+    // Adds each value resolved against `base` to `urls`.
+    function collector(base, urls = []) {
         return {
             urls: urls,
             add(value) {
@@ -49,10 +49,10 @@
         return Array.from(doc.styleSheets).concat(Array.from(doc.adoptedStyleSheets || []));
     }
 
-    // The url(...)s of every rule of the sheets that can be read, @import-ed
-    // sheets included, each against its sheet's URL; answers whether some
-    // sheet could not be read (another origin's).
-    function addStyleSheets(sheets, baseUrl, into) {
+    // Adds to `urls` the url(...)s of every rule of the sheets that can be
+    // read, @import-ed sheets included, each against its sheet's URL; answers
+    // whether some sheet could not be read (another origin's).
+    function addStyleSheets(sheets, baseUrl, urls) {
         let unreadable = false;
         for (const sheet of sheets) {
             let rules;
@@ -63,18 +63,11 @@
                 continue;
             }
             const sheetUrl = sheet.href || baseUrl;
-            const sheetInto = into ? collector(sheetUrl) : null;
+            const sheetInto = collector(sheetUrl, urls);
             for (const rule of rules) {
                 if (rule.styleSheet)
-                    unreadable = addStyleSheets([rule.styleSheet], sheetUrl, into) || unreadable;
-                if (sheetInto)
-                    addCssUrls(rule.cssText, sheetInto);
-            }
-            if (into) {
-                for (const url of sheetInto.urls) {
-                    if (into.urls.length < limit)
-                        into.urls.push(url);
-                }
+                    unreadable = addStyleSheets([rule.styleSheet], sheetUrl, urls) || unreadable;
+                addCssUrls(rule.cssText, sheetInto);
             }
         }
         return unreadable;
@@ -85,13 +78,18 @@
     // of the sheets, and the resources the document has loaded.
     function otherUrls(doc) {
         const into = collector(doc.baseURI);
+        const sheetUrls = [];
+        let unreadableSheet = false;
         const steps = [
             () => {
                 for (const element of doc.querySelectorAll('img[srcset],picture img,video,audio'))
                     into.add(element.currentSrc);
             },
             () => {
-                if (!addStyleSheets(sheetsOf(doc), doc.baseURI, null))
+                unreadableSheet = addStyleSheets(sheetsOf(doc), doc.baseURI, sheetUrls);
+            },
+            () => {
+                if (!unreadableSheet)
                     return;
                 const view = doc.defaultView;
                 for (const element of doc.querySelectorAll(':not(' + styleless + ')')) {
@@ -102,7 +100,12 @@
                         addCssUrls(style.getPropertyValue(property), into);
                 }
             },
-            () => addStyleSheets(sheetsOf(doc), doc.baseURI, into),
+            () => {
+                for (const url of sheetUrls) {
+                    if (into.urls.length < limit)
+                        into.urls.push(url);
+                }
+            },
             () => {
                 for (const entry of doc.defaultView.performance.getEntriesByType('resource'))
                     into.add(entry.name);
