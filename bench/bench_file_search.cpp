@@ -148,6 +148,23 @@ void BM_SearchLargePage(benchmark::State& state)
 }
 BENCHMARK(BM_SearchLargePage)->Iterations(2)->Unit(benchmark::kMillisecond);
 
+// A page of "<base href" without an end, 1, 4 and 16 MiB: the scan stays
+// linear in the page size (a few ms per MiB, not minutes).
+void BM_ScanBaseHrefPage(benchmark::State& state)
+{
+    std::string hostile;
+    const std::size_t bytes = static_cast<std::size_t>(state.range(0)) << 20;
+    while (hostile.size() < bytes)
+        hostile += "<base href";
+    for (auto _ : state) {
+        vel::FileSearchResult result =
+            vel::scanFetchedPage(hostile, "gif", "http://example.test/", "text/html");
+        benchmark::DoNotOptimize(result.entries.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(hostile.size()));
+}
+BENCHMARK(BM_ScanBaseHrefPage)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv)

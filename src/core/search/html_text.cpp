@@ -1,5 +1,6 @@
 #include "core/search/html_text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -135,14 +136,21 @@ std::string decodeCharacterReferences(std::string_view value, PageCharset charse
 std::optional<std::string> findBaseHref(std::string_view pageSource)
 {
     const std::string lowered = toLowerAscii(pageSource);
+    std::size_t next = 0;
     for (std::size_t at = lowered.find("<base"); at != std::string::npos;
-         at = lowered.find("<base", at + 5)) {
+         at = lowered.find("<base", next)) {
+        next = at + 5;
         std::size_t i = at + 5;
         if (i < lowered.size() && !isHtmlSpace(lowered[i]) && lowered[i] != '/'
             && lowered[i] != '>')
             continue;  // <basefont> and the like
         const std::size_t end = lowered.find('>', i);
         const std::size_t stop = end == std::string::npos ? lowered.size() : end;
+        // Whether an "href" counts does not depend on the <base it follows, so
+        // a later <base before the same ">" cannot find one this one missed:
+        // going on after the ">" keeps the search linear on pages of <base
+        // without an end.
+        next = std::max(next, stop);
         for (std::size_t h = lowered.find("href", i); h != std::string::npos && h < stop;
              h = lowered.find("href", h + 4)) {
             if (!isHtmlSpace(lowered[h - 1]))

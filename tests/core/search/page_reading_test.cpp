@@ -1,4 +1,6 @@
+#include <cstddef>
 #include <optional>
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -77,6 +79,57 @@ TEST(FindBaseHref, FirstBaseElementWithAnHref)
     EXPECT_EQ(findBaseHref("<basefont href=\"/no/\"><a href=\"/no/\">"), std::nullopt);
     EXPECT_EQ(findBaseHref("<base data-href=\"/no/\">"), std::nullopt);
     EXPECT_EQ(findBaseHref(""), std::nullopt);
+}
+
+// The straightforward search: every <base looks through every "href" up to
+// its ">".
+std::optional<std::string> referenceBaseHref(const std::string& page)
+{
+    const std::string lowered = toLowerAscii(page);
+    for (std::size_t at = lowered.find("<base"); at != std::string::npos;
+         at = lowered.find("<base", at + 5)) {
+        const std::size_t i = at + 5;
+        if (i < lowered.size() && !isHtmlSpace(lowered[i]) && lowered[i] != '/'
+            && lowered[i] != '>')
+            continue;
+        const std::size_t stop = std::min(lowered.find('>', i), lowered.size());
+        for (std::size_t h = lowered.find("href", i); h < stop; h = lowered.find("href", h + 4)) {
+            std::size_t j = h + 4;
+            while (j < stop && isHtmlSpace(lowered[j]))
+                ++j;
+            if (!isHtmlSpace(lowered[h - 1]) || j >= stop || lowered[j] != '=')
+                continue;
+            for (++j; j < stop && isHtmlSpace(lowered[j]);)
+                ++j;
+            const char quote = j < stop && (lowered[j] == '"' || lowered[j] == '\'') ? lowered[j] : 0;
+            j += quote ? 1 : 0;
+            std::size_t k = j;
+            while (k < lowered.size()
+                   && (quote ? lowered[k] != quote : !isHtmlSpace(lowered[k]) && lowered[k] != '>'))
+                ++k;
+            return page.substr(j, k - j);
+        }
+    }
+    return std::nullopt;
+}
+
+TEST(FindBaseHref, SameAnswerAsTheStraightforwardSearchOnMixedPages)
+{
+    const char* pieces[] = {"<base", "<BASE ", " href", "href", "=", " = ", "\"/a/\"", "'b'",
+                            "c ", ">", "<basefont ", " ", "x", "\x83", "<a href=\"/d/\">"};
+    std::mt19937 random(7);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+    for (int round = 0; round < 3000; ++round) {
+        std::string page;
+        for (int n = 0; n < 12; ++n)
+            page += pieces[pick(random)];
+        EXPECT_EQ(findBaseHref(page), referenceBaseHref(page)) << page;
+    }
+    // A page of <base without an end, where each one would look at every later href.
+    std::string hostile;
+    for (int n = 0; n < 100000; ++n)
+        hostile += "<base href";
+    EXPECT_EQ(findBaseHref(hostile + "=\"/z/\""), std::optional<std::string>("/z/"));
 }
 
 }  // namespace
