@@ -1,11 +1,13 @@
 #include "core/download/download_folder.h"
 
+#include <chrono>
 #include <string>
 #include <utility>
 
 #include <sys/stat.h>
 
 #include "core/download/download_rules.h"
+#include "core/download/stale_temporaries.h"
 
 namespace vel {
 
@@ -63,6 +65,8 @@ DownloadFolder openDownloadFolder(const std::filesystem::path& workingFolder,
         || (down.valid() && sameFolder(date.get(), down.get())))
         return failed(DownloadFolderFailure::DateFolder);
 
+    // What a killed batch left behind would stay there for ever otherwise.
+    removeStaleTemporaries(date.get(), std::chrono::system_clock::now());
     DownloadFolder folder;
     folder.handle = std::move(date);
     return folder;

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -15,6 +16,7 @@
 
 #include "core/download/download_folder.h"
 #include "core/download/download_rules.h"
+#include "core/download/stale_temporaries.h"
 #include "core/io/directory_handle.h"
 #include "support/temp_dir.h"
 
@@ -312,6 +314,29 @@ TEST(DownloadFolderTest, AWorkingFolderThatCannotBeOpenedGivesNoFolder)
     fs::current_path(saved);
     ASSERT_TRUE(relative.valid());
     EXPECT_TRUE(namesFolder(relative.handle.get(), dir.path() / "56"));
+}
+
+// A killed batch's temporaries go when a batch opens the folder again, but
+// only those no running batch can still be writing.
+TEST(DownloadFolderTest, OpeningRemovesOnlyStaleTemporaries)
+{
+    test::TempDir dir;
+    const fs::path date = dir.path() / "work" / "20240506";
+    fs::create_directories(date / ".vel-dir123.part");
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(25);
+    for (const char* name : {".vel-Ab12Cd.part", ".vel-old.part", ".vel-new.part", "a.part",
+                             ".vel-x.jpg", "photo.jpg"}) {
+        test::writeBytes(date / name, "x");
+        if (std::string_view(name) != ".vel-new.part")
+            fs::last_write_time(date / name, old);
+    }
+    fs::last_write_time(date / ".vel-dir123.part", old);
+
+    ASSERT_TRUE(openDownloadFolder(dir.path() / "work", "20240506").valid());
+    EXPECT_EQ(treeOf(dir.path() / "work"),
+              (std::vector<std::string>{"20240506", "20240506/.vel-dir123.part",
+                                        "20240506/.vel-new.part", "20240506/.vel-x.jpg",
+                                        "20240506/a.part", "20240506/photo.jpg"}));
 }
 
 }  // namespace
