@@ -46,7 +46,20 @@ struct StartTag {
     bool selfClosed = false;  // "<script/>" as an XML serialization writes it
 };
 
-// The attributes of the start tag whose name ends at `i`; leaves `i` after
+// Whether reportAttributes reads an attribute of this name (any case).
+bool mayNameResource(std::string_view name)
+{
+    for (const std::string_view one :
+         {"src", "href", "poster", "background", "data", "lowsrc", "xlink:href", "srcset",
+          "imagesrcset", "style", "content", "property", "name", "itemprop"}) {
+        if (equalsIgnoringCase(name, one))
+            return true;
+    }
+    return name.size() > 5 && equalsIgnoringCase(name.substr(0, 5), "data-");
+}
+
+// The attributes of the start tag whose name ends at `i` that may name a
+// resource; leaves `i` after
 // the tag's ">". A name runs to a space, "/", ">" or "=" (quotes are part of
 // it, as the browser keeps them); the serialization quotes every value.
 StartTag readStartTag(std::string_view markup, std::size_t& i)
@@ -71,7 +84,8 @@ StartTag readStartTag(std::string_view markup, std::size_t& i)
             ++i;  // a stray "="
             continue;
         }
-        Attribute attribute{toLowerAscii(markup.substr(nameStart, i - nameStart)), {}};
+        const std::string_view name = markup.substr(nameStart, i - nameStart);
+        std::string_view value;
         if (i < n && markup[i] == '=') {
             ++i;
             std::size_t end;
@@ -80,19 +94,21 @@ StartTag readStartTag(std::string_view markup, std::size_t& i)
                 end = markup.find(quote, i);
                 if (end == npos)
                     end = n;
-                attribute.value =
-                    decodeCharacterReferences(markup.substr(i, end - i), PageCharset::Utf8);
+                value = markup.substr(i, end - i);
                 i = end < n ? end + 1 : n;
             } else {
                 end = i;
                 while (end < n && !isHtmlSpace(markup[end]) && markup[end] != '>')
                     ++end;
-                attribute.value =
-                    decodeCharacterReferences(markup.substr(i, end - i), PageCharset::Utf8);
+                value = markup.substr(i, end - i);
                 i = end;
             }
         }
-        tag.attributes.push_back(std::move(attribute));
+        if (tag.attributes.size() < RenderedMarkupReader::kMaxKeptAttributes
+            && mayNameResource(name)) {
+            tag.attributes.push_back(
+                {toLowerAscii(name), decodeCharacterReferences(value, PageCharset::Utf8)});
+        }
     }
     return tag;
 }
@@ -165,9 +181,16 @@ std::size_t after(std::string_view markup, std::string_view what, std::size_t fr
 void scanRenderedMarkup(std::string_view markup, const ReferenceSink& onReference,
                         const std::function<void()>& onFrame)
 {
+    RenderedMarkupReader reader(markup);
+    while (reader.readToNextFrame(onReference))
+        onFrame();
+}
+
+bool RenderedMarkupReader::readToNextFrame(const ReferenceSink& onReference)
+{
+    const std::string_view markup = m_markup;
     const std::size_t n = markup.size();
-    int templates = 0;
-    std::size_t i = 0;
+    std::size_t& i = m_at;
     while (i < n) {
         const std::size_t open = markup.find('<', i);
         if (open == npos || open + 1 >= n)
@@ -189,9 +212,9 @@ void scanRenderedMarkup(std::string_view markup, const ReferenceSink& onReferenc
             std::size_t end = open + 2;
             while (end < n && !isHtmlSpace(markup[end]) && markup[end] != '>')
                 ++end;
-            if (templates > 0
+            if (m_templates > 0
                 && equalsIgnoringCase(markup.substr(open + 2, end - open - 2), "template"))
-                --templates;
+                --m_templates;
             i = after(markup, ">", end);
             continue;
         }
@@ -205,17 +228,13 @@ void scanRenderedMarkup(std::string_view markup, const ReferenceSink& onReferenc
         const std::string tag = toLowerAscii(markup.substr(open + 1, end - open - 1));
         i = end;
         const StartTag startTag = readStartTag(markup, i);
-        const std::vector<Attribute>& attributes = startTag.attributes;
         // A template's content is not part of the page shown (but its raw
         // text is raw text still).
-        const bool shown = tag != "template" && templates == 0;
+        const bool shown = tag != "template" && m_templates == 0;
         if (tag == "template" && !startTag.selfClosed)
-            ++templates;
-        if (shown) {
-            reportAttributes(tag, attributes, onReference);
-            if (tag == "iframe" || tag == "frame")
-                onFrame();
-        }
+            ++m_templates;
+        if (shown)
+            reportAttributes(tag, startTag.attributes, onReference);
         if (startTag.selfClosed) {
             // An empty element of an XML serialization: no text follows.
         } else if (isRawTextElement(tag)) {
@@ -223,7 +242,11 @@ void scanRenderedMarkup(std::string_view markup, const ReferenceSink& onReferenc
         } else if (tag == "plaintext") {
             i = n;
         }
+        if (shown && (tag == "iframe" || tag == "frame"))
+            return true;
     }
+    i = n;
+    return false;
 }
 
 }  // namespace vel

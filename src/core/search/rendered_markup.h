@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string_view>
 
@@ -18,5 +19,28 @@ namespace vel {
 // are skipped. Linear in the markup's size.
 void scanRenderedMarkup(std::string_view markup, const ReferenceSink& onReference,
                         const std::function<void()>& onFrame);
+
+// The same reading, stopped at each frame so a caller can read the frame's
+// document before going on, without nesting calls (a page may hold frames
+// nested thousands deep). Only the attributes that may name a resource are
+// kept while a start tag is read, at most kMaxKeptAttributes of them, so a tag
+// of millions of bare attributes costs no memory.
+class RenderedMarkupReader {
+public:
+    static constexpr std::size_t kMaxKeptAttributes = 1024;
+
+    explicit RenderedMarkupReader(std::string_view markup)
+        : m_markup(markup)
+    {}
+
+    // Reports references up to and including the next <iframe> or <frame>
+    // start tag's values; true when it stopped at such a tag, false at the end.
+    bool readToNextFrame(const ReferenceSink& onReference);
+
+private:
+    std::string_view m_markup;
+    std::size_t m_at = 0;
+    int m_templates = 0;
+};
 
 }  // namespace vel

@@ -41,11 +41,20 @@ public:
     ReferencePlan plan()
     {
         if (!m_documents.empty())
-            walk(0);
+            walk();
         return std::move(m_plan);
     }
 
 private:
+    // A document being read: where its markup stands and which of its
+    // frames comes next.
+    struct Open {
+        std::size_t index;
+        RenderedMarkupReader reader;
+        std::size_t nextFrame = 0;
+        bool markupDone = false;
+    };
+
     const std::vector<RenderedDocument>& m_documents;
     std::vector<bool> m_visited;
     ReferencePlan m_plan;
@@ -57,35 +66,49 @@ private:
         return m_plan.urls.size() >= kMaxRenderedReferences || m_bytes >= kMaxRenderedBytes;
     }
 
-    void walk(std::size_t index)
+    // Depth first, each frame's document where the frame stands, on a stack
+    // of its own: frames may be nested far deeper than the call stack allows.
+    void walk()
     {
-        // A document is read once, so a frame that names an ancestor ends.
-        if (index >= m_documents.size() || m_visited[index])
-            return;
-        m_visited[index] = true;
-        const RenderedDocument& document = m_documents[index];
-        std::size_t nextFrame = 0;
-        scanRenderedMarkup(
-            document.markup, [&](std::string_view value) { addValue(value, document.baseUrl); },
-            [&] {
-                if (nextFrame < document.frames.size())
-                    walkFrame(document.frames[nextFrame++]);
-            });
-        // Frames the markup did not show where they stand still count.
-        for (; nextFrame < document.frames.size(); ++nextFrame)
-            walkFrame(document.frames[nextFrame]);
-        for (const std::string& url : document.otherUrls) {
-            if (full())
-                break;
-            m_bytes += url.size();
-            m_plan.urls.push_back(url);
+        std::vector<Open> open;
+        enter(open, 0);
+        while (!open.empty()) {
+            Open& top = open.back();
+            const RenderedDocument& document = m_documents[top.index];
+            if (!top.markupDone) {
+                const std::string& base = document.baseUrl;
+                if (top.reader.readToNextFrame(
+                        [&](std::string_view value) { addValue(value, base); })) {
+                    if (top.nextFrame < document.frames.size())
+                        enter(open, document.frames[top.nextFrame++]);
+                    continue;
+                }
+                top.markupDone = true;
+            }
+            // Frames the markup did not show where they stand still count.
+            if (top.nextFrame < document.frames.size()) {
+                enter(open, document.frames[top.nextFrame++]);
+                continue;
+            }
+            for (const std::string& url : document.otherUrls) {
+                if (full())
+                    break;
+                m_bytes += url.size();
+                m_plan.urls.push_back(url);
+            }
+            open.pop_back();
         }
     }
 
-    void walkFrame(int index)
+    // A document is read once, so a frame that names an ancestor ends there.
+    void enter(std::vector<Open>& open, int index)
     {
-        if (index >= 0)
-            walk(static_cast<std::size_t>(index));
+        if (index < 0 || static_cast<std::size_t>(index) >= m_documents.size()
+            || m_visited[static_cast<std::size_t>(index)])
+            return;
+        const auto at = static_cast<std::size_t>(index);
+        m_visited[at] = true;
+        open.push_back(Open{at, RenderedMarkupReader(m_documents[at].markup)});
     }
 
     void addValue(std::string_view written, const std::string& base)

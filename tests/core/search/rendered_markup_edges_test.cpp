@@ -97,4 +97,22 @@ TEST(PlanRenderedReferences, AHugeBaseStopsAtTheByteBound)
     EXPECT_EQ(plan.urls.front(), "https://site.test/" + std::string(100000, 'd') + "/a0");
 }
 
+// A chain of frames nested far deeper than the call stack could follow, each
+// document's picture after its frame: read in document order to the end.
+TEST(PlanRenderedReferences, DeeplyNestedFramesAreWalkedInOrder)
+{
+    constexpr int kDepth = 200000;
+    std::vector<RenderedDocument> documents(kDepth);
+    for (int i = 0; i < kDepth; ++i) {
+        documents[i].baseUrl = "https://site.test/";
+        documents[i].markup = "<iframe></iframe><img src=\"p" + std::to_string(i) + ".jpg\">";
+        if (i + 1 < kDepth)
+            documents[i].frames = {i + 1};
+    }
+    const ReferencePlan plan = planRenderedReferences(documents);
+    ASSERT_EQ(plan.urls.size(), static_cast<std::size_t>(kDepth));
+    EXPECT_EQ(plan.urls.front(), "https://site.test/p" + std::to_string(kDepth - 1) + ".jpg");
+    EXPECT_EQ(plan.urls.back(), "https://site.test/p0.jpg");
+}
+
 }  // namespace vel
