@@ -15,7 +15,9 @@ StatusBar::StatusBar(QWidget* parent)
 
     m_text = new QLabel(QStringLiteral("待機中"), this);
     m_text->setObjectName(QStringLiteral("StatusPanel0"));
-    m_text->setAccessibleName(QStringLiteral("状態"));
+    // The label's text is its accessible name, so screen readers read the status
+    // itself; a fixed name would replace it.
+    m_text->setAccessibleDescription(QStringLiteral("状態"));
     addWidget(m_text, 1);
 
     m_progress = new QProgressBar(this);

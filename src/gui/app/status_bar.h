@@ -8,7 +8,8 @@ class QProgressBar;
 namespace vel {
 
 // The window's status bar: the status text on the left, the download's
-// progress bar on the right. Screen readers find both by their names.
+// progress bar on the right. Screen readers read the status text itself and
+// find the progress bar by its name.
 class StatusBar final : public QStatusBar {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(StatusBar)

@@ -1,6 +1,7 @@
 #include <stdexcept>
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -444,9 +445,12 @@ private slots:
         };
         for (const auto& [widget, name] : named)
             QCOMPARE(widget->accessibleName(), name);
+        QAccessibleInterface* status = QAccessible::queryAccessibleInterface(
+            m_form->statusPanel()->findChild<QLabel*>(QStringLiteral("StatusPanel0")));
+        QVERIFY(status);
+        QCOMPARE(status->text(QAccessible::Name), QStringLiteral("待機中"));
         m_form->setStatusText(QStringLiteral("接続しました"));
-        QCOMPARE(m_form->statusPanel()->findChild<QLabel*>(QStringLiteral("StatusPanel0"))->text(),
-                 QStringLiteral("接続しました"));
+        QCOMPARE(status->text(QAccessible::Name), QStringLiteral("接続しました"));
     }
 
     void tabReachesEveryControl()
