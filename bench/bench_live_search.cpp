@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 
 #include "core/foundfiles/live_entries.h"
 #include "core/search/file_search.h"
+#include "core/search/rendered_references.h"
 #include "gui/browser/web_engine_pane.h"
 #include "gui/foundfiles/found_files_panel.h"
 
@@ -56,6 +58,29 @@ std::size_t listAnswer(const QStringList& answer, vel::FoundFilesPanel& panel)
     QApplication::processEvents();
     return count;
 }
+
+// Reading a document of 16 or 64 MiB of bare attributes (`<img a a a ...>`):
+// time and the process's peak memory so far (target: linear, and far below
+// the markup's size in extra memory).
+void BM_PlanBareAttributes(benchmark::State& state)
+{
+    vel::RenderedDocument document;
+    document.baseUrl = kPageUrl;
+    const std::size_t bytes = static_cast<std::size_t>(state.range(0)) << 20;
+    document.markup.reserve(bytes + 32);
+    document.markup = "<img";
+    while (document.markup.size() < bytes)
+        document.markup += " a";
+    document.markup += " src=\"last.jpg\">";
+    std::size_t urls = 0;
+    for (auto _ : state)
+        urls = vel::planRenderedReferences({document}).urls.size();
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    state.counters["urls"] = static_cast<double>(urls);
+    state.counters["peak_rss_mib"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+BENCHMARK(BM_PlanBareAttributes)->Arg(16)->Arg(64)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_ListLiveEntries(benchmark::State& state)
 {
