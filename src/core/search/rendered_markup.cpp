@@ -192,6 +192,8 @@ bool RenderedMarkupReader::readToNextFrame(const ReferenceSink& onReference)
     const std::size_t n = markup.size();
     std::size_t& i = m_at;
     while (i < n) {
+        if (m_stop && m_stop->load(std::memory_order_relaxed))
+            break;
         const std::size_t open = markup.find('<', i);
         if (open == npos || open + 1 >= n)
             break;

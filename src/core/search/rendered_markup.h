@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <string_view>
@@ -29,8 +30,12 @@ class RenderedMarkupReader {
 public:
     static constexpr std::size_t kMaxKeptAttributes = 1024;
 
-    explicit RenderedMarkupReader(std::string_view markup)
+    // Reading ends early, as at the markup's end, once `stop` holds true
+    // (asked before each tag).
+    explicit RenderedMarkupReader(std::string_view markup,
+                                  const std::atomic<bool>* stop = nullptr)
         : m_markup(markup)
+        , m_stop(stop)
     {}
 
     // Reports references up to and including the next <iframe> or <frame>
@@ -39,6 +44,7 @@ public:
 
 private:
     std::string_view m_markup;
+    const std::atomic<bool>* m_stop;
     std::size_t m_at = 0;
     int m_templates = 0;
 };

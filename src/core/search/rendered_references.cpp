@@ -33,8 +33,9 @@ bool hasSkippedScheme(std::string_view url)
 
 class Planner {
 public:
-    explicit Planner(const std::vector<RenderedDocument>& documents)
+    Planner(const std::vector<RenderedDocument>& documents, const std::atomic<bool>* stop)
         : m_documents(documents)
+        , m_stop(stop)
         , m_visited(documents.size(), false)
     {}
 
@@ -56,6 +57,7 @@ private:
     };
 
     const std::vector<RenderedDocument>& m_documents;
+    const std::atomic<bool>* m_stop;
     std::vector<bool> m_visited;
     ReferencePlan m_plan;
 
@@ -73,6 +75,8 @@ private:
         std::vector<Open> open;
         enter(open, 0);
         while (!open.empty()) {
+            if (m_stop && m_stop->load(std::memory_order_relaxed))
+                return;
             Open& top = open.back();
             const RenderedDocument& document = m_documents[top.index];
             if (!top.markupDone) {
@@ -108,7 +112,7 @@ private:
             return;
         const auto at = static_cast<std::size_t>(index);
         m_visited[at] = true;
-        open.push_back(Open{at, RenderedMarkupReader(m_documents[at].markup)});
+        open.push_back(Open{at, RenderedMarkupReader(m_documents[at].markup, m_stop)});
     }
 
     void addValue(std::string_view written, const std::string& base)
@@ -130,9 +134,10 @@ private:
 
 }  // namespace
 
-ReferencePlan planRenderedReferences(const std::vector<RenderedDocument>& documents)
+ReferencePlan planRenderedReferences(const std::vector<RenderedDocument>& documents,
+                                     const std::atomic<bool>* stop)
 {
-    return Planner(documents).plan();
+    return Planner(documents, stop).plan();
 }
 
 std::vector<std::string> finishRenderedReferences(ReferencePlan plan,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <utility>
@@ -38,7 +39,10 @@ constexpr std::size_t kMaxRenderedBytes = 128u << 20;
 // every reference of the markup, then the document's other URLs. Values are
 // stripped of leading and trailing spaces and controls; plain ones are joined
 // to the base here, the rest await the browser. Linear in the markup's size.
-ReferencePlan planRenderedReferences(const std::vector<RenderedDocument>& documents);
+// Once `stop` holds true the plan ends early with what it has (it runs off the
+// GUI thread, and a new search or a closed window no longer wants it).
+ReferencePlan planRenderedReferences(const std::vector<RenderedDocument>& documents,
+                                     const std::atomic<bool>* stop = nullptr);
 
 // The page's URLs: the plan with the browser's answers for its pending values
 // in order (an empty answer: the value names no URL), each URL once, without

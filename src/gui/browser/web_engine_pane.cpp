@@ -1,5 +1,6 @@
 #include "gui/browser/web_engine_pane.h"
 
+#include <atomic>
 #include <memory>
 #include <new>
 #include <optional>
@@ -13,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMetaObject>
+#include <QThread>
 #include <QUrl>
 #include <QVariant>
 #include <QWebEngineHistory>
@@ -130,6 +132,8 @@ WebEnginePane::WebEnginePane(QObject* parent)
 
 WebEnginePane::~WebEnginePane()
 {
+    if (m_stopReading)
+        m_stopReading->store(true);
     if (m_view && !m_view->parent())
         delete m_view;
 }
@@ -218,33 +222,89 @@ void WebEnginePane::runInPage(const QString& script, std::function<void(const QV
         });
 }
 
+template <typename Result>
+void WebEnginePane::offThread(std::function<Result()> work, std::function<void(Result)> then)
+{
+    // The worker keeps its own copy of everything it reads; its answer comes
+    // back through the pane's event loop, and is dropped once the pane is gone.
+    auto answer = std::make_shared<Result>();
+    QThread* thread = QThread::create([work = std::move(work), answer] {
+        try {
+            *answer = work();
+        } catch (...) {
+            *answer = Result{};  // a page too big to read is a page that could not be read
+        }
+    });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    connect(thread, &QThread::finished, this,
+            [answer, then = std::move(then)] { then(std::move(*answer)); });
+    thread->start();
+}
+
 void WebEnginePane::readCollection(const QVariant& result, const ResourcesCallback& done)
 {
-    std::shared_ptr<ReferencePlan> plan;
-    try {
-        std::optional<std::vector<RenderedDocument>> documents = documentsFromResult(result);
-        if (documents)
-            plan = std::make_shared<ReferencePlan>(planRenderedReferences(*documents));
-    } catch (const std::bad_alloc&) {
-        plan.reset();  // a page too big to read is a page that could not be read
-    }
-    if (!plan) {
-        done(PageResources{PageResources::Status::Failed, {}});
-        return;
-    }
-    if (plan->pending.empty()) {
-        done(collected(std::move(*plan), {}));
-        return;
-    }
-    // What is not a plain join goes back to the browser to be resolved. Should
-    // that fail (the page went away meanwhile), only those values are lost.
-    runInPage(resolveCall(*plan), [plan, done](const QVariant& answer) {
-        std::vector<std::string> resolved;
-        for (const QVariant& url : answer.toList())
-            resolved.push_back(url.typeId() == QMetaType::QString ? url.toString().toStdString()
-                                                                  : std::string());
-        done(collected(std::move(*plan), resolved));
-    });
+    // Reading a big page takes a while: it runs off the GUI thread, and a
+    // newer collection or the pane's end makes it stop early.
+    if (m_stopReading)
+        m_stopReading->store(true);
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    m_stopReading = stop;
+    offThread<std::shared_ptr<ReferencePlan>>(
+        [result, stop]() -> std::shared_ptr<ReferencePlan> {
+            std::optional<std::vector<RenderedDocument>> documents = documentsFromResult(result);
+            if (!documents)
+                return nullptr;
+            auto plan = std::make_shared<ReferencePlan>(planRenderedReferences(*documents, stop.get()));
+            return stop->load() ? nullptr : plan;
+        },
+        [this, stop, done](std::shared_ptr<ReferencePlan> plan) {
+            if (stop->load())
+                return;  // a newer collection took over; it answers instead
+            if (!plan) {
+                done(PageResources{PageResources::Status::Failed, {}});
+                return;
+            }
+            if (plan->pending.empty()) {
+                finishCollection(std::move(plan), {}, done);
+                return;
+            }
+            // What is not a plain join goes back to the browser to be resolved.
+            // Should that fail (the page went away meanwhile), only those values
+            // are lost.
+            QString call;
+            try {
+                call = resolveCall(*plan);
+            } catch (const std::bad_alloc&) {
+                done(PageResources{PageResources::Status::Failed, {}});
+                return;
+            }
+            runInPage(call, [this, plan, done](const QVariant& answer) {
+                std::vector<std::string> resolved;
+                try {
+                    for (const QVariant& url : answer.toList())
+                        resolved.push_back(url.typeId() == QMetaType::QString
+                                               ? url.toString().toStdString()
+                                               : std::string());
+                } catch (const std::bad_alloc&) {
+                    resolved.clear();  // only the values the browser resolves are lost
+                }
+                finishCollection(plan, std::move(resolved), done);
+            });
+        });
+}
+
+void WebEnginePane::finishCollection(std::shared_ptr<ReferencePlan> plan,
+                                     std::vector<std::string> resolved,
+                                     const ResourcesCallback& done)
+{
+    offThread<std::optional<PageResources>>(
+        [plan, resolved = std::move(resolved)]() -> std::optional<PageResources> {
+            return collected(std::move(*plan), resolved);
+        },
+        [done](std::optional<PageResources> resources) {
+            done(resources ? std::move(*resources)
+                           : PageResources{PageResources::Status::Failed, {}});
+        });
 }
 
 std::vector<BrowserCookie> WebEnginePane::browserCookies() const

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include <QPointer>
 #include <QVariant>
@@ -11,6 +15,7 @@
 namespace vel {
 
 class ProfileCookies;
+struct ReferencePlan;
 
 // The browser pane on Qt WebEngine.
 class WebEnginePane final : public BrowserPane {
@@ -39,6 +44,13 @@ private:
     // event loop, and never once the pane is gone.
     void runInPage(const QString& script, std::function<void(const QVariant&)> answer);
     void readCollection(const QVariant& result, const ResourcesCallback& done);
+    void finishCollection(std::shared_ptr<ReferencePlan> plan, std::vector<std::string> resolved,
+                          const ResourcesCallback& done);
+    // Runs `work` on a thread of its own and hands its result to `then` on
+    // the GUI thread, unless the pane is gone by then. The GUI thread never
+    // waits for it.
+    template <typename Result>
+    void offThread(std::function<Result()> work, std::function<void(Result)> then);
 
     // The view lives in the window's widget tree once placed there.
     QPointer<QWebEngineView> m_view;
@@ -47,6 +59,8 @@ private:
     bool m_loading = false;
     bool m_canGoBack = true;
     bool m_canGoForward = true;
+    // Set to stop the page reading that runs off the GUI thread.
+    std::shared_ptr<std::atomic<bool>> m_stopReading;
 };
 
 }  // namespace vel

@@ -1,6 +1,7 @@
 // Markup a live page can serialize that is easy to misread: script text that
 // looks like an end tag or holds markup in strings, attribute names with
 // quotes, XML serializations, and a base URL big enough to matter.
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -113,6 +114,10 @@ TEST(PlanRenderedReferences, DeeplyNestedFramesAreWalkedInOrder)
     ASSERT_EQ(plan.urls.size(), static_cast<std::size_t>(kDepth));
     EXPECT_EQ(plan.urls.front(), "https://site.test/p" + std::to_string(kDepth - 1) + ".jpg");
     EXPECT_EQ(plan.urls.back(), "https://site.test/p0.jpg");
+
+    // A search that is no longer wanted stops at once.
+    const std::atomic<bool> stop{true};
+    EXPECT_TRUE(planRenderedReferences(documents, &stop).urls.empty());
 }
 
 }  // namespace vel
