@@ -91,6 +91,18 @@ size_t writeCallback(char* data, size_t size, size_t count, void* transfer)
     }
 }
 
+// https entries are checked as the page fetch checks its pages.
+bool setTrustOptions(CURL* handle, const TlsTrust& trust)
+{
+    bool ok = curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK;
+    ok = ok && curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK;
+    if (!trust.caFile.empty())
+        ok = ok && curl_easy_setopt(handle, CURLOPT_CAINFO, trust.caFile.c_str()) == CURLE_OK;
+    if (!trust.caDir.empty())
+        ok = ok && curl_easy_setopt(handle, CURLOPT_CAPATH, trust.caDir.c_str()) == CURLE_OK;
+    return ok;
+}
+
 }  // namespace
 
 TlsTrust tlsTrustFromEnvironment()
@@ -137,30 +149,43 @@ std::optional<EntryOutcome> CurlTransfer::prepare(std::string_view url, const Fe
     // text up as a host name.
     if (!hasFetchableScheme(url))
         return EntryOutcome::NotOpened;
+    if (!makeHeaders(browser))
+        return EntryOutcome::NotOpened;
+    m_followsItself = browser != nullptr;
+    m_handles->wireUrl = encodeUrlForRequest(url);
+    CURL* handle = m_handles->easy.get();
+    if (!setRequestOptions(handle) || !setTransferOptions(handle, limits)
+        || !setTrustOptions(handle, trust))
+        return EntryOutcome::NotOpened;
+    return std::nullopt;
+}
 
+bool CurlTransfer::makeHeaders(const BrowserHeaders* browser)
+{
     // Appending to a list keeps its head, so the owner stays valid.
     m_handles->headers.reset(curl_slist_append(nullptr, "Cache-Control: no-cache"));
     if (!m_handles->headers || !curl_slist_append(m_handles->headers.get(), "Pragma: no-cache"))
-        return EntryOutcome::NotOpened;
-    m_followsItself = browser != nullptr;
-    if (browser) {
-        // A value with a line break would smuggle a header in: it is left out.
-        const auto addHeader = [this](std::string_view name, std::string_view value) {
-            if (value.empty()
-                || value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
-                return true;
-            std::string line(name);
-            line += ": ";
-            line += value;
-            return curl_slist_append(m_handles->headers.get(), line.c_str()) != nullptr;
-        };
-        if (!addHeader("Referer", encodeUrlForRequest(browser->referer))
-            || !addHeader("Cookie", browser->cookie))
-            return EntryOutcome::NotOpened;
-    }
+        return false;
+    if (!browser)
+        return true;
+    // A value with a line break would smuggle a header in: it is left out.
+    const auto addHeader = [this](std::string_view name, std::string_view value) {
+        if (value.empty()
+            || value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+            return true;
+        std::string line(name);
+        line += ": ";
+        line += value;
+        return curl_slist_append(m_handles->headers.get(), line.c_str()) != nullptr;
+    };
+    return addHeader("Referer", encodeUrlForRequest(browser->referer))
+        && addHeader("Cookie", browser->cookie);
+}
 
-    m_handles->wireUrl = encodeUrlForRequest(url);
-    CURL* handle = m_handles->easy.get();
+// What is asked for and where from: the URL, the protocols, the headers and
+// who follows redirects.
+bool CurlTransfer::setRequestOptions(void* handle) const
+{
     bool ok = curl_easy_setopt(handle, CURLOPT_URL, m_handles->wireUrl.c_str()) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK;
@@ -170,7 +195,13 @@ std::optional<EntryOutcome> CurlTransfer::prepare(std::string_view url, const Fe
         && curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, m_followsItself ? 0L : 1L) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_UNRESTRICTED_AUTH, 0L) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects) == CURLE_OK;
-    ok = ok && curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReadBuffer) == CURLE_OK;
+    return ok;
+}
+
+// How the answer comes in: buffer, time limits and the callbacks that take it.
+bool CurlTransfer::setTransferOptions(void* handle, const FetchLimits& limits)
+{
+    bool ok = curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReadBuffer) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L) == CURLE_OK;
     ok = ok
@@ -187,16 +218,7 @@ std::optional<EntryOutcome> CurlTransfer::prepare(std::string_view url, const Fe
     ok = ok && curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, writeCallback) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_WRITEDATA, this) == CURLE_OK;
     ok = ok && curl_easy_setopt(handle, CURLOPT_PRIVATE, this) == CURLE_OK;
-    // https entries are checked as the page fetch checks its pages.
-    ok = ok && curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK;
-    ok = ok && curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK;
-    if (!trust.caFile.empty())
-        ok = ok && curl_easy_setopt(handle, CURLOPT_CAINFO, trust.caFile.c_str()) == CURLE_OK;
-    if (!trust.caDir.empty())
-        ok = ok && curl_easy_setopt(handle, CURLOPT_CAPATH, trust.caDir.c_str()) == CURLE_OK;
-    if (!ok)
-        return EntryOutcome::NotOpened;
-    return std::nullopt;
+    return ok;
 }
 
 // Follows the response heads curl reports (redirects and interim answers

@@ -87,6 +87,10 @@ private:
     struct Handles;
 
     bool onFinalHead();
+    // The steps of prepare(); `handle` is the easy handle (a CURL*).
+    bool makeHeaders(const BrowserHeaders* browser);
+    bool setRequestOptions(void* handle) const;
+    bool setTransferOptions(void* handle, const FetchLimits& limits);
 
     std::unique_ptr<Handles> m_handles;
     const int m_folder;

@@ -75,14 +75,18 @@ std::optional<long long> parseSeconds(std::string_view text)
     return negative ? -value : value;
 }
 
-}  // namespace
-
-std::optional<Cookie> readSetCookie(std::string_view text, std::string_view host,
-                                    std::string_view requestDirectory, sys_seconds now)
-{
+// A Set-Cookie value as written: its name and value, and the attributes
+// read; the checks against the host come after.
+struct CookieLine {
     Cookie cookie;
     std::optional<sys_seconds> expires;
     std::optional<long long> maxAge;
+};
+
+CookieLine readCookieLine(std::string_view text)
+{
+    CookieLine line;
+    Cookie& cookie = line.cookie;
     bool first = true;
     while (true) {
         const std::size_t semicolon = text.find(';');
@@ -103,11 +107,11 @@ std::optional<Cookie> readSetCookie(std::string_view text, std::string_view host
         } else if (equalsIgnoringCase(key, "expires")) {
             // An unreadable date counts as none.
             if (const auto date = parseCookieDate(value))
-                expires = date;
+                line.expires = date;
         } else if (equalsIgnoringCase(key, "domain")) {
             cookie.domain = value;
         } else if (equalsIgnoringCase(key, "max-age")) {
-            maxAge = parseSeconds(value);
+            line.maxAge = parseSeconds(value);
         } else if (equalsIgnoringCase(key, "secure")) {
             cookie.secure = true;
         }
@@ -115,7 +119,16 @@ std::optional<Cookie> readSetCookie(std::string_view text, std::string_view host
             break;
         text.remove_prefix(semicolon + 1);
     }
+    return line;
+}
 
+}  // namespace
+
+std::optional<Cookie> readSetCookie(std::string_view text, std::string_view host,
+                                    std::string_view requestDirectory, sys_seconds now)
+{
+    CookieLine line = readCookieLine(text);
+    Cookie& cookie = line.cookie;
     if (cookie.name.empty() || hasControlBytes(cookie.name) || hasControlBytes(cookie.value))
         return std::nullopt;
     if (cookie.domain.empty())
@@ -133,11 +146,11 @@ std::optional<Cookie> readSetCookie(std::string_view text, std::string_view host
     }
     if (cookie.path.empty())
         cookie.path = requestDirectory;
-    if (expires)
-        cookie.expires = expires;
-    else if (maxAge && *maxAge >= 0)
-        cookie.expires = now + std::chrono::seconds{*maxAge};
-    return cookie;
+    if (line.expires)
+        cookie.expires = line.expires;
+    else if (line.maxAge && *line.maxAge >= 0)
+        cookie.expires = now + std::chrono::seconds{*line.maxAge};
+    return std::move(cookie);
 }
 
 bool cookieDomainMatches(std::string_view domain, std::string_view host)

@@ -83,10 +83,6 @@ FetchResult HttpClient::get(std::string_view url)
         result.finalUrl = std::move(currentUrl);
         return result;
     }
-    const auto requestFor = [this](const HttpUrl& target) {
-        return buildGetRequest(
-            target, m_cookies.headerFor(target.host, target.directory(), now(), target.secure));
-    };
     HttpUrl target = std::move(reading.url);
     std::string request = requestFor(target);
     std::vector<std::string> sent;
@@ -97,68 +93,79 @@ FetchResult HttpClient::get(std::string_view url)
         sent.push_back(requestKey(target, request));
         ResponseReader reader(m_options.limits);
         const FetchError error = exchange(target, request, reader, pace);
-
-        FetchResult result;
-        if (reader.headComplete()) {
-            result.status = reader.status();
-            result.contentType = std::string(reader.header("Content-Type").value_or(""));
-        }
         // A fetch found too slow ends even inside a redirect's body: the
         // next answer would start with the window already short.
         if (error != FetchError::Aborted && error != FetchError::TooSlow && reader.headComplete()
             && reader.kind() == ResponseKind::Redirect) {
-            // Where the redirect leads, resolved against the URL that answered,
-            // with backslashes read as the client reads them in any URL.
-            FetchError refusal = FetchError::None;
-            std::optional<std::string> next;
-            UrlReading nextReading;
-            std::string nextRequest;
-            if (redirects == kMaxRedirects) {
-                refusal = FetchError::TooManyRedirects;
-            } else {
-                next = resolveUrlReference(backslashesToSlashes(currentUrl),
-                                           backslashesToSlashes(*reader.header("Location")));
-                if (next)
-                    nextReading = readHttpUrl(*next);
-                if (!next || !nextReading.ok()) {
-                    refusal = FetchError::RedirectRefused;
-                } else {
-                    nextRequest = requestFor(nextReading.url);
-                    if (std::find(sent.begin(), sent.end(),
-                                  requestKey(nextReading.url, nextRequest))
-                        != sent.end())
-                        refusal = FetchError::RedirectLoop;
-                }
-            }
+            Redirect next = redirectFrom(currentUrl, reader, redirects, sent);
             // A redirect's body is not the page: one that broke or came too
             // slowly has only cost the connection.
-            if (refusal == FetchError::None) {
-                currentUrl = std::move(*next);
-                target = std::move(nextReading.url);
-                request = std::move(nextRequest);
+            if (next.refusal == FetchError::None) {
+                currentUrl = std::move(next.url);
+                target = std::move(next.target);
+                request = std::move(next.request);
                 continue;
             }
             if (error == FetchError::None) {
-                result.outcome = FetchOutcome::ProtocolError;
-                result.error = refusal;
-                result.body = reader.takeBody();
-                result.finalUrl = std::move(currentUrl);
+                FetchResult result = resultOf(reader, error, std::move(currentUrl));
+                result.error = next.refusal;
                 return result;
             }
         }
-        if (error != FetchError::None) {
-            FetchResult failed = fail(error);
-            failed.status = result.status;
-            failed.contentType = std::move(result.contentType);
-            failed.finalUrl = std::move(currentUrl);
-            return failed;
-        }
+        return resultOf(reader, error, std::move(currentUrl));
+    }
+}
+
+std::string HttpClient::requestFor(const HttpUrl& target)
+{
+    return buildGetRequest(
+        target, m_cookies.headerFor(target.host, target.directory(), now(), target.secure));
+}
+
+HttpClient::Redirect HttpClient::redirectFrom(const std::string& currentUrl,
+                                              const ResponseReader& reader, int redirects,
+                                              const std::vector<std::string>& sent)
+{
+    Redirect next;
+    if (redirects == kMaxRedirects) {
+        next.refusal = FetchError::TooManyRedirects;
+        return next;
+    }
+    // Resolved against the URL that answered, with backslashes read as the
+    // client reads them in any URL.
+    std::optional<std::string> url = resolveUrlReference(
+        backslashesToSlashes(currentUrl), backslashesToSlashes(*reader.header("Location")));
+    UrlReading reading;
+    if (url)
+        reading = readHttpUrl(*url);
+    if (!url || !reading.ok()) {
+        next.refusal = FetchError::RedirectRefused;
+        return next;
+    }
+    next.request = requestFor(reading.url);
+    if (std::find(sent.begin(), sent.end(), requestKey(reading.url, next.request)) != sent.end()) {
+        next.refusal = FetchError::RedirectLoop;
+        return next;
+    }
+    next.url = std::move(*url);
+    next.target = std::move(reading.url);
+    return next;
+}
+
+FetchResult HttpClient::resultOf(ResponseReader& reader, FetchError error, std::string finalUrl)
+{
+    FetchResult result = error == FetchError::None ? FetchResult{} : fail(error);
+    if (reader.headComplete()) {
+        result.status = reader.status();
+        result.contentType = std::string(reader.header("Content-Type").value_or(""));
+    }
+    if (error == FetchError::None) {
         result.outcome = reader.kind() == ResponseKind::Success ? FetchOutcome::Success
                                                                 : FetchOutcome::ProtocolError;
         result.body = reader.takeBody();
-        result.finalUrl = std::move(currentUrl);
-        return result;
     }
+    result.finalUrl = std::move(finalUrl);
+    return result;
 }
 
 FetchError HttpClient::connect(const HttpUrl& target)

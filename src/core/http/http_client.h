@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/http/abort_signal.h"
 #include "core/http/connection.h"
@@ -87,6 +88,22 @@ private:
         bool leftover = false;  // bytes arrived past the response's end
     };
 
+    // Where a redirect leads: its URL, what it reads as and the request
+    // sent there; or, in refusal, why it is not followed.
+    struct Redirect {
+        FetchError refusal = FetchError::None;
+        std::string url;
+        HttpUrl target;
+        std::string request;
+    };
+
+    std::string requestFor(const HttpUrl& target);
+    // The redirect `reader` holds, the answer to `currentUrl` after
+    // `redirects` others; `sent` are the requests made so far.
+    Redirect redirectFrom(const std::string& currentUrl, const ResponseReader& reader,
+                          int redirects, const std::vector<std::string>& sent);
+    // The fetch's result from the last answer read and how its exchange ended.
+    FetchResult resultOf(ResponseReader& reader, FetchError error, std::string finalUrl);
     // One request and its answer, the cookies of the answer taken.
     FetchError exchange(const HttpUrl& target, const std::string& request, ResponseReader& reader,
                         LowSpeedCheck& pace);

@@ -62,7 +62,18 @@ ExtensionListDialog::ExtensionListDialog(QComboBox* chooser, std::filesystem::pa
     // Controls without a hint of their own show the dialog's.
     setToolTip(QStringLiteral("追加と削除が終了したらＯＫをクリックして下さい"));
     setToolTipDuration(kHintMilliseconds);
+    createControls();
+    // Enter adds the typed entry; Esc deletes the selected one.
+    m_defaultButtons = new DefaultButtons(m_addButton, m_deleteButton, this);
+    m_defaultButtons->watchChildrenOf(this);
+    m_defaultButtons->watch(this);
+    m_extensionList->installEventFilter(this);
+    connectButtons();
+    centreOnScreen(this);
+}
 
+void ExtensionListDialog::createControls()
+{
     auto* prompt = new QLabel(QStringLiteral("拡張子の追加と削除を行ってください"), this);
     prompt->setObjectName(QStringLiteral("Label1"));
     prompt->setGeometry(4, 8, 186, prompt->sizeHint().height());
@@ -95,21 +106,16 @@ ExtensionListDialog::ExtensionListDialog(QComboBox* chooser, std::filesystem::pa
     m_okButton = makeButton(this, QStringLiteral("ok"), QStringLiteral("OK"), {8, 184, 89, 25});
     m_cancelButton =
         makeButton(this, QStringLiteral("cancel"), QStringLiteral("キャンセル"), {96, 184, 89, 25});
+}
 
-    // Enter adds the typed entry; Esc deletes the selected one.
-    m_defaultButtons = new DefaultButtons(m_addButton, m_deleteButton, this);
-    m_defaultButtons->watchChildrenOf(this);
-    m_defaultButtons->watch(this);
-    m_extensionList->installEventFilter(this);
-
+void ExtensionListDialog::connectButtons()
+{
     connect(m_addButton, &QPushButton::clicked, this, &ExtensionListDialog::onAddClicked);
     connect(m_deleteButton, &QPushButton::clicked, this, &ExtensionListDialog::onDeleteClicked);
     connect(m_okButton, &QPushButton::clicked, this, &ExtensionListDialog::onOkClicked);
     connect(m_cancelButton, &QPushButton::clicked, this, &ExtensionListDialog::onCancelClicked);
     connect(m_extensionList, &QListWidget::itemSelectionChanged, this,
             &ExtensionListDialog::onListSelectionChanged);
-
-    centreOnScreen(this);
 }
 
 void ExtensionListDialog::showEvent(QShowEvent* event)

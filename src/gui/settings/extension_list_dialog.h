@@ -57,6 +57,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void createControls();
+    void connectButtons();
     void onListKeyPressed(int key);
     void onListSelectionChanged();
     void saveExtensionList();

@@ -23,7 +23,20 @@ SiteListPanel::SiteListPanel(SiteGrid& grid, QWidget* parent)
 {
     setObjectName(QStringLiteral("siteListPanel"));
     resize(kWidth, kHeight);
+    createTable();
+    m_searchButton = makePushButton(this, "check", QStringLiteral("ファイルサーチ"),
+                                    QStringLiteral("選択されたページのファイル検索を開始します"),
+                                    "system-search", {8, 149, 113, 25});
+    m_deleteButton = makePushButton(this, "delete", QStringLiteral("選択項目を削除"),
+                                    QStringLiteral("選択されたページをリストから削除します"),
+                                    "edit-delete", {120, 149, 113, 25});
+    createTitleBox();
+    createExtensionChooser();
+    connectSignals();
+}
 
+void SiteListPanel::createTable()
+{
     m_model = new SiteGridModel(m_grid, this);
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("StringGrid1"));
@@ -45,14 +58,10 @@ SiteListPanel::SiteListPanel(SiteGrid& grid, QWidget* parent)
     for (int col = 0; col < SiteGrid::kColumnCount; ++col)
         m_table->setColumnWidth(col, widths[col]);
     m_table->setGeometry(8, 2, 617, 143);
+}
 
-    m_searchButton = makePushButton(this, "check", QStringLiteral("ファイルサーチ"),
-                                    QStringLiteral("選択されたページのファイル検索を開始します"),
-                                    "system-search", {8, 149, 113, 25});
-    m_deleteButton = makePushButton(this, "delete", QStringLiteral("選択項目を削除"),
-                                    QStringLiteral("選択されたページをリストから削除します"),
-                                    "edit-delete", {120, 149, 113, 25});
-
+void SiteListPanel::createTitleBox()
+{
     m_titleLabel = new QLabel(QStringLiteral("タイトル"), this);
     m_titleLabel->setObjectName(QStringLiteral("Label2"));
     m_titleLabel->move(240, 156);
@@ -70,7 +79,10 @@ SiteListPanel::SiteListPanel(SiteGrid& grid, QWidget* parent)
         widget->setToolTip(titleHint);
         widget->setToolTipDuration(kHintMilliseconds);
     }
+}
 
+void SiteListPanel::createExtensionChooser()
+{
     m_extensionChooser = new QComboBox(this);
     m_extensionChooser->setObjectName(QStringLiteral("ComboBox1"));
     m_extensionChooser->setAccessibleName(QStringLiteral("拡張子"));
@@ -78,7 +90,10 @@ SiteListPanel::SiteListPanel(SiteGrid& grid, QWidget* parent)
     m_extensionChooser->setGeometry(560, 152, 65, 20);
     m_extensionChooser->setToolTip(QStringLiteral("検索するファイル拡張子を選択して下さい"));
     m_extensionChooser->setToolTipDuration(kHintMilliseconds);
+}
 
+void SiteListPanel::connectSignals()
+{
     m_grid.setChangeListener([this] {
         if (m_batchDepth == 0)
             showGrid();

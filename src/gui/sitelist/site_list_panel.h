@@ -63,6 +63,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void createTable();
+    void createTitleBox();
+    void createExtensionChooser();
+    void connectSignals();
     void syncSelection();
 
     SiteGrid& m_grid;
