@@ -25,9 +25,9 @@
 #include "core/download/curl_global.h"
 #include "core/download/download_all.h"
 #include "core/download/download_folder.h"
-#include "core/download/download_plan.h"
 #include "core/io/directory_handle.h"
 #include "support/http_test_server.h"
+#include "support/listed_entries.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -124,7 +124,8 @@ void runDownloadAll(benchmark::State& state, const std::vector<std::string>& lis
         const vel::DownloadFolder folder = vel::openDownloadFolder(work, "20240506");
         QuietObserver observer;
         vel::CurlDownloader downloader;
-        downloader.DownloadAll({vel::planDownload(list, "", {}), folder.handle.get()}, observer);
+        downloader.DownloadAll({vel::test::planListedDownload(list, ""), folder.handle.get()},
+                               observer);
 
         state.PauseTiming();
         state.counters["maxrss_before_kib"] = static_cast<double>(before);

@@ -20,15 +20,15 @@
 #include <utility>
 #include <vector>
 
-#include "core/foundfiles/entry_url.h"
+#include "core/download/entry_request.h"
 #include "core/foundfiles/found_files_merge.h"
+#include "core/html/html_text.h"
+#include "core/html/page_charset.h"
 #include "core/http/url_resolution.h"
 #include "core/search/base_url.h"
 #include "core/search/file_search.h"
 #include "core/search/frame_page.h"
-#include "core/search/html_text.h"
 #include "core/search/link_scanner.h"
-#include "core/search/page_charset.h"
 #include "core/settings/extension_list_file.h"
 #include "core/settings/start_page_file.h"
 #include "core/settings/text_lines.h"
@@ -309,7 +309,7 @@ void fuzzPageSearch(const Input& in)
     for (std::size_t i = 0; i < result.entries.size(); ++i) {
         const vel::FoundEntry& entry = result.entries[i];
         check(entry.text == texts[i], "entry differs from the string scans and their merge");
-        (void)vel::fetchUrlOfEntry(entry, source);
+        (void)vel::entryRequest(entry, source);
         (void)vel::fullUrlOfEntry(entry.text, result.baseUrl);
     }
 }

@@ -2,8 +2,6 @@
 
 #include <string>
 
-#include "core/foundfiles/entry_url.h"
-
 namespace vel {
 
 bool isFailedEntry(EntryOutcome outcome)
@@ -40,14 +38,6 @@ std::string dateFolderName(int year, int month, int day)
     digits(name, month, 2);
     digits(name, day, 2);
     return name;
-}
-
-std::optional<std::string> downloadUrlOfEntry(std::string_view entry, std::string_view baseUrl)
-{
-    if (entry.find("http://") == std::string_view::npos
-        && entry.find("ftp://") != std::string_view::npos)
-        return std::nullopt;
-    return fullUrlOfEntry(entry, baseUrl);
 }
 
 std::string localFileName(std::string_view url)

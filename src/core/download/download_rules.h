@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,10 +44,6 @@ std::string downloadProgressText(std::size_t done, std::size_t total);
 // spaces). Empty, so no folder can be named after it, for a year outside 1 to
 // 9999, a month outside 1 to 12 or a day outside 1 to 31.
 std::string dateFolderName(int year, int month, int day);
-
-// The URL an entry is fetched from, or nothing when the entry is skipped
-// (it holds "ftp://" and not "http://").
-std::optional<std::string> downloadUrlOfEntry(std::string_view entry, std::string_view baseUrl);
 
 // Everything after the URL's last "/", unchanged (a query or a %-escape stays);
 // empty when the URL ends in "/".

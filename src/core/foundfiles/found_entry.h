@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/search/page_charset.h"
+#include "core/html/page_charset.h"
 
 namespace vel {
 

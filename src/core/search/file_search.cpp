@@ -4,9 +4,9 @@
 #include <iterator>
 
 #include "core/foundfiles/found_files_merge.h"
+#include "core/html/html_text.h"
 #include "core/http/url_resolution.h"
 #include "core/search/base_url.h"
-#include "core/search/html_text.h"
 #include "core/search/link_scanner.h"
 
 namespace vel {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/foundfiles/found_entry.h"
+#include "core/html/page_charset.h"
 #include "core/search/fetch_page.h"
-#include "core/search/page_charset.h"
 
 namespace vel {
 

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <string>
 
+#include "core/html/html_text.h"
 #include "core/http/header_text.h"
-#include "core/search/html_text.h"
 
 namespace vel {
 

@@ -5,9 +5,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/html/html_text.h"
+#include "core/html/page_charset.h"
 #include "core/http/header_text.h"
-#include "core/search/html_text.h"
-#include "core/search/page_charset.h"
 #include "core/text/code_page.h"
 
 namespace vel {

@@ -18,7 +18,7 @@
 #include "core/download/download_all.h"
 #include "core/download/download_folder.h"
 #include "core/download/download_rules.h"
-#include "core/foundfiles/entry_url.h"
+#include "core/download/entry_request.h"
 #include "core/http/http_client.h"
 #include "core/search/file_search.h"
 #include "core/settings/extension_list_file.h"
@@ -422,7 +422,7 @@ void MainWindow::finishSearch()
 void MainWindow::onOpenEntryRequested(const FoundEntry& entry)
 {
     const EntrySource& source = m_fileSearch->entrySource();
-    const QString url = toQString(fetchUrlOfEntry(entry, source), source.charset);
+    const QString url = toQString(entryRequest(entry, source).url, source.charset);
     m_browserBar->urlEdit()->setText(url);
     m_browserBar->navigate(url);
     m_browserBar->addToListButton()->setEnabled(false);

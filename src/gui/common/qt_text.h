@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "core/search/page_charset.h"
+#include "core/html/page_charset.h"
 
 namespace vel {
 

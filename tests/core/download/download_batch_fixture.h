@@ -26,6 +26,7 @@
 #include "core/download/download_rules.h"
 #include "core/io/directory_handle.h"
 #include "support/http_test_server.h"
+#include "support/listed_entries.h"
 #include "support/temp_dir.h"
 
 namespace vel::test {
@@ -210,7 +211,7 @@ protected:
         observer.onProgress = m_onProgress;
         CurlDownloader downloader(std::move(options));
         downloader.DownloadAll(
-            {planDownload(entries, baseUrl, m_fileNames), folder, m_skipExisting, {}, {}},
+            {planListedDownload(entries, baseUrl, m_fileNames), folder, m_skipExisting, {}, {}},
             observer);
         EXPECT_EQ(currentDirectory(), before);
         const std::size_t total = entries.size();

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "core/download/download_plan.h"
+#include "support/listed_entries.h"
 
 namespace vel {
 namespace {
@@ -32,7 +33,7 @@ TEST(DownloadPlanTest, OneItemPerEntryInListOrder)
         "dir/",  "a.gif",
     };
 
-    expectItems(planDownload(entries, "http://h/d/", {}),
+    expectItems(test::planListedDownload(entries, "http://h/d/"),
                 {
                     {"http://h/d/a.gif", "a.gif"},
                     {"http://h/d/sub/b.jpg", "b.jpg"},
@@ -42,7 +43,7 @@ TEST(DownloadPlanTest, OneItemPerEntryInListOrder)
                     {"http://h/d/dir/", ""},  // fetched; the empty name fails it then
                     {"http://h/d/a.gif", "a.gif"},
                 });
-    EXPECT_TRUE(planDownload({}, "http://h/d/", {}).empty());
+    EXPECT_TRUE(test::planListedDownload({}, "http://h/d/").empty());
 }
 
 TEST(DownloadPlanTest, OnlyTheLocalNameGoesThroughTheConverter)
@@ -56,8 +57,9 @@ TEST(DownloadPlanTest, OnlyTheLocalNameGoesThroughTheConverter)
         return result;
     };
 
-    expectItems(planDownload({"\x82\xa0.gif", "ftp://x/\x82\xa0.gif", "http://x/\x82\xa0/b.gif"},
-                             "http://h/\x82\xa0/", toUtf8),
+    expectItems(test::planListedDownload(
+                    {"\x82\xa0.gif", "ftp://x/\x82\xa0.gif", "http://x/\x82\xa0/b.gif"},
+                    "http://h/\x82\xa0/", toUtf8),
                 {
                     {"http://h/\x82\xa0/\x82\xa0.gif", "\xe3\x81\x82.gif"},
                     {std::nullopt, ""},

@@ -16,6 +16,7 @@
 
 #include "core/download/download_folder.h"
 #include "core/download/download_rules.h"
+#include "core/download/entry_request.h"
 #include "core/download/stale_temporaries.h"
 #include "core/io/directory_handle.h"
 #include "support/temp_dir.h"
@@ -100,8 +101,11 @@ TEST(DownloadRulesTest, EntryUrlAndFtpSkip)
         {"HTTP://X/a.gif", "http://h/d/HTTP://X/a.gif"},
         {"https://x/a.gif", "http://h/d/https://x/a.gif"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(downloadUrlOfEntry(c.entry, base), c.url) << c.entry;
+    for (const Case& c : cases) {
+        const FoundEntry entry{std::string(c.entry), std::string(c.entry)};
+        EXPECT_EQ(batchSkipsEntry(entry), !c.url) << c.entry;
+        EXPECT_EQ(c.url ? fullUrlOfEntry(c.entry, base) : "", c.url.value_or("")) << c.entry;
+    }
 }
 
 TEST(DownloadRulesTest, LocalNameIsTheLastSegmentUnchanged)

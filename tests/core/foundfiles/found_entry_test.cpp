@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/foundfiles/entry_url.h"
+#include "core/download/entry_request.h"
 #include "core/foundfiles/found_files_merge.h"
 #include "core/search/file_search.h"
 
@@ -31,6 +31,12 @@ TEST(MergeFoundEntries, EachTextOnceWithItsFirstValue)
     EXPECT_EQ(entries, expected);
 }
 
+// The URL an entry of a searched page is fetched from.
+std::string fetchUrl(const FoundEntry& entry, const FileSearchResult& result)
+{
+    return entryRequest(entry, {result.baseUrl, result.documentBase, result.charset}).url;
+}
+
 // What each entry of a page fetches, as a browser resolves it.
 TEST(FetchUrlOfEntry, ResolvesTheWrittenValueAgainstThePage)
 {
@@ -48,7 +54,7 @@ TEST(FetchUrlOfEntry, ResolvesTheWrittenValueAgainstThePage)
                           "https://site.test/gal/index.html", "text/html");
     std::vector<std::string> urls;
     for (const FoundEntry& entry : result.entries)
-        urls.push_back(fetchUrlOfEntry(entry, result.documentBase, result.charset, result.baseUrl));
+        urls.push_back(fetchUrl(entry, result));
     const std::vector<std::string> expected{
         "http://other.test/abs.jpg",         "https://text.test/in-text.jpg",
         "https://Cdn.test/Up.jpg",           "https://cdn.test/proto.jpg",
@@ -66,7 +72,7 @@ TEST(FetchUrlOfEntry, ASrcsetCandidateEndsAtItsDescriptor)
                           "http://h/d/", "http://h/d/");
     std::vector<std::string> urls;
     for (const FoundEntry& entry : result.entries)
-        urls.push_back(fetchUrlOfEntry(entry, result.documentBase, result.charset, result.baseUrl));
+        urls.push_back(fetchUrl(entry, result));
     // Only the first candidate follows an opener; the others are not listed.
     EXPECT_EQ(urls, (std::vector<std::string>{"http://h/d/a.jpg"}));
     const FileSearchResult query =
@@ -82,12 +88,8 @@ TEST(FetchUrlOfEntry, BaseHrefDecidesWhereRelativeValuesPoint)
                           "http://h/page.html", "http://h/page.html");
     EXPECT_EQ(result.documentBase, "http://h/img/v2/");
     ASSERT_EQ(result.entries.size(), 2u);
-    EXPECT_EQ(
-        fetchUrlOfEntry(result.entries[0], result.documentBase, result.charset, result.baseUrl),
-        "http://h/img/v2/a.gif");
-    EXPECT_EQ(
-        fetchUrlOfEntry(result.entries[1], result.documentBase, result.charset, result.baseUrl),
-        "http://h/b.gif");
+    EXPECT_EQ(fetchUrl(result.entries[0], result), "http://h/img/v2/a.gif");
+    EXPECT_EQ(fetchUrl(result.entries[1], result), "http://h/b.gif");
 }
 
 TEST(FetchUrlOfEntry, PlainRelativeEntriesOnPlainPagesFetchWhatTheyAlwaysFetched)
@@ -104,7 +106,7 @@ TEST(FetchUrlOfEntry, PlainRelativeEntriesOnPlainPagesFetchWhatTheyAlwaysFetched
     for (const auto& c : cases) {
         const FoundEntry entry{c.written, c.written};
         const std::string baseUrl = searchFetchedPage("", "gif", c.pageUrl).baseUrl;
-        EXPECT_EQ(fetchUrlOfEntry(entry, c.pageUrl, PageCharset::CodePage, baseUrl),
+        EXPECT_EQ(entryRequest(entry, {baseUrl, c.pageUrl, PageCharset::CodePage}).url,
                   fullUrlOfEntry(entry.text, baseUrl))
             << c.pageUrl;
     }
@@ -113,9 +115,9 @@ TEST(FetchUrlOfEntry, PlainRelativeEntriesOnPlainPagesFetchWhatTheyAlwaysFetched
 TEST(FetchUrlOfEntry, WithoutAPageUrlTheEntryJoinsTheBaseUrlAsBefore)
 {
     const FoundEntry entry{"x/a.gif", "/x/a.gif"};
-    EXPECT_EQ(fetchUrlOfEntry(entry, "", PageCharset::CodePage, "http://h/dir/"),
+    EXPECT_EQ(entryRequest(entry, {"http://h/dir/", "", PageCharset::CodePage}).url,
               "http://h/dir/x/a.gif");
-    EXPECT_EQ(fetchUrlOfEntry(entry, "not a url", PageCharset::CodePage, "http://h/dir/"),
+    EXPECT_EQ(entryRequest(entry, {"http://h/dir/", "not a url", PageCharset::CodePage}).url,
               "http://h/dir/x/a.gif");
 }
 

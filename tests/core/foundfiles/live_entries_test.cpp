@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/download/download_plan.h"
-#include "core/foundfiles/entry_url.h"
+#include "core/download/entry_request.h"
 #include "core/foundfiles/live_entries.h"
 
 namespace vel {
@@ -117,8 +117,8 @@ TEST(LiveEntries, FetchedAsTheBrowserResolvedThemAndNamedByPath)
     EXPECT_EQ(items[3].url, "http://old.test/dir/pics/a.jpg?v=1");
     EXPECT_EQ(items[3].fileName, "cp:a.jpg?v=1");
 
-    EXPECT_EQ(fetchUrlOfEntry(entries[0], source), "https://cdn.test/img/photo.jpg?w=800&h=600");
-    EXPECT_EQ(fetchUrlOfEntry(entries[0], EntrySource{"", "http://x/", PageCharset::Utf8}),
+    EXPECT_EQ(entryRequest(entries[0], source).url, "https://cdn.test/img/photo.jpg?w=800&h=600");
+    EXPECT_EQ(entryRequest(entries[0], EntrySource{"", "http://x/", PageCharset::Utf8}).url,
               "https://cdn.test/img/photo.jpg?w=800&h=600");
 }
 

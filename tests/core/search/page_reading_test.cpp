@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/search/html_text.h"
-#include "core/search/page_charset.h"
+#include "core/html/html_text.h"
+#include "core/html/page_charset.h"
 
 namespace vel {
 namespace {

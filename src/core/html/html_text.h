@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/search/page_charset.h"
+#include "core/html/page_charset.h"
 
 namespace vel {
 

@@ -1,4 +1,4 @@
-#include "core/search/html_text.h"
+#include "core/html/html_text.h"
 
 #include <algorithm>
 #include <array>

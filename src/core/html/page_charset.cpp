@@ -1,10 +1,10 @@
-#include "core/search/page_charset.h"
+#include "core/html/page_charset.h"
 
 #include <cstddef>
 #include <optional>
 #include <string>
 
-#include "core/search/html_text.h"
+#include "core/html/html_text.h"
 #include "core/text/code_page.h"
 
 namespace vel {
