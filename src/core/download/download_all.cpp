@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <utility>
@@ -50,15 +51,12 @@ public:
         , m_observer(observer)
         , m_multi(multi)
         , m_parallel(static_cast<std::size_t>(std::max(1, options.parallelTransfers)))
+        , m_settled(batch.items.size(), false)
     {}
 
-    ~Batch()
-    {
-        // A stopped batch: the transfers leave the multi handle before they
-        // go, and each removes its temporary file.
-        for (auto& [index, transfer] : m_running)
-            curl_multi_remove_handle(m_multi, transfer->handle());
-    }
+    // A stopped batch: the transfers leave the multi handle before they go,
+    // and each removes its temporary file.
+    ~Batch() { endTransfers(); }
 
     // False when the batch was stopped.
     bool run()
@@ -84,12 +82,26 @@ public:
         }
     }
 
-    // The failed entries in list order, once the batch is over.
-    std::vector<std::size_t> failures() const
+    // The failed entries in list order, once the batch is over. A batch cut
+    // short by an error also fails every entry it had not settled: none of
+    // them was stored.
+    std::vector<std::size_t> failures(bool cutShort) const
     {
         std::vector<std::size_t> sorted = m_failures;
+        for (std::size_t index = 0; cutShort && index < m_settled.size(); ++index) {
+            if (!m_settled[index])
+                sorted.push_back(index);
+        }
         std::sort(sorted.begin(), sorted.end());
         return sorted;
+    }
+
+    // Ends every running transfer, removing its temporary file.
+    void endTransfers()
+    {
+        for (auto& [index, transfer] : m_running)
+            curl_multi_remove_handle(m_multi, transfer->handle());
+        m_running.clear();
     }
 
 private:
@@ -104,7 +116,7 @@ private:
             const std::size_t index = m_next++;
             if (!item.url
                 || (m_batch.skipExisting && nameTaken(m_batch.targetFolder, item.fileName))) {
-                entryDone();
+                entryDone(index);
                 continue;
             }
             std::optional<BrowserHeaders> headers;
@@ -203,11 +215,12 @@ private:
             m_observer.showMessage(kNoInternetText);
         if (isFailedEntry(outcome))
             m_failures.push_back(index);
-        entryDone();
+        entryDone(index);
     }
 
-    void entryDone()
+    void entryDone(std::size_t index)
     {
+        m_settled[index] = true;
         ++m_done;
         m_observer.setProgress(static_cast<int>(m_done));
         m_observer.setStatusText(downloadProgressText(m_done, m_batch.items.size()));
@@ -225,6 +238,7 @@ private:
     std::map<std::string, std::size_t> m_nameTakenBy;
     std::map<std::size_t, int> m_redirects;  // redirects followed per browser-like item
     std::vector<std::size_t> m_failures;
+    std::vector<bool> m_settled;  // per item: stored, failed or skipped
 };
 
 }  // namespace
@@ -237,6 +251,10 @@ void CurlDownloader::DownloadAll(const DownloadBatch& batch, DownloadObserver& o
 {
     std::vector<std::size_t> failures;
     bool stopped = false;
+    // Outside the try, so that a batch cut short by an error still knows
+    // which entries it settled.
+    std::unique_ptr<CURLM, MultiDeleter> multi;
+    std::optional<Batch> run;
     try {
         const std::size_t total = batch.items.size();
         observer.setStatusText(downloadProgressText(0, total));
@@ -244,23 +262,34 @@ void CurlDownloader::DownloadAll(const DownloadBatch& batch, DownloadObserver& o
         observer.setProgressRange(0, static_cast<int>(std::max<std::size_t>(total, 1)));
         observer.setProgress(0);
 
-        std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+        multi.reset(curl_multi_init());
         if (multi) {
             const long parallel = std::max(1, m_options.parallelTransfers);
             curl_multi_setopt(multi.get(), CURLMOPT_MAX_TOTAL_CONNECTIONS, parallel);
             curl_multi_setopt(multi.get(), CURLMOPT_MAX_HOST_CONNECTIONS, parallel);
             curl_multi_setopt(multi.get(), CURLMOPT_MAXCONNECTS, parallel);
         }
-        Batch run(batch, m_options, observer, multi.get());
+        run.emplace(batch, m_options, observer, multi.get());
         if (multi) {
-            stopped = !run.run();
+            stopped = !run->run();
         } else {
             // No multi handle: nothing can be fetched, as with no easy handle.
             observer.showMessage(kNoInternetText);
         }
-        failures = run.failures();
+        failures = run->failures(false);
     } catch (...) {
-        // Nothing reaches the caller; the closing report still follows.
+        // Nothing reaches the caller; the closing report follows and counts
+        // every entry not stored as failed, so none passes for done.
+        try {
+            if (run) {
+                run->endTransfers();
+                failures = run->failures(!stopped);
+            } else {
+                failures.resize(batch.items.size());
+                std::iota(failures.begin(), failures.end(), std::size_t{0});
+            }
+        } catch (...) {
+        }
     }
     try {
         for (const std::size_t index : failures)

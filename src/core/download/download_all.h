@@ -76,7 +76,9 @@ public:
 // failed item is reported, and the closing status counts them
 // (downloadFinishedText). A stop ends every transfer at once, removes their
 // temporary files, keeps the files already complete and ends with
-// kDownloadStoppedText. Raises nothing.
+// kDownloadStoppedText. Raises nothing: a batch cut short by an error (one
+// of the observer's calls throwing, memory running out) reports every entry
+// it did not store as failed.
 class CurlDownloader final : public Downloader {
 public:
     explicit CurlDownloader(DownloadOptions options = {});

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -132,6 +133,32 @@ TEST_F(DownloadFailureTest, FailuresAreCountedAndReportedByTheirRow)
     EXPECT_EQ(filesIn(dateDir()), (Files{{"a.gif", "alpha"}, {"b.gif", "bravo"}}));
     EXPECT_EQ(observer.failed, (std::vector<std::size_t>{1, 3, 5}));
     EXPECT_EQ(observer.statuses.back(), "ファイルのダウンロードが終了しました（3個失敗）");
+}
+
+TEST_F(DownloadFailureTest, ABatchCutShortByAnErrorFailsEveryEntryNotStored)
+{
+    Route stalled = reply("200 OK", std::string(100000, 's'));
+    stalled.body.resize(3000);
+    stalled.stallAfter = true;
+    m_server.route("/dir/a.gif", ok("alpha"));
+    m_server.route("/dir/stalled.bin", stalled);
+    const DownloadFolder folder = openDownloadFolder(work(), "20240506");
+    RecordingObserver observer;
+    observer.onProgress = [](int done) {
+        if (done == 1)
+            throw std::runtime_error("report lost");
+    };
+    DownloadOptions options;
+    options.parallelTransfers = 2;  // c.gif waits for a free slot
+    DownloadBatch batch;
+    batch.items =
+        test::planListedDownload({"a.gif", "stalled.bin", "c.gif"}, m_server.url("/dir/"));
+    batch.targetFolder = folder.handle.get();
+    CurlDownloader(options).DownloadAll(batch, observer);
+
+    EXPECT_EQ(filesIn(dateDir()), (Files{{"a.gif", "alpha"}}));
+    EXPECT_EQ(observer.failed, (std::vector<std::size_t>{1, 2}));
+    EXPECT_EQ(observer.statuses.back(), downloadFinishedText(2));
 }
 
 TEST_F(DownloadFailureTest, CancelMidBodyKeepsTheOlderFile)
