@@ -47,6 +47,7 @@ namespace {
 const QString kIdle = QStringLiteral("待機中");
 const QString kConnecting = QStringLiteral("ホストに接続しています");
 const QString kConnected = QStringLiteral("接続しました");
+const QString kDownloadNotStarted = QStringLiteral("ファイルのダウンロードを開始できませんでした");
 const QString kSearching = QStringLiteral("ファイルを検索しています");
 
 QString fromUtf8(std::string_view text)
@@ -457,14 +458,20 @@ void MainWindow::onDownloadConfirmed()
         m_foundFiles->entries(), m_fileSearch->entrySource(), m_workingFolder.path(), dateFolder,
         m_downloadConfirmDialog->skipExisting(),
         m_browser ? m_browser->browserCookies() : std::vector<BrowserCookie>{});
-    if (started == DownloadController::StartResult::Started) {
+    switch (started) {
+    case DownloadController::StartResult::Started:
         button->setText(QStringLiteral("中止"));
         button->setFocus();
         return;
-    }
-    m_inputLock.reset();
-    if (started == DownloadController::StartResult::NoFolder)
+    case DownloadController::StartResult::NoFolder:
+        m_inputLock.reset();
         message(fromUtf8(kDownloadFolderFailedText));
+        return;
+    case DownloadController::StartResult::NotStarted:
+        m_inputLock.reset();
+        setStatusText(kDownloadNotStarted);
+        return;
+    }
 }
 
 void MainWindow::onDownloadFinished()

@@ -453,6 +453,15 @@ private slots:
         QCOMPARE(status->text(QAccessible::Name), QStringLiteral("接続しました"));
     }
 
+    void aBatchThatCannotStartSaysSo()
+    {
+        // This window has no downloader.
+        m_form->foundFilesPanel()->showSearchResult({{"a.gif", "a.gif"}});
+        m_form->onDownloadConfirmed();
+        QCOMPARE(m_form->statusText(),
+                 QStringLiteral("ファイルのダウンロードを開始できませんでした"));
+    }
+
     void tabReachesEveryControl()
     {
         QList<QWidget*> controls{m_form->siteListPanel()->table(),
