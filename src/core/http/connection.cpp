@@ -197,6 +197,7 @@ Connection::Transfer Connection::writeSome(const char* data, std::size_t size)
 FetchError Connection::send(std::string_view bytes, const AbortSignal& abort,
                             std::chrono::milliseconds timeout)
 {
+    const auto deadline = Clock::now() + timeout;
     while (!bytes.empty()) {
         if (abort.raised())
             return FetchError::Aborted;
@@ -215,7 +216,7 @@ FetchError Connection::send(std::string_view bytes, const AbortSignal& abort,
         case Step::Failed:
             return FetchError::SendFailed;
         }
-        switch (waitForDescriptor(m_fd, events, abort, Clock::now() + timeout)) {
+        switch (waitForDescriptor(m_fd, events, abort, deadline)) {
         case WaitResult::Ready:
             break;
         case WaitResult::Aborted:

@@ -46,7 +46,7 @@ public:
     // for: either way it cannot carry the next request.
     bool isStale();
 
-    // Writes all of `bytes`; `timeout` bounds each wait for room.
+    // Writes all of `bytes` within `timeout`, however the peer takes them.
     FetchError send(std::string_view bytes, const AbortSignal& abort,
                     std::chrono::milliseconds timeout);
     // Reads what is there, waiting at most `timeout` for the first byte.
