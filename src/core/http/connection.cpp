@@ -159,9 +159,11 @@ Connection::Transfer Connection::transferOf(const TlsSession::Step& step)
         return {Step::WantWrite, 0};
     case TlsSession::Status::Closed:
         return {Step::Closed, 0};
-    default:
+    case TlsSession::Status::CertificateRejected:
+    case TlsSession::Status::Failed:
         return {Step::Failed, 0};
     }
+    return {Step::Failed, 0};
 }
 
 Connection::Transfer Connection::readSome(char* buffer, std::size_t capacity)

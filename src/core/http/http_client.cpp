@@ -29,9 +29,30 @@ FetchOutcome outcomeOf(FetchError error)
         return FetchOutcome::Aborted;
     case FetchError::CertificateRejected:
         return FetchOutcome::CertificateFailure;
-    default:
-        return FetchOutcome::OtherFailure;
+    case FetchError::None:
+    case FetchError::InvalidUrl:
+    case FetchError::UnsupportedScheme:
+    case FetchError::LookupFailed:
+    case FetchError::ConnectFailed:
+    case FetchError::ConnectTimedOut:
+    case FetchError::TlsFailed:
+    case FetchError::SendFailed:
+    case FetchError::ReceiveFailed:
+    case FetchError::ReadTimedOut:
+    case FetchError::TooSlow:
+    case FetchError::ClosedBeforeStatus:
+    case FetchError::ClosedInHead:
+    case FetchError::ClosedInChunkedBody:
+    case FetchError::LineTooLong:
+    case FetchError::HeadTooLarge:
+    case FetchError::BodyTooLarge:
+    case FetchError::ChunkSizeTooLarge:
+    case FetchError::RedirectRefused:
+    case FetchError::RedirectLoop:
+    case FetchError::TooManyRedirects:
+        break;
     }
+    return FetchOutcome::OtherFailure;
 }
 
 // What a request is sent as and where to: the same one twice in a chain of

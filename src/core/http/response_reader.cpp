@@ -184,7 +184,11 @@ ResponseReader::Step ResponseReader::feed(std::string_view input)
         }
         case Phase::Finished:
             return {m_state, pos};
-        default: {
+        case Phase::StatusLine:
+        case Phase::Headers:
+        case Phase::ChunkSize:
+        case Phase::ChunkDataEnd:
+        case Phase::ChunkTrailer: {
             std::string_view line;
             if (takeLine(input, pos, line))
                 handleLine(line);
@@ -219,7 +223,11 @@ ResponseReader::State ResponseReader::finish()
     case Phase::BodyToClose:
         complete();
         break;
-    default:
+    case Phase::ChunkSize:
+    case Phase::ChunkData:
+    case Phase::ChunkDataEnd:
+    case Phase::ChunkTrailer:
+    case Phase::Finished:
         fail(FetchError::ClosedInChunkedBody);
         break;
     }
@@ -299,7 +307,10 @@ void ResponseReader::handleLine(std::string_view line)
         if (line.empty())
             complete();
         break;
-    default:
+    case Phase::FixedBody:
+    case Phase::ChunkData:
+    case Phase::BodyToClose:
+    case Phase::Finished:
         break;
     }
     m_line.clear();
