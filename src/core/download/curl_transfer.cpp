@@ -1,6 +1,7 @@
 #include "core/download/curl_transfer.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -263,10 +264,13 @@ bool CurlTransfer::onBody(const char* data, std::size_t size)
         m_failed = true;
         return false;
     }
+    m_hash.update(data, size);
+    m_digest.size += static_cast<std::int64_t>(size);
     return true;
 }
 
-EntryOutcome CurlTransfer::finish(int result, bool superseded)
+EntryOutcome CurlTransfer::finish(int result, bool superseded,
+                                  const std::function<bool(const FileDigest&)>& sameAsStored)
 {
     const auto code = static_cast<CURLcode>(result);
     // A redirect left unfollowed (too many, or to nowhere fetchable) is no answer.
@@ -288,6 +292,11 @@ EntryOutcome CurlTransfer::finish(int result, bool superseded)
     if (superseded) {
         m_file.discard();
         return EntryOutcome::Stored;
+    }
+    m_digest.sha256 = m_hash.hexDigest();
+    if (sameAsStored && !m_digest.sha256.empty() && sameAsStored(m_digest)) {
+        m_file.discard();
+        return EntryOutcome::SameContent;
     }
     return m_file.commit() ? EntryOutcome::Stored : EntryOutcome::Failed;
 }

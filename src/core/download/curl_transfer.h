@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "core/download/download_file.h"
 #include "core/download/download_rules.h"
+#include "core/history/file_digest.h"
 
 namespace vel {
 
@@ -73,9 +75,15 @@ public:
     // Judges the ended transfer from libcurl's result (a CURLcode). A complete
     // body takes the entry's name, unless `superseded` says a later entry of
     // the same name has already taken it: it is dropped then, yet Stored, as
-    // it was when the list was fetched one entry after the other. Every other
-    // end removes the temporary file and leaves the name as it was.
-    EntryOutcome finish(int result, bool superseded);
+    // it was when the list was fetched one entry after the other; or unless
+    // `sameAsStored` answers true for its size and SHA-256: it is dropped
+    // then as SameContent. Every other end removes the temporary file and
+    // leaves the name as it was.
+    EntryOutcome finish(int result, bool superseded,
+                        const std::function<bool(const FileDigest&)>& sameAsStored = {});
+
+    // The size and SHA-256 of the body, once finish() found it complete.
+    const FileDigest& digest() const { return m_digest; }
 
     const std::string& fileName() const { return m_fileName; }
 
@@ -96,6 +104,8 @@ private:
     const int m_folder;
     const std::string m_fileName;
     DownloadFile m_file;
+    Sha256 m_hash;  // of the bytes written to the file
+    FileDigest m_digest;
     int m_status = 0;
     bool m_hasLocation = false;
     bool m_inHead = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
 #include <numeric>
@@ -14,6 +15,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include "core/download/batch_history.h"
 #include "core/download/browser_cookies.h"
 #include "core/download/curl_transfer.h"
 #include "core/download/download_rules.h"
@@ -51,6 +53,8 @@ public:
         , m_observer(observer)
         , m_multi(multi)
         , m_parallel(static_cast<std::size_t>(std::max(1, options.parallelTransfers)))
+        , m_history(batch)
+        , m_fetched(m_history.fetchedItems())
         , m_settled(batch.items.size(), false)
     {}
 
@@ -109,6 +113,10 @@ private:
     {
         while (m_running.size() < m_parallel && m_next < m_batch.items.size()) {
             const DownloadItem& item = m_batch.items[m_next];
+            if (item.url && m_fetched[m_next]) {
+                endEntry(m_next++, EntryOutcome::AlreadyFetched);
+                continue;
+            }
             // Whether the name is taken is asked only once every earlier entry
             // of that name is done, as in a fetch of one entry after the other.
             if (m_batch.skipExisting && item.url && runningWithName(item.fileName))
@@ -116,7 +124,7 @@ private:
             const std::size_t index = m_next++;
             if (!item.url
                 || (m_batch.skipExisting && nameTaken(m_batch.targetFolder, item.fileName))) {
-                entryDone(index);
+                endEntry(index, EntryOutcome::Skipped);
                 continue;
             }
             std::optional<BrowserHeaders> headers;
@@ -138,7 +146,7 @@ private:
             refused = EntryOutcome::NotOpened;
         if (refused) {
             m_running.erase(index);
-            record(index, *refused);
+            endEntry(index, *refused);
             return;
         }
         m_running[index] = std::move(transfer);
@@ -190,10 +198,24 @@ private:
                 continue;
             const auto taken = m_nameTakenBy.find(transfer->fileName());
             const bool superseded = taken != m_nameTakenBy.end() && taken->second > index;
-            const EntryOutcome outcome = transfer->finish(result, superseded);
-            if (outcome == EntryOutcome::Stored && !superseded)
+            std::optional<HistoryRecord> copy;
+            std::function<bool(const FileDigest&)> sameAsStored;
+            if (m_history.dedupes())
+                sameAsStored = [this, &copy](const FileDigest& digest) {
+                    copy = m_history.storedCopy(digest);
+                    return copy.has_value();
+                };
+            const EntryOutcome outcome = transfer->finish(result, superseded, sameAsStored);
+            const std::string& url = *m_batch.items[index].url;
+            // Recorded in the step that counts the file done: a file dropped
+            // for a later one of its name is not there to record.
+            if (outcome == EntryOutcome::Stored && !superseded) {
                 m_nameTakenBy[transfer->fileName()] = index;
-            record(index, outcome);
+                m_history.recordStored(url, transfer->fileName(), transfer->digest());
+            } else if (outcome == EntryOutcome::SameContent && copy) {
+                m_history.recordCopy(url, *copy);
+            }
+            endEntry(index, outcome);
         }
         return someEnded;
     }
@@ -204,22 +226,18 @@ private:
         for (auto& [index, transfer] : m_running) {
             curl_multi_remove_handle(m_multi, transfer->handle());
             transfer.reset();
-            record(index, EntryOutcome::Failed);
+            endEntry(index, EntryOutcome::Failed);
         }
         m_running.clear();
     }
 
-    void record(std::size_t index, EntryOutcome outcome)
+    void endEntry(std::size_t index, EntryOutcome outcome)
     {
         if (outcome == EntryOutcome::NoHandle)
             m_observer.showMessage(kNoInternetText);
         if (isFailedEntry(outcome))
             m_failures.push_back(index);
-        entryDone(index);
-    }
-
-    void entryDone(std::size_t index)
-    {
+        m_observer.entryEnded(index, outcome);
         m_settled[index] = true;
         ++m_done;
         m_observer.setProgress(static_cast<int>(m_done));
@@ -231,6 +249,8 @@ private:
     DownloadObserver& m_observer;
     CURLM* m_multi;
     const std::size_t m_parallel;
+    BatchHistory m_history;
+    const std::vector<bool> m_fetched;  // per item: the history holds its URL
     std::size_t m_next = 0;
     std::size_t m_done = 0;
     std::map<std::size_t, std::unique_ptr<CurlTransfer>> m_running;

@@ -2,11 +2,14 @@
 
 #include <chrono>
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/download/curl_transfer.h"
 #include "core/download/download_plan.h"
+#include "core/download/download_rules.h"
+#include "core/history/download_history.h"
 
 namespace vel {
 
@@ -27,6 +30,13 @@ public:
     // The item at `index` of the batch was not stored (see isFailedEntry);
     // reported once per failed item, in batch order, before the closing status.
     virtual void entryFailed(std::size_t index) = 0;
+    // The item at `index` ended this way; reported once per item as it ends,
+    // in whatever order they end.
+    virtual void entryEnded(std::size_t index, EntryOutcome outcome)
+    {
+        static_cast<void>(index);
+        static_cast<void>(outcome);
+    }
     // Asked between the batch's reads and several times a second while every
     // server is silent; true stops the batch. Must be cheap and safe to call
     // from the worker thread.
@@ -50,6 +60,27 @@ struct DownloadBatch {
     // reaches a host, path or scheme it was not set for.
     std::vector<BrowserCookie> browserCookies;
     std::chrono::sys_seconds now{};
+
+    // The download history, or none. Every file the batch puts in place is
+    // recorded right after its rename, before it counts as done: a batch
+    // killed in between leaves a file the history does not know (fetched
+    // again next time), never a record without its file. Failed entries are
+    // never recorded.
+    DownloadHistory* history = nullptr;
+    // Where targetFolder lies in the download folder ("20261208" or
+    // "20261208/<site>"): a record's localPath is "<folderPath>/<name>". The
+    // folder as many levels above targetFolder is the download folder, where
+    // content dedupe finds the files recorded.
+    std::string folderPath;
+    // What every record of the batch holds besides its file: the site row and
+    // the page the entries were found on.
+    HistoryRecord recordTemplate;
+    // Entries whose URL the history holds are not requested (AlreadyFetched).
+    bool skipFetched = false;
+    // A complete body with the size and SHA-256 of a recorded file that is
+    // still there with them is not stored again (SameContent): the history
+    // records the entry's URL against that file.
+    bool dedupeContent = false;
 };
 
 struct DownloadOptions {

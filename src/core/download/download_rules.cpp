@@ -6,8 +6,18 @@ namespace vel {
 
 bool isFailedEntry(EntryOutcome outcome)
 {
-    return outcome == EntryOutcome::NoHandle || outcome == EntryOutcome::NotOpened
-        || outcome == EntryOutcome::Failed;
+    switch (outcome) {
+    case EntryOutcome::NoHandle:
+    case EntryOutcome::NotOpened:
+    case EntryOutcome::Failed:
+        return true;
+    case EntryOutcome::Stored:
+    case EntryOutcome::Skipped:
+    case EntryOutcome::AlreadyFetched:
+    case EntryOutcome::SameContent:
+        return false;
+    }
+    return true;
 }
 
 std::string downloadFinishedText(std::size_t failedEntries)

@@ -24,6 +24,12 @@ enum class EntryOutcome {
     Failed,  // an answer arrived but was not stored: a status of 400 or more, a
              // transfer that broke or was cut short, a file that could not be
              // created, written or put in place
+    Skipped,  // nothing requested: no URL to fetch, or its local name was taken
+              // (skip existing files)
+    AlreadyFetched,  // nothing requested: the download history holds its URL
+    SameContent,  // complete, but its bytes are those of a file the history
+                  // holds that is still on disk: recorded against that file,
+                  // not stored again
 };
 
 // Whether the entry counts as failed in the batch's closing report: every

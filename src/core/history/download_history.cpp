@@ -326,6 +326,11 @@ Attempt attemptOpen(const fs::path& file)
 
 }  // namespace
 
+std::string historyKey(std::string_view url)
+{
+    return std::string(url.substr(0, url.find('#')));
+}
+
 DownloadHistory::DownloadHistory(std::unique_ptr<Connection> connection)
     : m_connection(std::move(connection))
 {}

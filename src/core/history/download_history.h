@@ -29,6 +29,10 @@ struct HistoryRecord {
     friend bool operator==(const HistoryRecord&, const HistoryRecord&) = default;
 };
 
+// The history's key for a URL fetched: the URL without its fragment, which
+// never reaches the server.
+std::string historyKey(std::string_view url);
+
 enum class HistoryOpenState { Opened, Created, SetAside, Unavailable };
 
 // What VEL has downloaded, kept in an SQLite file: one row per URL fetched.

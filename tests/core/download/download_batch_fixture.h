@@ -48,6 +48,10 @@ public:
     }
     void showMessage(std::string_view text) override { messages.emplace_back(text); }
     void entryFailed(std::size_t index) override { failed.push_back(index); }
+    void entryEnded(std::size_t index, EntryOutcome outcome) override
+    {
+        ended.emplace(index, outcome);
+    }
     bool cancelled() override { return cancelWhen && cancelWhen(); }
 
     std::function<bool()> cancelWhen;
@@ -58,6 +62,7 @@ public:
     std::vector<int> positions;
     std::vector<std::string> messages;
     std::vector<std::size_t> failed;
+    std::multimap<std::size_t, EntryOutcome> ended;
 };
 
 // The bar's positions over a batch of which `done` entries ended: the reset,
@@ -210,9 +215,16 @@ protected:
         observer.cancelWhen = std::move(cancelWhen);
         observer.onProgress = m_onProgress;
         CurlDownloader downloader(std::move(options));
-        downloader.DownloadAll(
-            {planListedDownload(entries, baseUrl, m_fileNames), folder, m_skipExisting, {}, {}},
-            observer);
+        DownloadBatch batch;
+        batch.items = planListedDownload(entries, baseUrl, m_fileNames);
+        batch.targetFolder = folder;
+        batch.skipExisting = m_skipExisting;
+        batch.history = m_history;
+        batch.folderPath = "20240506";
+        batch.recordTemplate = m_recordTemplate;
+        batch.skipFetched = m_skipFetched;
+        batch.dedupeContent = m_dedupeContent;
+        downloader.DownloadAll(batch, observer);
         EXPECT_EQ(currentDirectory(), before);
         const std::size_t total = entries.size();
         const bool stopped = !observer.statuses.empty()
@@ -227,6 +239,15 @@ protected:
             observer.ranges,
             (std::vector<std::pair<int, int>>{{0, std::max<int>(1, static_cast<int>(total))}}));
         EXPECT_TRUE(std::is_sorted(observer.failed.begin(), observer.failed.end()));
+        // Each entry done ended once, and the failed ones are those reported.
+        std::vector<std::size_t> failedOutcomes;
+        for (const auto& [index, outcome] : observer.ended) {
+            EXPECT_EQ(observer.ended.count(index), 1U) << index;
+            if (isFailedEntry(outcome))
+                failedOutcomes.push_back(index);
+        }
+        EXPECT_EQ(observer.ended.size(), done);
+        EXPECT_EQ(failedOutcomes, observer.failed);
         EXPECT_EQ(namesStartingWith(folder, ".vel-"), std::vector<std::string>{});
         return observer;
     }
@@ -252,6 +273,11 @@ protected:
     // Handed to every batch's observer (see RecordingObserver::onProgress).
     std::function<void(int)> m_onProgress;
     bool m_skipExisting = false;
+    // What the batches tell the download history and ask of it (none: nothing).
+    DownloadHistory* m_history = nullptr;
+    HistoryRecord m_recordTemplate;
+    bool m_skipFetched = false;
+    bool m_dedupeContent = false;
     // How the batches' local names leave the code page (none: unchanged).
     std::function<std::string(std::string_view)> m_fileNames;
 

@@ -48,12 +48,15 @@ TEST(DownloadRulesTest, FinishedTextCountsTheFailures)
         EXPECT_EQ(downloadFinishedText(c.failures), c.text) << c.failures << " failures";
 }
 
-TEST(DownloadRulesTest, EveryOutcomeButStoredIsAFailure)
+TEST(DownloadRulesTest, OnlyEntriesRequestedAndNotStoredAreFailures)
 {
     EXPECT_TRUE(isFailedEntry(EntryOutcome::NoHandle));
     EXPECT_TRUE(isFailedEntry(EntryOutcome::NotOpened));
     EXPECT_TRUE(isFailedEntry(EntryOutcome::Failed));
     EXPECT_FALSE(isFailedEntry(EntryOutcome::Stored));
+    EXPECT_FALSE(isFailedEntry(EntryOutcome::Skipped));
+    EXPECT_FALSE(isFailedEntry(EntryOutcome::AlreadyFetched));
+    EXPECT_FALSE(isFailedEntry(EntryOutcome::SameContent));
 }
 
 TEST(DownloadRulesTest, DateFolderIsYearMonthDayInFixedWidths)
