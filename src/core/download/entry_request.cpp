@@ -6,21 +6,21 @@
 #include "core/foundfiles/live_entries.h"
 #include "core/html/html_text.h"
 #include "core/http/url_resolution.h"
+#include "core/http/web_url.h"
 
 namespace vel {
 
 namespace {
 
-// The URL a browser would fetch for a search's entry.
+// The URL a browser would fetch for a search's entry; empty when a browser
+// would fetch none.
 std::string resolvedUrl(const FoundEntry& entry, const EntrySource& source)
 {
-    if (!source.documentBase.empty()) {
-        const std::optional<std::string> resolved = resolveUrlReference(
-            source.documentBase, decodeCharacterReferences(entry.written, source.charset));
-        if (resolved)
-            return withoutFragment(*resolved);
-    }
-    return fullUrlOfEntry(entry.text, source.baseUrl);
+    if (!splitUrlReference(source.documentBase).scheme)
+        return fullUrlOfEntry(entry.text, source.baseUrl);
+    return resolveWebUrl(source.documentBase,
+                         decodeCharacterReferences(entry.written, source.charset), source.charset)
+        .value_or("");
 }
 
 }  // namespace

@@ -14,7 +14,8 @@ namespace vel {
 // What goes out for one found-files entry: the same for the batch, the
 // preview, opening it in the browser and Space.
 struct EntryRequest {
-    // The absolute URL, without a fragment.
+    // The absolute URL, without a fragment; empty when a browser would request
+    // nothing for the entry (its value is no valid URL).
     std::string url;
     // An entry collected from the page the browser shows is requested as the
     // browser would request it: with that page as its referrer (never empty
@@ -28,8 +29,8 @@ struct EntryRequest {
 
 // The request for an entry. A search's entry is fetched from the URL a browser
 // resolves its written value to (character references decoded, against the
-// page's <base href>, else the URL the page came from); without such a base,
-// from its listed URL (fullUrlOfEntry). An entry collected from the page the
+// page's <base href>, else the URL the page came from: resolveWebUrl); without
+// such a base, from its listed URL (fullUrlOfEntry). An entry collected from the page the
 // browser shows is fetched from its URL as it is, sent with its page as
 // referrer and the cookies of `browserCookies` that go with that URL at `now`.
 EntryRequest entryRequest(const FoundEntry& entry, const EntrySource& source,

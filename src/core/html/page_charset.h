@@ -6,10 +6,6 @@
 
 namespace vel {
 
-// How a page's bytes are read: in the program's code page (Shift-JIS unless
-// set otherwise), or as UTF-8.
-enum class PageCharset { CodePage, Utf8 };
-
 // The page's declared character set: the Content-Type header's `charset`,
 // else a <meta charset> or http-equiv declaration in the page's first 1024
 // bytes, else a UTF-8 byte-order mark. An undeclared page, or one declared in

@@ -12,6 +12,10 @@ namespace vel {
 // single-byte setting treats every byte as a character of its own.
 enum class CodePage { Cp932, SingleByte };
 
+// How a page's bytes are read: in the program's code page (Shift-JIS unless
+// set otherwise), or as UTF-8.
+enum class PageCharset { CodePage, Utf8 };
+
 CodePage currentCodePage();
 void setCurrentCodePage(CodePage codePage);
 

@@ -423,7 +423,11 @@ void MainWindow::finishSearch()
 void MainWindow::onOpenEntryRequested(const FoundEntry& entry)
 {
     const EntrySource& source = m_fileSearch->entrySource();
-    const QString url = toQString(entryRequest(entry, source).url, source.charset);
+    const std::string request = entryRequest(entry, source).url;
+    // A value no browser can make a URL of opens nothing.
+    if (request.empty())
+        return;
+    const QString url = toQString(request, source.charset);
     m_browserBar->urlEdit()->setText(url);
     m_browserBar->navigate(url);
     m_browserBar->addToListButton()->setEnabled(false);

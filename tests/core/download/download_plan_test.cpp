@@ -77,6 +77,8 @@ TEST(DownloadPlanTest, SearchEntriesFetchTheResolvedValueAndKeepTheListedName)
         {"up.gif", "../up.gif?v=1&amp;w=2"},
         {"/cdn/x.gif", "//cdn/x.gif"},
         {"ftp://x/d.gif", "ftp://x/d.gif"},
+        {"img\\e.gif", "img\\e.gif"},
+        {"f.gif", "//h:port/f.gif"},
     };
     expectItems(planDownload(entries, source, {}),
                 {
@@ -85,6 +87,10 @@ TEST(DownloadPlanTest, SearchEntriesFetchTheResolvedValueAndKeepTheListedName)
                     {"https://h/up.gif?v=1&w=2", "up.gif"},
                     {"https://cdn/x.gif", "x.gif"},
                     {std::nullopt, ""},
+                    // A backslash is a slash in the URL, the name keeps the listed text.
+                    {"https://h/d/img/e.gif", "img\\e.gif"},
+                    // No URL a browser would fetch: the entry is sent nowhere and fails.
+                    {"", "f.gif"},
                 });
     // Without a page URL the entries fetch what the plain join gives.
     expectItems(planDownload(entries, EntrySource{"http://h/d/", "", PageCharset::CodePage}, {}),
@@ -94,6 +100,8 @@ TEST(DownloadPlanTest, SearchEntriesFetchTheResolvedValueAndKeepTheListedName)
                     {"http://h/d/up.gif", "up.gif"},
                     {"http://h/d//cdn/x.gif", "x.gif"},
                     {std::nullopt, ""},
+                    {"http://h/d/img\\e.gif", "img\\e.gif"},
+                    {"http://h/d/f.gif", "f.gif"},
                 });
 }
 

@@ -57,7 +57,7 @@ TEST(FetchUrlOfEntry, ResolvesTheWrittenValueAgainstThePage)
         urls.push_back(fetchUrl(entry, result));
     const std::vector<std::string> expected{
         "http://other.test/abs.jpg",         "https://text.test/in-text.jpg",
-        "https://Cdn.test/Up.jpg",           "https://cdn.test/proto.jpg",
+        "https://cdn.test/Up.jpg",           "https://cdn.test/proto.jpg",
         "https://site.test/static/root.jpg", "https://site.test/gal/here.jpg",
         "https://site.test/up.jpg",          "https://site.test/gal/q.jpg?w=1&h=2",
         "https://site.test/gal/plain.jpg",
