@@ -1,7 +1,13 @@
+#include <atomic>
+#include <csignal>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <filesystem>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -11,14 +17,18 @@
 #include <QIcon>
 #include <QStandardPaths>
 
+#include "core/cli/command_line.h"
+#include "core/cli/run_command.h"
 #include "core/download/curl_global.h"
 #include "core/download/download_all.h"
+#include "core/download/download_rules.h"
 #include "core/http/http_client.h"
 #include "core/io/program_dirs.h"
 #include "gui/app/main_window.h"
 #include "gui/app/single_instance.h"
 #include "gui/app/vel_application.h"
 #include "gui/browser/web_engine_pane.h"
+#include "gui/common/qt_text.h"
 #include "gui/common/ui_font.h"
 
 namespace {
@@ -71,10 +81,64 @@ std::string displayProblem()
     return {};
 }
 
+// A patrol from a terminal stops cleanly on Ctrl+C or a service's stop: what
+// the handler touches is an atomic flag and the client's abort pipe.
+std::atomic<bool> g_stopRequested{false};
+vel::HttpClient* g_patrolClient = nullptr;
+
+extern "C" void requestStop(int)
+{
+    g_stopRequested.store(true);
+    if (g_patrolClient)
+        g_patrolClient->abort();
+}
+
+// Everything the command line asks for that needs no window: no Qt
+// application is made and no display is needed.
+int runWithoutWindow(const vel::CommandLine& line)
+{
+    // libcurl is set up before any other thread starts.
+    const vel::CurlGlobal curl;
+    vel::HttpClient client;
+    vel::CurlDownloader downloader;
+    vel::CommandContext context;
+    std::error_code error;
+    context.startFolder = std::filesystem::current_path(error);
+    context.codePageToUtf8 = [](std::string_view bytes) {
+        return vel::toQString(bytes).toStdString();
+    };
+    context.client = &client;
+    context.downloader = &downloader;
+    context.outIsTerminal = isatty(STDOUT_FILENO) == 1;
+    const std::time_t now = std::time(nullptr);
+    std::tm today{};
+    if (localtime_r(&now, &today))
+        context.dateFolder =
+            vel::dateFolderName(today.tm_year + 1900, today.tm_mon + 1, today.tm_mday);
+    context.stop = &g_stopRequested;
+    g_patrolClient = &client;
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    // A second signal ends the program at once.
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    const int status = vel::runCommand(line, context);
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+    g_patrolClient = nullptr;
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const vel::CommandLine line = vel::parseCommandLine(arguments);
+    if (line.mode != vel::CommandMode::Window)
+        return runWithoutWindow(line);
     if (const std::string problem = displayProblem(); !problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;
@@ -86,7 +150,7 @@ int main(int argc, char** argv)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 
-    // VEL reads no command line: Qt sees the program name alone.
+    // Qt sees the program name alone: the options are VEL's.
     int qtArgc = 1;
     char* qtArgv[] = {argc > 0 ? argv[0] : const_cast<char*>("vel"), nullptr};
     vel::VelApplication app(qtArgc, qtArgv);
@@ -96,7 +160,8 @@ int main(int argc, char** argv)
         return 0;
 
     QCoreApplication::setApplicationName(QStringLiteral("VEL"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(
+        vel::kVelVersion.data(), static_cast<qsizetype>(vel::kVelVersion.size())));
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QStringLiteral("hicolor"))
         QIcon::setThemeName(QStringLiteral("Adwaita"));
     QApplication::setFont(vel::uiFont());
