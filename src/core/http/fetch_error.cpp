@@ -35,6 +35,10 @@ const char* describe(FetchError error)
         return "connection closed inside the header block";
     case FetchError::ClosedInChunkedBody:
         return "connection closed inside the chunked body";
+    case FetchError::ClosedInBody:
+        return "connection closed before the announced length";
+    case FetchError::ConflictingLengths:
+        return "conflicting Content-Length values";
     case FetchError::LineTooLong:
         return "response line too long";
     case FetchError::HeadTooLarge:

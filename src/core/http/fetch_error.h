@@ -20,6 +20,8 @@ enum class FetchError {
     ClosedBeforeStatus,  // the connection closed before a complete status line
     ClosedInHead,  // closed inside the header block of a 2xx or 100 answer
     ClosedInChunkedBody,  // closed before the chunked body's end
+    ClosedInBody,  // closed before the Content-Length of a 2xx answer arrived
+    ConflictingLengths,  // Content-Length values that disagree
     LineTooLong,  // a head or chunk framing line above the line limit
     HeadTooLarge,  // the head above its byte or line cap
     BodyTooLarge,  // the body above its cap

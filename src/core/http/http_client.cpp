@@ -43,6 +43,8 @@ FetchOutcome outcomeOf(FetchError error)
     case FetchError::ClosedBeforeStatus:
     case FetchError::ClosedInHead:
     case FetchError::ClosedInChunkedBody:
+    case FetchError::ClosedInBody:
+    case FetchError::ConflictingLengths:
     case FetchError::LineTooLong:
     case FetchError::HeadTooLarge:
     case FetchError::BodyTooLarge:

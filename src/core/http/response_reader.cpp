@@ -63,6 +63,45 @@ ContentLength parseContentLength(std::string_view text, std::uint64_t cap)
     return result;
 }
 
+// An interim answer (100 Continue, 103 Early Hints, ...) precedes the real
+// one. 101 switches protocols, which is never asked for: it is final.
+bool isInterim(int status)
+{
+    return status >= 100 && status <= 199 && status != 101;
+}
+
+// The Content-Length of a head: every field of that name, each possibly a
+// comma-separated list. Copies of one value are that value; values that
+// disagree leave the body's end unknown.
+struct BodyLength {
+    ContentLength length;
+    bool conflicting = false;
+};
+
+BodyLength bodyLength(const std::vector<std::pair<std::string, std::string>>& headers,
+                      std::uint64_t cap)
+{
+    BodyLength result;
+    bool seen = false;
+    for (const auto& [name, value] : headers) {
+        if (!equalsIgnoringCase(name, "Content-Length"))
+            continue;
+        std::string_view rest = value;
+        for (bool more = true; more;) {
+            const std::size_t comma = rest.find(',');
+            const ContentLength element = parseContentLength(rest.substr(0, comma), cap);
+            if (!seen)
+                result.length = element;
+            else if (element.usable != result.length.usable || element.value != result.length.value)
+                result.conflicting = true;
+            seen = true;
+            more = comma != std::string_view::npos;
+            rest.remove_prefix(more ? comma + 1 : rest.size());
+        }
+    }
+    return result;
+}
+
 struct ChunkSize {
     bool overflow = false;
     std::uint64_t value = 0;
@@ -211,7 +250,7 @@ ResponseReader::State ResponseReader::finish()
     case Phase::Headers:
         // A cut head of an answer that is refused anyway is still that
         // refusal; a cut 2xx or interim head is a broken connection.
-        if (m_status == 100 || (m_status >= 200 && m_status <= 299)) {
+        if (isInterim(m_status) || (m_status >= 200 && m_status <= 299)) {
             fail(FetchError::ClosedInHead);
         } else {
             m_headComplete = true;
@@ -220,6 +259,12 @@ ResponseReader::State ResponseReader::finish()
         }
         break;
     case Phase::FixedBody:
+        // A page shorter than announced is broken; a refused answer stays refused.
+        if (m_kind == ResponseKind::Success)
+            fail(FetchError::ClosedInBody);
+        else
+            complete();
+        break;
     case Phase::BodyToClose:
         complete();
         break;
@@ -333,7 +378,7 @@ void ResponseReader::endHeaderBlock()
     for (std::string& cookie : m_blockCookies)
         m_setCookies.push_back(std::move(cookie));
     m_blockCookies.clear();
-    if (m_status == 100) {
+    if (isInterim(m_status)) {
         m_phase = Phase::StatusLine;
         return;
     }
@@ -357,9 +402,24 @@ void ResponseReader::startBody()
         return;
     }
 
-    ContentLength length;
-    if (const auto text = header("Content-Length"))
-        length = parseContentLength(*text, m_limits.maxBodyBytes);
+    // Chunked framing wins over a Content-Length; an answer with both may be
+    // an attempt to split it, so its connection is not reused.
+    const bool chunked = std::any_of(m_headers.begin(), m_headers.end(), [](const auto& field) {
+        return equalsIgnoringCase(field.first, "Transfer-Encoding")
+            && field.second.find("chunked") != std::string::npos;
+    });
+    if (chunked) {
+        if (header("Content-Length"))
+            m_closeRequested = true;
+        m_phase = Phase::ChunkSize;
+        return;
+    }
+    const BodyLength declared = bodyLength(m_headers, m_limits.maxBodyBytes);
+    if (declared.conflicting) {
+        fail(FetchError::ConflictingLengths);
+        return;
+    }
+    const ContentLength& length = declared.length;
     if (length.usable && length.value > 0) {
         if (length.tooLarge) {
             fail(FetchError::BodyTooLarge);
@@ -371,13 +431,7 @@ void ResponseReader::startBody()
         m_phase = Phase::FixedBody;
         return;
     }
-    const bool chunked = std::any_of(m_headers.begin(), m_headers.end(), [](const auto& field) {
-        return equalsIgnoringCase(field.first, "Transfer-Encoding")
-            && field.second.find("chunked") != std::string::npos;
-    });
-    if (chunked)
-        m_phase = Phase::ChunkSize;
-    else if (!length.usable)
+    if (!length.usable)
         m_phase = Phase::BodyToClose;
     else
         complete();

@@ -35,8 +35,9 @@ ResponseKind sortResponse(int status, bool hasLocation);
 // Reads one HTTP/1.1 response from the bytes a connection delivers, in pieces
 // of any size. It never looks past the input it is given, stops consuming at
 // the response's end (the rest belongs to whatever follows), and holds at most
-// the caps of its limits. Interim 100 answers are skipped; the cookies of every
-// complete header block are kept.
+// the caps of its limits. Interim 1xx answers (all but 101) are skipped; the
+// cookies of every complete header block are kept. Chunked framing wins over
+// a Content-Length; Content-Length values that disagree fail the answer.
 class ResponseReader {
 public:
     enum class State { NeedMore, Done, Failed };
@@ -51,15 +52,16 @@ public:
     explicit ResponseReader(ResponseLimits limits = {});
 
     Step feed(std::string_view input);
-    // The peer closed the connection: ends the body that runs to the close,
-    // cuts a body with Content-Length short, fails anywhere else.
+    // The peer closed the connection: ends the body that runs to the close
+    // and a refused answer's shorter than its Content-Length; fails anywhere
+    // else, a 2xx body shorter than its Content-Length included.
     State finish();
 
     State state() const { return m_state; }
     FetchError error() const { return m_error; }
     bool receivedAnything() const { return m_receivedAnything; }
 
-    // True once the final (non-100) header block has been read.
+    // True once the final (not interim) header block has been read.
     bool headComplete() const { return m_headComplete; }
     // The status of the last status line read; -1 when it held no number.
     int status() const { return m_status; }

@@ -105,8 +105,10 @@ TEST(ResponseReader, BodyRulesAndSorting)
          true},
         {"length trimmed, LF only", "HTTP/1.1 200 OK\nContent-length:  3 \n\nabc", false,
          State::Done, 200, "abc", 0, true},
-        {"length short, closed", kOk + "Content-Length: 100\r\n\r\nshort", true, State::Done, 200,
-         "short"},
+        {"length short, closed", kOk + "Content-Length: 100\r\n\r\nshort", true, State::Failed, 200,
+         "", 0, false, FetchError::ClosedInBody},
+        {"refused answer short, closed", "HTTP/1.1 404 Not Found\r\nContent-Length: 100\r\n\r\nno",
+         true, State::Done, 404, "no"},
         {"length short, open", kOk + "Content-Length: 100\r\n\r\nshort", false, State::NeedMore,
          200, "short"},
         {"length zero", kOk + "Content-Length: 0\r\n\r\nNEXT", false, State::Done, 200, "", 4,
@@ -117,12 +119,16 @@ TEST(ResponseReader, BodyRulesAndSorting)
          200, "abcdefg"},
         {"negative length: until close", kOk + "Content-Length: -1\r\n\r\nab", true, State::Done,
          200, "ab"},
-        {"length wins over chunked",
-         kOk + "Transfer-Encoding: chunked\r\nContent-Length: 2\r\n\r\nabc", false, State::Done,
-         200, "ab", 1, true},
+        {"chunked wins over length",
+         kOk + "Transfer-Encoding: chunked\r\nContent-Length: 2\r\n\r\n3\r\nabc\r\n0\r\n\r\n",
+         false, State::Done, 200, "abc"},
         {"length zero gives way to chunked",
          kOk + "Content-Length: 0\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\n0\r\n\r\n", false,
-         State::Done, 200, "ab", 0, true},
+         State::Done, 200, "ab"},
+        {"one length repeated", kOk + "Content-Length: 3\r\ncontent-length: 3 , 3\r\n\r\nabc",
+         false, State::Done, 200, "abc", 0, true},
+        {"lengths that disagree", kOk + "Content-Length: 3\r\nContent-Length: 3, 4\r\n\r\nabcd",
+         false, State::Failed, 200, "", 0, false, FetchError::ConflictingLengths},
         {"chunked", kChunked + "5 ext=1\r\nhello\r\nA\r\n0123456789\r\n0\r\n\r\nNEXT", false,
          State::Done, 200, "hello0123456789", 4, true},
         {"chunked: line after data skipped", kChunked + "3\r\nabcJUNK\r\n0\r\n\r\n", false,
@@ -159,7 +165,8 @@ TEST(ResponseReader, BodyRulesAndSorting)
         {"204 reads no body", "HTTP/1.1 204 No Content\r\n\r\nNEXT", false, State::Done, 204, "", 4,
          true},
         {"interim answers skipped",
-         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 100 Continue\r\nX: y\r\n\r\n" + kOk
+         std::string("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 100 Continue\r\nX: y\r\n\r\n")
+             + "HTTP/1.1 103 Early Hints\r\nLink: </a.css>\r\n\r\n" + kOk
              + "Content-Length: 2\r\n\r\nok",
          false, State::Done, 200, "ok", 0, true},
         {"connection close", kOk + "Content-Length: 1\r\nConnection:  CLOSE \r\n\r\nx", false,
@@ -221,7 +228,7 @@ TEST(ResponseReader, SortsAnswers)
          ResponseKind::ProtocolError},
         {"HTTP/1.1 407 Proxy\r\n", ResponseKind::ProtocolError},
         {"HTTP/1.1 500 Oops\r\n", ResponseKind::ProtocolError},
-        {"HTTP/1.1 199 X\r\n", ResponseKind::ProtocolError},
+        {"HTTP/1.1 101 Switching Protocols\r\n", ResponseKind::ProtocolError},  // not interim
     };
     for (const auto& [head, kind] : rows) {
         ResponseReader reader;
