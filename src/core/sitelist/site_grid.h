@@ -29,6 +29,11 @@ struct GridRect {
 // when the grid grows.
 class SiteGrid {
 public:
+    // The columns, left to right.
+    static constexpr int kNumberColumn = 0;  // the site's number; empty below the last site
+    static constexpr int kNameColumn = 1;
+    static constexpr int kUrlColumn = 2;
+    static constexpr int kStatusColumn = 3;  // what the last search of the site found
     static constexpr int kColumnCount = 4;
     static constexpr int kInitialRowCount = 20;
 

@@ -5,7 +5,7 @@ namespace vel {
 int countSites(const SiteGrid& grid)
 {
     int count = 0;
-    while (!grid.cell(0, count + 1).empty())
+    while (!grid.cell(SiteGrid::kNumberColumn, count + 1).empty())
         ++count;
     return count;
 }
@@ -15,9 +15,9 @@ AddResult addSite(SiteGrid& grid, std::string_view title, std::string_view url)
     const int row = countSites(grid) + 1;
     if (url.empty())
         return AddResult::EmptyUrl;
-    grid.setCell(0, row, std::to_string(row));
-    grid.setCell(1, row, title);
-    grid.setCell(2, row, url);
+    grid.setCell(SiteGrid::kNumberColumn, row, std::to_string(row));
+    grid.setCell(SiteGrid::kNameColumn, row, title);
+    grid.setCell(SiteGrid::kUrlColumn, row, url);
     if (row >= grid.rowCount())
         grid.setRowCount(grid.rowCount() + 1);
     return AddResult::Added;
@@ -26,20 +26,21 @@ AddResult addSite(SiteGrid& grid, std::string_view title, std::string_view url)
 RowSelection selectCurrentRow(SiteGrid& grid)
 {
     const int row = grid.currentRow();
-    grid.setSelection({0, row, SiteGrid::kColumnCount, row});
+    grid.setSelection({SiteGrid::kNumberColumn, row, SiteGrid::kColumnCount, row});
     RowSelection selection;
-    if (!grid.cell(0, row).empty())
-        selection.navigateTo = grid.cell(2, row);
+    if (!grid.cell(SiteGrid::kNumberColumn, row).empty())
+        selection.navigateTo = grid.cell(SiteGrid::kUrlColumn, row);
     return selection;
 }
 
 std::optional<RowSelection> deleteCurrentSite(SiteGrid& grid)
 {
     const int current = grid.currentRow();
-    if (grid.cell(0, current).empty())
+    if (grid.cell(SiteGrid::kNumberColumn, current).empty())
         return std::nullopt;
 
-    for (int col = 1; col < grid.columnCount(); ++col) {
+    // The numbers stay: each row keeps its own.
+    for (int col = SiteGrid::kNameColumn; col < grid.columnCount(); ++col) {
         for (int row = current; row < grid.rowCount(); ++row)
             grid.setCell(col, row, grid.cell(col, row + 1));
     }

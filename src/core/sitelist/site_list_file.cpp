@@ -28,9 +28,9 @@ void putSiteRecords(SiteGrid& grid, const std::vector<SiteRecord>& records)
     int row = 0;
     for (const SiteRecord& record : records) {
         ++row;
-        grid.setCell(0, row, std::to_string(record.number));
-        grid.setCell(1, row, record.name);
-        grid.setCell(2, row, record.url);
+        grid.setCell(SiteGrid::kNumberColumn, row, std::to_string(record.number));
+        grid.setCell(SiteGrid::kNameColumn, row, record.name);
+        grid.setCell(SiteGrid::kUrlColumn, row, record.url);
         if (grid.rowCount() <= row + 1)
             grid.setRowCount(grid.rowCount() + 1);
     }
@@ -69,10 +69,12 @@ std::optional<std::vector<SiteRecord>> siteRecordsFromGrid(const SiteGrid& grid)
     std::vector<SiteRecord> records;
     records.reserve(static_cast<std::size_t>(siteCount));
     for (int row = 1; row <= siteCount; ++row) {
-        const std::optional<std::int32_t> number = parseNumber(grid.cell(0, row));
+        const std::optional<std::int32_t> number =
+            parseNumber(grid.cell(SiteGrid::kNumberColumn, row));
         if (!number)
             return std::nullopt;
-        records.push_back({*number, grid.cell(1, row), grid.cell(2, row)});
+        records.push_back(
+            {*number, grid.cell(SiteGrid::kNameColumn, row), grid.cell(SiteGrid::kUrlColumn, row)});
     }
     return records;
 }

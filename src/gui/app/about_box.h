@@ -14,8 +14,6 @@ class AboutBox final : public QDialog {
 public:
     explicit AboutBox(QWidget* parent = nullptr);
 
-    QPushButton* okButton() const { return m_okButton; }
-
 public slots:
     void onOkClicked();
 

@@ -1,6 +1,7 @@
 #include "gui/app/main_window.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include <QAction>
@@ -20,7 +21,6 @@
 #include "core/download/download_rules.h"
 #include "core/download/entry_request.h"
 #include "core/http/http_client.h"
-#include "core/search/file_search.h"
 #include "core/settings/extension_list_file.h"
 #include "core/settings/start_page_file.h"
 #include "gui/app/about_box.h"
@@ -46,14 +46,7 @@ namespace {
 
 const QString kIdle = QStringLiteral("待機中");
 const QString kConnecting = QStringLiteral("ホストに接続しています");
-const QString kConnected = QStringLiteral("接続しました");
 const QString kDownloadNotStarted = QStringLiteral("ファイルのダウンロードを開始できませんでした");
-const QString kSearching = QStringLiteral("ファイルを検索しています");
-
-QString fromUtf8(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 std::filesystem::path startFolderOr(std::filesystem::path given)
 {
@@ -76,7 +69,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     setWindowTitle(QStringLiteral("VEL"));
     if (m_browser)
         m_browser->setParent(this);
-    m_fileSearch = new FileSearchController(std::move(services.httpClient), this);
+    m_fileSearch = new FileSearchController(std::move(services.httpClient), m_grid, this);
     m_downloads = new DownloadController(std::move(services.downloader), this);
 
     createPanels();
@@ -163,7 +156,13 @@ void MainWindow::connectPanels()
             &MainWindow::onOpenEntryRequested);
     connect(m_foundFiles, &FoundFilesPanel::downloadClicked, this, &MainWindow::onDownloadClicked);
 
-    connect(m_fileSearch, &FileSearchController::fetched, this, &MainWindow::onPageFetched);
+    m_fileSearch->setMessageBox([this](const QString& text) { message(text); });
+    m_fileSearch->setEntryList([this](std::vector<FoundEntry> entries, PageCharset charset) {
+        m_foundFiles->showSearchResult(std::move(entries), charset);
+    });
+    connect(m_fileSearch, &FileSearchController::statusText, this, &MainWindow::setStatusText);
+    connect(m_fileSearch, &FileSearchController::runningChanged, this,
+            &MainWindow::setSearchRunning);
     m_downloads->setMessageBox([this](const QString& text) { message(text); });
     connect(m_downloads, &DownloadController::statusText, this, &MainWindow::setStatusText);
     connect(m_downloads, &DownloadController::progressRange, m_statusBar->progressBar(),
@@ -199,11 +198,6 @@ void MainWindow::resizeEvent(QResizeEvent* event)
                             std::max(m_client->height(), int(kClientHeight)));
 }
 
-QString MainWindow::statusText() const
-{
-    return m_statusBar->text();
-}
-
 void MainWindow::setStatusText(const QString& text)
 {
     m_statusBar->setText(text);
@@ -223,9 +217,9 @@ void MainWindow::loadSettings()
     m_startPageUrl = readStartPage(here);
     {
         const SiteListPanel::Batch batch(*m_siteList);
-        m_grid.setCell(1, 0, fromQString(QStringLiteral("サイト名")));
-        m_grid.setCell(2, 0, "URL");
-        m_grid.setCell(3, 0, fromQString(QStringLiteral("状態")));
+        m_grid.setCell(SiteGrid::kNameColumn, 0, fromQString(QStringLiteral("サイト名")));
+        m_grid.setCell(SiteGrid::kUrlColumn, 0, "URL");
+        m_grid.setCell(SiteGrid::kStatusColumn, 0, fromQString(QStringLiteral("状態")));
         m_browserBar->navigate(toQString(m_startPageUrl));
         m_siteListLoad = loadSiteList(m_grid, here);
         if (readsExtensionList(m_siteListLoad)) {
@@ -233,7 +227,8 @@ void MainWindow::loadSettings()
             fillExtensionChooser(m_siteList->extensionChooser(), contents.items,
                                  contents.selectedIndex);
         }
-        m_grid.setSelection({0, m_grid.rowCount(), SiteGrid::kColumnCount, m_grid.rowCount()});
+        m_grid.setSelection({SiteGrid::kNumberColumn, m_grid.rowCount(), SiteGrid::kColumnCount,
+                             m_grid.rowCount()});
     }
 }
 
@@ -336,86 +331,20 @@ void MainWindow::onNavigateComplete()
 
 void MainWindow::onSearchClicked()
 {
-    if (m_fileSearch->busy()) {
-        stopSearch();
-        return;
-    }
     QComboBox* chooser = m_siteList->extensionChooser();
-    searchSite(m_grid.cell(2, m_grid.currentRow()),
-               extensionChooserItem(chooser, chooser->currentIndex()));
-}
-
-void MainWindow::searchSite(const std::string& url, const std::string& extension)
-{
-    if (m_grid.cell(0, m_grid.currentRow()).empty()) {
-        setStatusText(kIdle);
-        return;
-    }
-    // One search at a time: the commands that start one are disabled meanwhile.
-    if (m_fileSearch->busy())
-        return;
-    m_browserBar->addToListButton()->setEnabled(true);
-    setStatusText(kConnecting);
-    setSearchRunning(true);
-    if (!m_fileSearch->start(url, extension))
-        onPageFetched(PageFetchVerdict::OtherFailure);
+    m_fileSearch->searchOrStop(extensionChooserItem(chooser, chooser->currentIndex()));
 }
 
 void MainWindow::setSearchRunning(bool running)
 {
+    // A search makes the page shown addable again.
+    if (running)
+        m_browserBar->addToListButton()->setEnabled(true);
     // While a page is fetched the search button stops it; it stays enabled,
     // so the focus and Enter stay where they are.
     m_siteList->searchButton()->setText(running ? QStringLiteral("中止")
                                                 : QStringLiteral("ファイルサーチ"));
     m_searchAction->setEnabled(!running);
-}
-
-void MainWindow::stopSearch()
-{
-    m_fileSearch->abortAndWait();
-    setSearchRunning(false);
-    setStatusText(kIdle);
-}
-
-void MainWindow::writeStatusToCurrentRow(const QString& text)
-{
-    // The row that is current now, which the user may have changed meanwhile.
-    m_grid.setCell(3, m_grid.currentRow(), fromQString(text));
-}
-
-void MainWindow::onPageFetched(PageFetchVerdict verdict)
-{
-    if (m_closing)
-        return;
-    // A batch download owns the status bar until it ends; the search goes on
-    // after it.
-    if (m_downloads->running()) {
-        m_pendingFetch = verdict;
-        return;
-    }
-    setSearchRunning(false);
-    if (verdict == PageFetchVerdict::Page) {
-        finishSearch();
-        return;
-    }
-    const std::optional<FetchFailureTexts> failure = fetchFailureTexts(verdict);
-    if (!failure)
-        return;
-    message(fromUtf8(failure->message));
-    writeStatusToCurrentRow(fromUtf8(failure->rowStatus));
-    setStatusText(kIdle);
-}
-
-void MainWindow::finishSearch()
-{
-    setStatusText(kConnected);
-    setStatusText(kSearching);
-    std::vector<FoundEntry> entries =
-        m_fileSearch->searchFetchedPage(m_grid.cell(2, m_grid.currentRow()));
-    m_foundFiles->showSearchResult(std::move(entries), m_fileSearch->entrySource().charset);
-    writeStatusToCurrentRow(fromUtf8(foundFilesStatusText(
-        static_cast<std::size_t>(m_foundFiles->count()), m_fileSearch->leftOut())));
-    setStatusText(kIdle);
 }
 
 // --- Found files and download -----------------------------------------------
@@ -464,6 +393,7 @@ void MainWindow::onDownloadConfirmed()
         m_browser ? m_browser->browserCookies() : std::vector<BrowserCookie>{});
     switch (started) {
     case DownloadController::StartResult::Started:
+        m_fileSearch->setHeld(true);
         button->setText(QStringLiteral("中止"));
         button->setFocus();
         return;
@@ -489,11 +419,8 @@ void MainWindow::onDownloadFinished()
     // The batch ends in the program's folder, which later file names follow.
     if (!m_programDirectory.empty())
         m_workingFolder.moveTo(m_programDirectory);
-    if (m_pendingFetch && !m_closing) {
-        const PageFetchVerdict verdict = *m_pendingFetch;
-        m_pendingFetch.reset();
-        onPageFetched(verdict);
-    }
+    // A search that ended meanwhile goes on now.
+    m_fileSearch->setHeld(false);
 }
 
 }  // namespace vel

@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include <QMainWindow>
@@ -11,7 +10,6 @@
 #include "core/download/download_all.h"
 #include "core/http/http_client.h"
 #include "core/io/working_folder.h"
-#include "core/search/fetch_page.h"
 #include "core/sitelist/site_grid.h"
 #include "core/sitelist/site_list_commands.h"
 #include "core/sitelist/site_list_file.h"
@@ -67,25 +65,6 @@ public:
     explicit MainWindow(MainWindowServices services, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    SiteGrid& siteGrid() { return m_grid; }
-    BrowserPane* browser() const { return m_browser; }
-    SiteListPanel* siteListPanel() const { return m_siteList; }
-    BrowserBar* browserBar() const { return m_browserBar; }
-    FoundFilesPanel* foundFilesPanel() const { return m_foundFiles; }
-    StatusBar* statusPanel() const { return m_statusBar; }
-    QMenu* windowMenu() const { return m_windowMenu; }
-    FileSearchController* fileSearch() const { return m_fileSearch; }
-    DownloadController* downloads() const { return m_downloads; }
-    LiveSearchController* liveSearch() const { return m_liveSearch; }
-    AboutBox* aboutBox() const { return m_aboutBox; }
-    ExtensionListDialog* extensionListDialog() const { return m_extensionListDialog; }
-    DownloadConfirmDialog* downloadConfirmDialog() const { return m_downloadConfirmDialog; }
-    StartPageDialog* startPageDialog() const { return m_startPageDialog; }
-    const WorkingFolder& workingFolder() const { return m_workingFolder; }
-    // The start page read at start-up (bytes).
-    const std::string& startPageUrl() const { return m_startPageUrl; }
-
-    QString statusText() const;
     void setStatusText(const QString& text);
 
 public slots:
@@ -113,12 +92,7 @@ private:
     void loadSettings();
     void saveSiteListOnce();
     void applySelection(const RowSelection& selection, bool enableAdd);
-    void searchSite(const std::string& url, const std::string& extension);
     void setSearchRunning(bool running);
-    void stopSearch();
-    void onPageFetched(PageFetchVerdict verdict);
-    void finishSearch();
-    void writeStatusToCurrentRow(const QString& text);
     void onDownloadFinished();
     void onBeforeNavigate();
     void onNavigateComplete();
@@ -134,9 +108,6 @@ private:
     std::string m_startPageUrl;
     bool m_saved = false;
     bool m_closing = false;
-    // A fetch that ended while a batch download ran; it is handled when the
-    // batch ends.
-    std::optional<PageFetchVerdict> m_pendingFetch;
     std::unique_ptr<InputLock> m_inputLock;
 
     QWidget* m_client = nullptr;

@@ -30,11 +30,6 @@ StatusBar::StatusBar(QWidget* parent)
     addPermanentWidget(m_progress);
 }
 
-QString StatusBar::text() const
-{
-    return m_text->text();
-}
-
 void StatusBar::setText(const QString& text)
 {
     m_text->setText(text);

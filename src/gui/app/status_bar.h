@@ -19,7 +19,6 @@ public:
 
     explicit StatusBar(QWidget* parent = nullptr);
 
-    QString text() const;
     void setText(const QString& text);
     QProgressBar* progressBar() const { return m_progress; }
 

@@ -23,11 +23,7 @@ public:
     // browser: may be null (then the buttons do nothing).
     explicit BrowserBar(BrowserPane* browser, QWidget* parent = nullptr);
 
-    QPushButton* backButton() const { return m_back; }
-    QPushButton* forwardButton() const { return m_forward; }
-    QPushButton* refreshButton() const { return m_refresh; }
     QLineEdit* urlEdit() const { return m_urlEdit; }
-    QPushButton* goButton() const { return m_go; }
     QPushButton* addToListButton() const { return m_addToList; }
 
     // Opens an address in the browser.

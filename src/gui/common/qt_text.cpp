@@ -47,4 +47,9 @@ QString toQString(std::string_view bytes, PageCharset charset)
     return toQString(bytes);
 }
 
+QString fromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 }  // namespace vel

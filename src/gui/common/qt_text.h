@@ -17,4 +17,7 @@ std::string fromQString(const QString& text);
 // Bytes of a page: UTF-8 on a UTF-8 page, else the code page.
 QString toQString(std::string_view bytes, PageCharset charset);
 
+// The program's own texts from velcore, which are UTF-8.
+QString fromUtf8(std::string_view text);
+
 }  // namespace vel

@@ -16,9 +16,6 @@ class DownloadConfirmDialog final : public QDialog {
 public:
     explicit DownloadConfirmDialog(QWidget* parent = nullptr);
 
-    QPushButton* okButton() const { return m_okButton; }
-    QPushButton* cancelButton() const { return m_cancelButton; }
-    QCheckBox* skipExistingBox() const { return m_skipExisting; }
     // Whether files already in the date folder are left alone (not fetched).
     // Off at first; kept while the program runs.
     bool skipExisting() const;

@@ -16,15 +16,6 @@
 
 namespace vel {
 
-namespace {
-
-QString fromUtf8(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
-
 // Lives on the batch's thread; every report is posted to the controller's.
 class DownloadController::Observer final : public DownloadObserver {
 public:

@@ -31,7 +31,6 @@ public:
     void removeRows(std::vector<int> rows);
 
     const std::vector<FoundEntry>& entries() const { return m_entries; }
-    PageCharset charset() const { return m_charset; }
     // The entry at a row; empty for a row outside the list.
     FoundEntry entryAt(int row) const;
     QString textAt(int row) const;

@@ -29,10 +29,7 @@ public:
 
     explicit FoundFilesPanel(QWidget* parent = nullptr);
 
-    FoundFilesList* list() const { return m_list; }
-    QPushButton* deleteSelectedButton() const { return m_deleteSelected; }
     QPushButton* downloadButton() const { return m_download; }
-    QMenu* menu() const { return m_menu; }
 
     // Replaces the list with a search's entries, measures the widest once and
     // enables the buttons when there is something to download.

@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QMetaObject>
 #include <QPushButton>
 #include <QShowEvent>
@@ -130,13 +129,7 @@ void ExtensionListDialog::showEvent(QShowEvent* event)
     m_keepsFile = extensionListTooLarge(m_programDirectory);
     if (m_keepsFile) {
         QMetaObject::invokeMethod(
-            this,
-            [this] {
-                showMessage(this,
-                            QString::fromUtf8(
-                                kExtensionListTooLargeMessage.data(),
-                                static_cast<qsizetype>(kExtensionListTooLargeMessage.size())));
-            },
+            this, [this] { showMessage(this, fromUtf8(kExtensionListTooLargeMessage)); },
             Qt::QueuedConnection);
     }
 }
@@ -159,15 +152,10 @@ void ExtensionListDialog::onAddClicked()
 {
     const ExtensionListEditor::AddResult result =
         m_editor.add(fromQString(m_extensionEdit->text()));
-    if (result == ExtensionListEditor::AddResult::Duplicate) {
-        const QString text =
-            QString::fromUtf8(kDuplicateExtensionMessage.data(),
-                              static_cast<qsizetype>(kDuplicateExtensionMessage.size()));
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("VEL"), text, QMessageBox::Ok, this);
-        box.exec();
-    } else {
+    if (result == ExtensionListEditor::AddResult::Duplicate)
+        showMessage(this, fromUtf8(kDuplicateExtensionMessage));
+    else
         showWorkingList();
-    }
     m_extensionEdit->clear();
 }
 

@@ -36,14 +36,6 @@ public:
     ExtensionListDialog(QComboBox* chooser, std::filesystem::path programDirectory,
                         WorkingFolder& workingFolder, QWidget* parent = nullptr);
 
-    // The controls, for tests.
-    QLineEdit* extensionEdit() const { return m_extensionEdit; }
-    QListWidget* extensionList() const { return m_extensionList; }
-    QPushButton* addButton() const { return m_addButton; }
-    QPushButton* deleteButton() const { return m_deleteButton; }
-    QPushButton* okButton() const { return m_okButton; }
-    QPushButton* cancelButton() const { return m_cancelButton; }
-
 public slots:
     // Each showing starts over from the chooser's items, nothing selected.
     void reloadFromChooser();

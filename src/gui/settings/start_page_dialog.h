@@ -34,12 +34,6 @@ public:
     StartPageDialog(std::function<std::string()> startPageUrl, std::function<QString()> urlBoxText,
                     const WorkingFolder& workingFolder, QWidget* parent = nullptr);
 
-    // The controls, for tests.
-    QLineEdit* urlEdit() const { return m_urlEdit; }
-    QPushButton* useCurrentPageButton() const { return m_useCurrentPageButton; }
-    QPushButton* okButton() const { return m_okButton; }
-    QPushButton* cancelButton() const { return m_cancelButton; }
-
 public slots:
     // Each showing starts from the start page read at start-up.
     void reloadStartPage();

@@ -28,7 +28,6 @@ public:
     SiteListPanel(SiteGrid& grid, QWidget* parent = nullptr);
     ~SiteListPanel() override;
 
-    QTableView* table() const { return m_table; }
     QLineEdit* titleEdit() const { return m_titleEdit; }
     QComboBox* extensionChooser() const { return m_extensionChooser; }
     QPushButton* searchButton() const { return m_searchButton; }

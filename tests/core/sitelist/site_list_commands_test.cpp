@@ -7,15 +7,20 @@
 namespace vel {
 namespace {
 
+constexpr int kNumber = SiteGrid::kNumberColumn;
+constexpr int kName = SiteGrid::kNameColumn;
+constexpr int kUrl = SiteGrid::kUrlColumn;
+constexpr int kStatus = SiteGrid::kStatusColumn;
+
 // A grid as the window has it after start-up: headers, current cell one row
 // past the last row.
 SiteGrid startedGrid()
 {
     SiteGrid grid;
-    grid.setCell(1, 0, "name");
-    grid.setCell(2, 0, "URL");
-    grid.setCell(3, 0, "status");
-    grid.setSelection({0, grid.rowCount(), 4, grid.rowCount()});
+    grid.setCell(kName, 0, "name");
+    grid.setCell(kUrl, 0, "URL");
+    grid.setCell(kStatus, 0, "status");
+    grid.setSelection({kNumber, grid.rowCount(), SiteGrid::kColumnCount, grid.rowCount()});
     return grid;
 }
 
@@ -30,23 +35,23 @@ TEST(AddSite, FillsTheFirstEmptyRowWithItsNumberTitleAndUrl)
 {
     SiteGrid grid = startedGrid();
     addNumbered(grid, 2);
-    EXPECT_EQ(grid.cell(0, 2), "2");
-    EXPECT_EQ(grid.cell(1, 2), "site2");
-    EXPECT_EQ(grid.cell(2, 2), "http://h/2");
-    EXPECT_EQ(grid.cell(3, 2), "");
+    EXPECT_EQ(grid.cell(kNumber, 2), "2");
+    EXPECT_EQ(grid.cell(kName, 2), "site2");
+    EXPECT_EQ(grid.cell(kUrl, 2), "http://h/2");
+    EXPECT_EQ(grid.cell(kStatus, 2), "");
     EXPECT_EQ(countSites(grid), 2);
     // The same page twice gives two rows; an empty title is taken as it is.
     ASSERT_EQ(addSite(grid, "", "http://h/2"), AddResult::Added);
-    EXPECT_EQ(grid.cell(0, 3), "3");
-    EXPECT_EQ(grid.cell(1, 3), "");
-    EXPECT_EQ(grid.cell(2, 3), "http://h/2");
+    EXPECT_EQ(grid.cell(kNumber, 3), "3");
+    EXPECT_EQ(grid.cell(kName, 3), "");
+    EXPECT_EQ(grid.cell(kUrl, 3), "http://h/2");
 }
 
 TEST(AddSite, EmptyUrlChangesNothing)
 {
     SiteGrid grid = startedGrid();
     EXPECT_EQ(addSite(grid, "title", ""), AddResult::EmptyUrl);
-    EXPECT_EQ(grid.cell(0, 1), "");
+    EXPECT_EQ(grid.cell(kNumber, 1), "");
     EXPECT_EQ(grid.rowCount(), 20);
     EXPECT_EQ(addSite(grid, "title", "http://"), AddResult::Added);
 }
@@ -56,12 +61,12 @@ TEST(AddSite, NineteenthFitsTwentiethGrowsTheGrid)
     SiteGrid grid = startedGrid();
     addNumbered(grid, 18);
     addNumbered(grid, 1);
-    EXPECT_EQ(grid.cell(0, 19), "19");
+    EXPECT_EQ(grid.cell(kNumber, 19), "19");
     EXPECT_EQ(grid.rowCount(), 20);
     // Still no site row is current before the grid grows.
     EXPECT_EQ(grid.currentRow(), 20);
     addNumbered(grid, 1);
-    EXPECT_EQ(grid.cell(0, 20), "20");
+    EXPECT_EQ(grid.cell(kNumber, 20), "20");
     EXPECT_EQ(grid.rowCount(), 21);
     // The start-up position becomes the new row, its status cell selected.
     EXPECT_EQ(grid.current(), (GridCoord{3, 20}));
@@ -99,15 +104,15 @@ TEST(DeleteSite, MiddleRowMovesTheRestUpAndKeepsNumbersInPlace)
 {
     SiteGrid grid = startedGrid();
     addNumbered(grid, 3);
-    grid.setCell(3, 3, "5 found");
+    grid.setCell(kStatus, 3, "5 found");
     grid.setCurrent({0, 2});
     const auto selection = deleteCurrentSite(grid);
     ASSERT_TRUE(selection.has_value());
-    EXPECT_EQ(grid.cell(1, 1), "site1");
-    EXPECT_EQ(grid.cell(0, 2), "2");
-    EXPECT_EQ(grid.cell(1, 2), "site3");
-    EXPECT_EQ(grid.cell(2, 2), "http://h/3");
-    EXPECT_EQ(grid.cell(3, 2), "5 found");
+    EXPECT_EQ(grid.cell(kName, 1), "site1");
+    EXPECT_EQ(grid.cell(kNumber, 2), "2");
+    EXPECT_EQ(grid.cell(kName, 2), "site3");
+    EXPECT_EQ(grid.cell(kUrl, 2), "http://h/3");
+    EXPECT_EQ(grid.cell(kStatus, 2), "5 found");
     for (int col = 0; col < 4; ++col)
         EXPECT_EQ(grid.cell(col, 3), "") << col;
     EXPECT_EQ(grid.rowCount(), 20);
@@ -136,7 +141,7 @@ TEST(DeleteSite, OnlySiteEmptiesRowOne)
     ASSERT_TRUE(deleteCurrentSite(grid).has_value());
     for (int col = 0; col < 4; ++col)
         EXPECT_EQ(grid.cell(col, 1), "") << col;
-    EXPECT_EQ(grid.cell(1, 0), "name");
+    EXPECT_EQ(grid.cell(kName, 0), "name");
 }
 
 TEST(DeleteSite, GridsLastRowWhileCurrentMovesUpAndOpensTheRowAbove)
@@ -172,16 +177,16 @@ TEST(DeleteSite, StoredNumbersStayInTheirRows)
     SiteGrid grid = startedGrid();
     const char* numbers[] = {"7", "3", "12"};
     for (int row = 1; row <= 3; ++row) {
-        grid.setCell(0, row, numbers[row - 1]);
-        grid.setCell(1, row, "n" + std::to_string(row));
+        grid.setCell(kNumber, row, numbers[row - 1]);
+        grid.setCell(kName, row, "n" + std::to_string(row));
     }
     grid.setCurrent({0, 1});
     ASSERT_TRUE(deleteCurrentSite(grid).has_value());
-    EXPECT_EQ(grid.cell(0, 1), "7");
-    EXPECT_EQ(grid.cell(1, 1), "n2");
-    EXPECT_EQ(grid.cell(0, 2), "3");
-    EXPECT_EQ(grid.cell(1, 2), "n3");
-    EXPECT_EQ(grid.cell(0, 3), "");
+    EXPECT_EQ(grid.cell(kNumber, 1), "7");
+    EXPECT_EQ(grid.cell(kName, 1), "n2");
+    EXPECT_EQ(grid.cell(kNumber, 2), "3");
+    EXPECT_EQ(grid.cell(kName, 2), "n3");
+    EXPECT_EQ(grid.cell(kNumber, 3), "");
 }
 
 TEST(DeleteSite, AfterStartupGrowthTheNewRowIsDeleted)
@@ -191,7 +196,7 @@ TEST(DeleteSite, AfterStartupGrowthTheNewRowIsDeleted)
     ASSERT_EQ(grid.currentRow(), 20);
     ASSERT_TRUE(deleteCurrentSite(grid).has_value());
     EXPECT_EQ(countSites(grid), 19);
-    EXPECT_EQ(grid.cell(1, 19), "site19");
+    EXPECT_EQ(grid.cell(kName, 19), "site19");
 }
 
 TEST(MayAddPageToList, ImageAddressesStayOut)

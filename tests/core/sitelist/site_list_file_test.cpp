@@ -12,6 +12,10 @@
 namespace vel {
 namespace {
 
+constexpr int kNumber = SiteGrid::kNumberColumn;
+constexpr int kName = SiteGrid::kNameColumn;
+constexpr int kStatus = SiteGrid::kStatusColumn;
+
 using test::makeReadOnly;
 using test::readBytes;
 using test::TempDir;
@@ -41,8 +45,8 @@ TEST(SiteListFile, LoadingKeepsOneEmptyRowBelowTheLastSiteFrom18On)
         SiteGrid grid;
         putSiteRecords(grid, numberedSites(loaded));
         EXPECT_EQ(grid.rowCount(), rows) << loaded;
-        EXPECT_EQ(grid.cell(0, loaded), loaded ? std::to_string(loaded) : "") << loaded;
-        EXPECT_EQ(grid.cell(0, loaded + 1), "") << loaded;
+        EXPECT_EQ(grid.cell(kNumber, loaded), loaded ? std::to_string(loaded) : "") << loaded;
+        EXPECT_EQ(grid.cell(kNumber, loaded + 1), "") << loaded;
     }
 }
 
@@ -53,7 +57,7 @@ TEST(SiteListFile, MissingFileLoadsNothingAndSkipsTheExtensionList)
     EXPECT_FALSE(readsExtensionList(loadSiteList(grid, dir.path())));
     std::filesystem::create_directory(dir.file("config.bin"));  // a directory is no file
     EXPECT_EQ(loadSiteList(grid, dir.path()).status, SiteListLoadStatus::Missing);
-    EXPECT_EQ(grid.cell(0, 1), "");
+    EXPECT_EQ(grid.cell(kNumber, 1), "");
 }
 
 TEST(SiteListFile, LoadsWholeRecordsWithTheirNumbersAndSavesThemBack)
@@ -66,8 +70,8 @@ TEST(SiteListFile, LoadsWholeRecordsWithTheirNumbersAndSavesThemBack)
     const SiteListLoad load = loadSiteList(grid, dir.path());
     EXPECT_EQ(load.status, SiteListLoadStatus::Loaded);
     EXPECT_EQ(load.sitesLoaded, 3);
-    EXPECT_EQ(grid.cell(0, 1), "-5");
-    EXPECT_EQ(grid.cell(1, 2), "b");
+    EXPECT_EQ(grid.cell(kNumber, 1), "-5");
+    EXPECT_EQ(grid.cell(kName, 2), "b");
 
     ASSERT_EQ(saveSiteList(grid, dir.path(), load), SiteListSaveResult::Saved);
     EXPECT_EQ(readBytes(dir.file("config.bin")), bytes);
@@ -159,8 +163,8 @@ TEST(SiteListFile, SavesSiteRowsOnly)
 
     SiteGrid grid;
     putSiteRecords(grid, numberedSites(2));
-    grid.setCell(3, 1, "status");
-    grid.setCell(0, 4, "4");  // after a gap: not a site row
+    grid.setCell(kStatus, 1, "status");
+    grid.setCell(kNumber, 4, "4");  // after a gap: not a site row
     ASSERT_EQ(saveSiteList(grid, dir.path(), {}), SiteListSaveResult::Saved);
     EXPECT_EQ(readBytes(dir.file("config.bin")), encodeSiteRecords(numberedSites(2)));
 }
@@ -171,7 +175,7 @@ TEST(SiteListFile, ANumberThatIsNoIntegerKeepsTheOldFile)
     writeBytes(dir.file("config.bin"), "old");
     for (const char* number : {"abc", "1x", "2147483648"}) {
         SiteGrid grid;
-        grid.setCell(0, 1, number);
+        grid.setCell(kNumber, 1, number);
         EXPECT_EQ(saveSiteList(grid, dir.path(), {}), SiteListSaveResult::BadNumber) << number;
     }
     EXPECT_EQ(readBytes(dir.file("config.bin")), "old");
@@ -205,7 +209,7 @@ TEST(SiteListFile, ReadOnlyFileLoadsNoSiteAndIsNeverOverwritten)
     const SiteListLoad load = loadSiteList(grid, dir.path());
     EXPECT_EQ(load.status, SiteListLoadStatus::Unreadable);
     EXPECT_TRUE(readsExtensionList(load));
-    EXPECT_EQ(grid.cell(0, 1), "");
+    EXPECT_EQ(grid.cell(kNumber, 1), "");
 
     putSiteRecords(grid, numberedSites(1));
     EXPECT_EQ(saveSiteList(grid, dir.path(), {}), SiteListSaveResult::NotWritten);

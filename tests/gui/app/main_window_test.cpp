@@ -22,16 +22,23 @@
 #include "gui/app/about_box.h"
 #include "gui/app/main_window.h"
 #include "gui/app/status_bar.h"
-#include "gui/browser/browser_bar.h"
-#include "gui/common/qt_text.h"
 #include "gui/foundfiles/found_files_list.h"
 #include "gui/foundfiles/found_files_panel.h"
-#include "gui/sitelist/site_list_panel.h"
 #include "support/fake_browser_pane.h"
 #include "support/modal_watcher.h"
 #include "support/qt_test_main.h"
+#include "support/window_parts.h"
 
 namespace vel {
+
+namespace {
+
+constexpr int kNumber = SiteGrid::kNumberColumn;
+constexpr int kName = SiteGrid::kNameColumn;
+constexpr int kUrl = SiteGrid::kUrlColumn;
+constexpr int kStatus = SiteGrid::kStatusColumn;
+
+}  // namespace
 
 class Form1Test final : public QObject {
     Q_OBJECT
@@ -40,6 +47,8 @@ private:
     std::unique_ptr<MainWindow> m_form;
     test::FakeBrowserPane* m_browser = nullptr;
     int m_saves = 0;
+
+    test::WindowParts ui() const { return test::WindowParts(m_form.get()); }
 
     void makeForm()
     {
@@ -66,21 +75,16 @@ private:
 
     void addSite(const QString& title, const QString& url)
     {
-        m_form->siteListPanel()->titleEdit()->setText(title);
-        m_form->browserBar()->urlEdit()->setText(url);
+        ui().titleEdit()->setText(title);
+        ui().urlEdit()->setText(url);
         m_form->onAddToListClicked();
     }
 
     void clickRow(int gridRow)
     {
-        QTableView* view = m_form->siteListPanel()->table();
-        const QModelIndex index = view->model()->index(gridRow - 1, 1);
+        QTableView* view = ui().siteTable();
+        const QModelIndex index = view->model()->index(gridRow - 1, kName);
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
-    }
-
-    QAction* action(QObject* owner, const char* name)
-    {
-        return owner->findChild<QAction*>(QString::fromLatin1(name));
     }
 
 private slots:
@@ -91,33 +95,29 @@ private slots:
     {
         QCOMPARE(m_form->windowTitle(), QStringLiteral("VEL"));
         QCOMPARE(m_form->centralWidget()->size(), QSize(782, 519));
-        QCOMPARE(m_form->statusPanel()->height(), 25);
-        QCOMPARE(m_form->statusPanel()->geometry().top(),
+        QCOMPARE(m_form->statusBar()->height(), 25);
+        QCOMPARE(m_form->statusBar()->geometry().top(),
                  m_form->centralWidget()->geometry().bottom() + 1);
-        QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
-        QCOMPARE(m_form->browserBar()->urlEdit()->text(), QStringLiteral("http://"));
-        QVERIFY(!m_form->foundFilesPanel()->deleteSelectedButton()->isEnabled());
-        QVERIFY(!m_form->foundFilesPanel()->downloadButton()->isEnabled());
+        QCOMPARE(ui().statusText(), QStringLiteral("待機中"));
+        QCOMPARE(ui().urlEdit()->text(), QStringLiteral("http://"));
+        QVERIFY(!ui().deleteSelectedButton()->isEnabled());
+        QVERIFY(!ui().downloadButton()->isEnabled());
         for (QPushButton* button :
-             {m_form->siteListPanel()->searchButton(), m_form->siteListPanel()->deleteButton(),
-              m_form->browserBar()->backButton(), m_form->browserBar()->forwardButton(),
-              m_form->browserBar()->refreshButton(), m_form->browserBar()->goButton(),
-              m_form->browserBar()->addToListButton()})
+             {ui().searchButton(), ui().deleteButton(), ui().backButton(), ui().forwardButton(),
+              ui().refreshButton(), ui().goButton(), ui().addToListButton()})
             QVERIFY2(button->isEnabled(), qPrintable(button->objectName()));
-        QCOMPARE(m_form->statusPanel()->progressBar()->value(), 0);
+        QCOMPARE(ui().progressBar()->value(), 0);
 
-        QTableView* grid = m_form->siteListPanel()->table();
+        QTableView* grid = ui().siteTable();
         QCOMPARE(grid->model()->rowCount(), 19);  // 20 rows with the header row
         QCOMPARE(grid->model()->columnCount(), 4);
-        QCOMPARE(grid->model()->headerData(1, Qt::Horizontal).toString(),
-                 QStringLiteral("サイト名"));
-        QCOMPARE(grid->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("URL"));
-        QCOMPARE(grid->model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("状態"));
-        QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QString());
-        QCOMPARE(grid->columnWidth(0), 49);
-        QCOMPARE(grid->columnWidth(3), 170);
+        QCOMPARE(ui().cell(kName, 0), QStringLiteral("サイト名"));
+        QCOMPARE(ui().cell(kUrl, 0), QStringLiteral("URL"));
+        QCOMPARE(ui().cell(kStatus, 0), QStringLiteral("状態"));
+        QCOMPARE(ui().cell(kNumber, 0), QString());
+        QCOMPARE(grid->columnWidth(kNumber), 49);
+        QCOMPARE(grid->columnWidth(kStatus), 170);
         QVERIFY(!grid->currentIndex().isValid());
-        QCOMPARE(m_form->siteGrid().currentRow(), 20);
         QCOMPARE(grid->focusPolicy(), Qt::StrongFocus);
     }
 
@@ -176,28 +176,27 @@ private slots:
 
     void otherControlsAndHints()
     {
-        QCOMPARE(inClient(m_form->siteListPanel()->table()), QRect(8, 2, 617, 143));
-        QCOMPARE(inClient(m_form->siteListPanel()->titleEdit()), QRect(283, 152, 270, 20));
-        QCOMPARE(inClient(m_form->browserBar()->urlEdit()), QRect(184, 184, 277, 20));
-        QCOMPARE(inClient(m_form->siteListPanel()->extensionChooser()), QRect(560, 152, 65, 20));
-        QCOMPARE(inClient(m_form->foundFilesPanel()->list()), QRect(632, 0, 143, 161));
-        QCOMPARE(inClient(m_form->browser()->widget()), QRect(0, 212, 781, 308));
+        QCOMPARE(inClient(ui().siteTable()), QRect(8, 2, 617, 143));
+        QCOMPARE(inClient(ui().titleEdit()), QRect(283, 152, 270, 20));
+        QCOMPARE(inClient(ui().urlEdit()), QRect(184, 184, 277, 20));
+        QCOMPARE(inClient(ui().extensionChooser()), QRect(560, 152, 65, 20));
+        QCOMPARE(inClient(ui().foundList()), QRect(632, 0, 143, 161));
+        QCOMPARE(inClient(m_browser->widget()), QRect(0, 212, 781, 308));
         // The progress bar sits at the right end of the status bar.
-        const QProgressBar* progress = m_form->statusPanel()->progressBar();
+        const QProgressBar* progress = ui().progressBar();
         QCOMPARE(progress->size(), QSize(209, 19));
-        QVERIFY(progress->geometry().right() >= m_form->statusPanel()->width() - 8);
-        QCOMPARE(m_form->siteListPanel()->extensionChooser()->toolTip(),
+        QVERIFY(progress->geometry().right() >= m_form->statusBar()->width() - 8);
+        QCOMPARE(ui().extensionChooser()->toolTip(),
                  QStringLiteral("検索するファイル拡張子を選択して下さい"));
-        QCOMPARE(m_form->siteListPanel()->titleEdit()->toolTip(),
+        QCOMPARE(ui().titleEdit()->toolTip(),
                  QStringLiteral("現在のページのタイトルです。リストに追加する場合は\nそのままリスト"
                                 "に表示されるため、各自で\n分かりやすいページ名に変更して下さい"));
         QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("Label2"))->toolTip(),
-                 m_form->siteListPanel()->titleEdit()->toolTip());
-        QCOMPARE(m_form->foundFilesPanel()->list()->toolTip(),
+                 ui().titleEdit()->toolTip());
+        QCOMPARE(ui().foundList()->toolTip(),
                  QStringLiteral("選択項目がgifまたはjpgファイルの場合\nスペースキーにてプレビューを"
                                 "見ることができます。\n複数選択時はプレビューできません"));
-        QCOMPARE(m_form->foundFilesPanel()->list()->selectionMode(),
-                 QAbstractItemView::ExtendedSelection);
+        QCOMPARE(ui().foundList()->selectionMode(), QAbstractItemView::ExtendedSelection);
     }
 
     void menusAndTheirCaptions()
@@ -217,7 +216,7 @@ private slots:
         QCOMPARE(menus[1]->menu()->actions()[0]->text(), QStringLiteral("バージョン情報(&V)"));
 
         QStringList popupItems;
-        for (QAction* item : m_form->windowMenu()->actions())
+        for (QAction* item : ui().windowMenu()->actions())
             popupItems << item->objectName() + QLatin1Char('=') + item->text();
         QCOMPARE(popupItems,
                  (QStringList{
@@ -229,25 +228,23 @@ private slots:
 
     void aboutBoxIsModelessAndHidesOnOk()
     {
-        action(m_form.get(), "About1")->trigger();
-        AboutBox* about = m_form->aboutBox();
+        ui().action("About1")->trigger();
+        auto* about = ui().dialog<AboutBox>();
         QVERIFY(about->isVisible());
         QVERIFY(!about->isModal());
         QCOMPARE(about->windowTitle(), QStringLiteral("バージョン情報"));
         QCOMPARE(about->size(), QSize(289, 105));
         QVERIFY(about->findChild<QLabel*>(QStringLiteral("ProductName"))->text()
                 == QStringLiteral("VEL version 1.0"));
-        QTest::mouseClick(about->okButton(), Qt::LeftButton);
+        QTest::mouseClick(test::part<QPushButton>(about, "OKButton"), Qt::LeftButton);
         QVERIFY(!about->isVisible());
     }
 
     void enterPressesFileSearchFromEveryNonButtonControl()
     {
-        QSignalSpy checks(m_form->siteListPanel()->searchButton(), &QPushButton::clicked);
-        const QList<QWidget*> controls{
-            m_form->siteListPanel()->table(), m_form->siteListPanel()->titleEdit(),
-            m_form->browserBar()->urlEdit(), m_form->siteListPanel()->extensionChooser(),
-            m_form->foundFilesPanel()->list()};
+        QSignalSpy checks(ui().searchButton(), &QPushButton::clicked);
+        const QList<QWidget*> controls{ui().siteTable(), ui().titleEdit(), ui().urlEdit(),
+                                       ui().extensionChooser(), ui().foundList()};
         for (QWidget* control : controls) {
             control->setFocus();
             const int before = checks.count();
@@ -256,25 +253,23 @@ private slots:
             QTest::keyClick(control, Qt::Key_Enter, Qt::KeypadModifier);
             QCOMPARE(checks.count(), before + 2);
         }
-        QCOMPARE(m_form->browserBar()->urlEdit()->text(), QStringLiteral("http://"));
+        QCOMPARE(ui().urlEdit()->text(), QStringLiteral("http://"));
         QVERIFY(m_browser->navigated.isEmpty());
 
         // A focused button takes Enter itself.
-        QSignalSpy refreshes(m_form->browserBar()->refreshButton(), &QPushButton::clicked);
-        m_form->browserBar()->refreshButton()->setFocus();
+        QSignalSpy refreshes(ui().refreshButton(), &QPushButton::clicked);
+        ui().refreshButton()->setFocus();
         const int before = checks.count();
-        QTest::keyClick(m_form->browserBar()->refreshButton(), Qt::Key_Return);
+        QTest::keyClick(ui().refreshButton(), Qt::Key_Return);
         QCOMPARE(refreshes.count(), 1);
         QCOMPARE(checks.count(), before);
     }
 
     void escDeletesTheCurrentSiteFromAnyControl()
     {
-        QSignalSpy deletes(m_form->siteListPanel()->deleteButton(), &QPushButton::clicked);
-        const QList<QWidget*> controls{
-            m_form->siteListPanel()->table(),  m_form->siteListPanel()->titleEdit(),
-            m_form->browserBar()->urlEdit(),   m_form->siteListPanel()->extensionChooser(),
-            m_form->foundFilesPanel()->list(), m_form->browserBar()->goButton()};
+        QSignalSpy deletes(ui().deleteButton(), &QPushButton::clicked);
+        const QList<QWidget*> controls{ui().siteTable(),        ui().titleEdit(), ui().urlEdit(),
+                                       ui().extensionChooser(), ui().foundList(), ui().goButton()};
         for (QWidget* control : controls) {
             control->setFocus();
             QTest::keyClick(control, Qt::Key_Escape);
@@ -284,129 +279,124 @@ private slots:
         addSite(QStringLiteral("one"), QStringLiteral("http://h/1"));
         addSite(QStringLiteral("two"), QStringLiteral("http://h/2"));
         clickRow(1);
-        QTest::keyClick(m_form->siteListPanel()->searchButton(), Qt::Key_Escape);
-        QCOMPARE(toQString(m_form->siteGrid().cell(1, 1)), QStringLiteral("two"));
-        QCOMPARE(m_form->siteGrid().cell(1, 2), std::string());
+        QTest::keyClick(ui().searchButton(), Qt::Key_Escape);
+        QCOMPARE(ui().cell(kName, 1), QStringLiteral("two"));
+        QCOMPARE(ui().cell(kName, 2), QString());
         QCOMPARE(m_browser->navigated.last(), QStringLiteral("http://h/2"));
     }
 
     void shiftEnterReachesTheEditBoxes()
     {
-        QSignalSpy checks(m_form->siteListPanel()->searchButton(), &QPushButton::clicked);
-        m_form->siteListPanel()->titleEdit()->setFocus();
-        m_form->siteListPanel()->titleEdit()->setText(QStringLiteral("title"));
-        QTest::keyClick(m_form->siteListPanel()->titleEdit(), Qt::Key_Return, Qt::ShiftModifier);
-        QVERIFY(m_form->browserBar()->urlEdit()->hasFocus());
-        QCOMPARE(m_form->siteListPanel()->titleEdit()->text(), QStringLiteral("title"));
+        QSignalSpy checks(ui().searchButton(), &QPushButton::clicked);
+        ui().titleEdit()->setFocus();
+        ui().titleEdit()->setText(QStringLiteral("title"));
+        QTest::keyClick(ui().titleEdit(), Qt::Key_Return, Qt::ShiftModifier);
+        QVERIFY(ui().urlEdit()->hasFocus());
+        QCOMPARE(ui().titleEdit()->text(), QStringLiteral("title"));
 
-        m_form->browserBar()->urlEdit()->setText(QStringLiteral("http://example.test/"));
-        QTest::keyClick(m_form->browserBar()->urlEdit(), Qt::Key_Return, Qt::ShiftModifier);
+        ui().urlEdit()->setText(QStringLiteral("http://example.test/"));
+        QTest::keyClick(ui().urlEdit(), Qt::Key_Return, Qt::ShiftModifier);
         QCOMPARE(m_browser->navigated, QStringList{QStringLiteral("http://example.test/")});
-        QCOMPARE(m_form->browserBar()->urlEdit()->text(), QStringLiteral("http://example.test/"));
+        QCOMPARE(ui().urlEdit()->text(), QStringLiteral("http://example.test/"));
         QCOMPARE(checks.count(), 0);
     }
 
     void addNeedsAUrlAndShowsTheTitleDecoded()
     {
         test::ModalWatcher watcher;
-        m_form->browserBar()->urlEdit()->clear();
-        QTest::mouseClick(m_form->browserBar()->addToListButton(), Qt::LeftButton);
+        ui().urlEdit()->clear();
+        QTest::mouseClick(ui().addToListButton(), Qt::LeftButton);
         QCOMPARE(watcher.texts(), QStringList{QStringLiteral("URLは必ず記入して下さい")});
-        QCOMPARE(m_form->siteGrid().cell(0, 1), std::string());
+        QCOMPARE(ui().cell(kNumber, 1), QString());
 
         addSite(QStringLiteral("日本語のサイト"), QStringLiteral("http://h/"));
-        const QAbstractItemModel* model = m_form->siteListPanel()->table()->model();
-        QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("1"));
-        QCOMPARE(model->index(0, 1).data().toString(), QStringLiteral("日本語のサイト"));
-        QCOMPARE(m_form->siteGrid().cell(1, 1), fromQString(QStringLiteral("日本語のサイト")));
+        QCOMPARE(ui().cell(kNumber, 1), QStringLiteral("1"));
+        QCOMPARE(ui().cell(kName, 1), QStringLiteral("日本語のサイト"));
         // The context menu's add works while the button is disabled.
-        m_form->browserBar()->urlEdit()->setText(QStringLiteral("http://h/a.jpg"));
-        QVERIFY(!m_form->browserBar()->addToListButton()->isEnabled());
-        action(m_form.get(), "a1")->trigger();
-        QCOMPARE(m_form->siteGrid().cell(2, 2), std::string("http://h/a.jpg"));
+        ui().urlEdit()->setText(QStringLiteral("http://h/a.jpg"));
+        QVERIFY(!ui().addToListButton()->isEnabled());
+        ui().action("a1")->trigger();
+        QCOMPARE(ui().cell(kUrl, 2), QStringLiteral("http://h/a.jpg"));
     }
 
     void clickingARowOpensItsSite()
     {
         addSite(QStringLiteral("one"), QStringLiteral("http://h/1"));
-        m_form->browserBar()->urlEdit()->setText(QStringLiteral("http://h/p.gif"));
-        QVERIFY(!m_form->browserBar()->addToListButton()->isEnabled());
+        ui().urlEdit()->setText(QStringLiteral("http://h/p.gif"));
+        QVERIFY(!ui().addToListButton()->isEnabled());
 
         clickRow(3);  // empty row: highlighted, focus to check, nothing else
         QVERIFY(m_browser->navigated.isEmpty());
-        QVERIFY(!m_form->browserBar()->addToListButton()->isEnabled());
-        QVERIFY(m_form->siteListPanel()->searchButton()->hasFocus());
-        QCOMPARE(m_form->siteGrid().selection(), (GridRect{0, 3, 4, 3}));
-        QCOMPARE(m_form->siteListPanel()->table()->selectionModel()->selectedIndexes().size(), 4);
+        QVERIFY(!ui().addToListButton()->isEnabled());
+        QVERIFY(ui().searchButton()->hasFocus());
+        QCOMPARE(ui().siteTable()->selectionModel()->selectedIndexes().size(), 4);
+        QVERIFY(ui().siteTable()->selectionModel()->isRowSelected(2));
 
         clickRow(1);
         QCOMPARE(m_browser->navigated, QStringList{QStringLiteral("http://h/1")});
-        QVERIFY(m_form->browserBar()->addToListButton()->isEnabled());
-        QVERIFY(m_form->siteListPanel()->searchButton()->hasFocus());
+        QVERIFY(ui().addToListButton()->isEnabled());
+        QVERIFY(ui().searchButton()->hasFocus());
 
         // Growing the grid after a row selection narrows the highlight to column 3.
         for (int i = 2; i <= 20; ++i)
             addSite(QStringLiteral("s"), QStringLiteral("http://h/n"));
-        QCOMPARE(m_form->siteListPanel()->table()->model()->rowCount(), 20);
-        QCOMPARE(m_form->siteGrid().current(), (GridCoord{3, 1}));
-        const QModelIndexList selected =
-            m_form->siteListPanel()->table()->selectionModel()->selectedIndexes();
+        QCOMPARE(ui().siteTable()->model()->rowCount(), 20);
+        QCOMPARE(ui().currentCell(), QPoint(kStatus, 1));
+        const QModelIndexList selected = ui().siteTable()->selectionModel()->selectedIndexes();
         QCOMPARE(selected.size(), 1);
-        QCOMPARE(selected[0].column(), 3);
+        QCOMPARE(selected[0].column(), kStatus);
     }
 
     void browserNotificationsDriveTheBoxesAndButtons()
     {
         m_browser->complete(QStringLiteral("http://h/pic.jpg"), QStringLiteral("A picture"));
-        QCOMPARE(m_form->browserBar()->urlEdit()->text(), QStringLiteral("http://h/pic.jpg"));
-        QCOMPARE(m_form->siteListPanel()->titleEdit()->text(), QStringLiteral("A picture"));
-        QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
-        QVERIFY(!m_form->browserBar()->addToListButton()->isEnabled());
+        QCOMPARE(ui().urlEdit()->text(), QStringLiteral("http://h/pic.jpg"));
+        QCOMPARE(ui().titleEdit()->text(), QStringLiteral("A picture"));
+        QCOMPARE(ui().statusText(), QStringLiteral("待機中"));
+        QVERIFY(!ui().addToListButton()->isEnabled());
         m_browser->complete(QStringLiteral("http://h/index.html"), QStringLiteral("Home"));
-        QVERIFY(m_form->browserBar()->addToListButton()->isEnabled());
+        QVERIFY(ui().addToListButton()->isEnabled());
 
         emit m_browser->beforeNavigate();
-        QCOMPARE(m_form->statusText(), QStringLiteral("ホストに接続しています"));
+        QCOMPARE(ui().statusText(), QStringLiteral("ホストに接続しています"));
 
         emit m_browser->commandStateChanged(BrowserPane::kForwardCommand, false);
-        QVERIFY(!m_form->browserBar()->forwardButton()->isEnabled());
-        QVERIFY(m_form->browserBar()->backButton()->isEnabled());
+        QVERIFY(!ui().forwardButton()->isEnabled());
+        QVERIFY(ui().backButton()->isEnabled());
         emit m_browser->commandStateChanged(BrowserPane::kBackCommand, false);
-        QVERIFY(!m_form->browserBar()->backButton()->isEnabled());
+        QVERIFY(!ui().backButton()->isEnabled());
         emit m_browser->commandStateChanged(-1, false);
         emit m_browser->commandStateChanged(BrowserPane::kBackCommand, true);
-        QVERIFY(m_form->browserBar()->backButton()->isEnabled());
+        QVERIFY(ui().backButton()->isEnabled());
 
-        QTest::mouseClick(m_form->browserBar()->backButton(), Qt::LeftButton);
+        QTest::mouseClick(ui().backButton(), Qt::LeftButton);
         QCOMPARE(m_browser->backs, 1);
-        m_form->browserBar()->urlEdit()->setText(QStringLiteral("http://h/next"));
-        QTest::mouseClick(m_form->browserBar()->goButton(), Qt::LeftButton);
+        ui().urlEdit()->setText(QStringLiteral("http://h/next"));
+        QTest::mouseClick(ui().goButton(), Qt::LeftButton);
         QCOMPARE(m_browser->navigated.last(), QStringLiteral("http://h/next"));
     }
 
     void gridModelStaysConsistent()
     {
-        QAbstractItemModelTester tester(m_form->siteListPanel()->table()->model(),
+        QAbstractItemModelTester tester(ui().siteTable()->model(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         for (int i = 0; i < 22; ++i)
             addSite(QStringLiteral("s%1").arg(i), QStringLiteral("http://h/%1").arg(i));
-        QCOMPARE(m_form->siteListPanel()->table()->model()->rowCount(), 22);
+        QCOMPARE(ui().siteTable()->model()->rowCount(), 22);
         clickRow(22);
         m_form->onDeleteSiteClicked();
         clickRow(1);
         m_form->onDeleteSiteClicked();
-        QCOMPARE(m_form->siteListPanel()->table()->model()->index(0, 1).data().toString(),
-                 QStringLiteral("s1"));
-        QCOMPARE(m_form->siteListPanel()->table()->model()->index(0, 0).data().toString(),
-                 QStringLiteral("1"));
+        QCOMPARE(ui().cell(kName, 1), QStringLiteral("s1"));
+        QCOMPARE(ui().cell(kNumber, 1), QStringLiteral("1"));
     }
 
     void refreshNeedsADocument()
     {
-        QTest::mouseClick(m_form->browserBar()->refreshButton(), Qt::LeftButton);
+        QTest::mouseClick(ui().refreshButton(), Qt::LeftButton);
         QCOMPARE(m_browser->refreshes, 0);
         m_browser->complete(QStringLiteral("http://h/"), QStringLiteral("t"));
-        QTest::mouseClick(m_form->browserBar()->refreshButton(), Qt::LeftButton);
+        QTest::mouseClick(ui().refreshButton(), Qt::LeftButton);
         QCOMPARE(m_browser->refreshes, 1);
     }
 
@@ -433,20 +423,18 @@ private slots:
 
     void screenReadersFindEveryPanelByName()
     {
-        QVERIFY(qobject_cast<QStatusBar*>(m_form->statusBar()));
-        QCOMPARE(m_form->statusBar(), m_form->statusPanel());
+        QVERIFY(qobject_cast<StatusBar*>(m_form->statusBar()));
         const QList<QPair<QWidget*, QString>> named{
-            {m_form->siteListPanel()->table(), QStringLiteral("サイト一覧")},
-            {m_form->foundFilesPanel()->list(), QStringLiteral("見つかったファイル")},
-            {m_form->statusPanel()->progressBar(), QStringLiteral("進行状況")},
-            {m_form->browserBar()->urlEdit(), QStringLiteral("URL")},
-            {m_form->siteListPanel()->titleEdit(), QStringLiteral("タイトル")},
-            {m_form->siteListPanel()->extensionChooser(), QStringLiteral("拡張子")},
+            {ui().siteTable(), QStringLiteral("サイト一覧")},
+            {ui().foundList(), QStringLiteral("見つかったファイル")},
+            {ui().progressBar(), QStringLiteral("進行状況")},
+            {ui().urlEdit(), QStringLiteral("URL")},
+            {ui().titleEdit(), QStringLiteral("タイトル")},
+            {ui().extensionChooser(), QStringLiteral("拡張子")},
         };
         for (const auto& [widget, name] : named)
             QCOMPARE(widget->accessibleName(), name);
-        QAccessibleInterface* status = QAccessible::queryAccessibleInterface(
-            m_form->statusPanel()->findChild<QLabel*>(QStringLiteral("StatusPanel0")));
+        QAccessibleInterface* status = QAccessible::queryAccessibleInterface(ui().statusLabel());
         QVERIFY(status);
         QCOMPARE(status->text(QAccessible::Name), QStringLiteral("待機中"));
         m_form->setStatusText(QStringLiteral("接続しました"));
@@ -456,32 +444,22 @@ private slots:
     void aBatchThatCannotStartSaysSo()
     {
         // This window has no downloader.
-        m_form->foundFilesPanel()->showSearchResult({{"a.gif", "a.gif"}});
+        ui().foundFiles()->showSearchResult({{"a.gif", "a.gif"}});
         m_form->onDownloadConfirmed();
-        QCOMPARE(m_form->statusText(),
-                 QStringLiteral("ファイルのダウンロードを開始できませんでした"));
+        QCOMPARE(ui().statusText(), QStringLiteral("ファイルのダウンロードを開始できませんでした"));
     }
 
     void tabReachesEveryControl()
     {
-        QList<QWidget*> controls{m_form->siteListPanel()->table(),
-                                 m_form->siteListPanel()->searchButton(),
-                                 m_form->siteListPanel()->deleteButton(),
-                                 m_form->siteListPanel()->titleEdit(),
-                                 m_form->siteListPanel()->extensionChooser(),
-                                 m_form->browserBar()->backButton(),
-                                 m_form->browserBar()->forwardButton(),
-                                 m_form->browserBar()->refreshButton(),
-                                 m_form->browserBar()->urlEdit(),
-                                 m_form->browserBar()->goButton(),
-                                 m_form->browserBar()->addToListButton(),
-                                 m_form->foundFilesPanel()->list(),
-                                 m_form->browser()->widget()};
+        QList<QWidget*> controls{ui().siteTable(),     ui().searchButton(),     ui().deleteButton(),
+                                 ui().titleEdit(),     ui().extensionChooser(), ui().backButton(),
+                                 ui().forwardButton(), ui().refreshButton(),    ui().urlEdit(),
+                                 ui().goButton(),      ui().addToListButton(),  ui().foundList(),
+                                 m_browser->widget()};
         // The found-files buttons take part once there is something to act on.
-        m_form->foundFilesPanel()->showSearchResult({{"a.gif", "a.gif"}});
-        controls << m_form->foundFilesPanel()->deleteSelectedButton()
-                 << m_form->foundFilesPanel()->downloadButton();
-        m_form->siteListPanel()->searchButton()->setFocus();
+        ui().foundFiles()->showSearchResult({{"a.gif", "a.gif"}});
+        controls << ui().deleteSelectedButton() << ui().downloadButton();
+        ui().searchButton()->setFocus();
         QSet<QWidget*> reached;
         for (int i = 0; i < 40 && reached.size() < controls.size(); ++i) {
             QWidget* focused = QApplication::focusWidget();
@@ -500,7 +478,7 @@ private slots:
         QTRY_COMPARE(watcher.texts(), QStringList{QStringLiteral("broken handler")});
         // Still working afterwards.
         addSite(QStringLiteral("t"), QStringLiteral("http://h/"));
-        QCOMPARE(m_form->siteGrid().cell(0, 1), std::string("1"));
+        QCOMPARE(ui().cell(kNumber, 1), QStringLiteral("1"));
     }
 };
 

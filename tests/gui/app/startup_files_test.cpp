@@ -5,17 +5,16 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 
 #include "core/sitelist/site_record.h"
 #include "gui/app/main_window.h"
-#include "gui/browser/browser_bar.h"
-#include "gui/common/qt_text.h"
 #include "gui/settings/extension_list_dialog.h"
-#include "gui/sitelist/site_list_panel.h"
 #include "support/fake_browser_pane.h"
 #include "support/qt_test_main.h"
 #include "support/temp_dir.h"
+#include "support/window_parts.h"
 
 namespace vel {
 
@@ -71,8 +70,9 @@ private slots:
     {
         writeBytes(m_start / "config.lis", "gif\r\njpg\r\n");
         auto form = startForm();
-        QCOMPARE(form->siteListPanel()->extensionChooser()->count(), 0);
-        QCOMPARE(form->siteGrid().rowCount(), 20);
+        const test::WindowParts ui(form.get());
+        QCOMPARE(ui.extensionChooser()->count(), 0);
+        QCOMPARE(ui.siteTable()->model()->rowCount(), 19);  // 20 rows with the header row
         form.reset();
         // The end of the run creates the (empty) site list in the program's directory.
         QVERIFY(fs::exists(m_program / "config.bin"));
@@ -86,21 +86,23 @@ private slots:
         writeBytes(m_start / "config.lis", "gif\r\njpg\r\npng");
         writeBytes(m_start / "config.vel", "http://start.test/\r\n");
         auto form = startForm();
-        QCOMPARE(form->startPageUrl(), std::string("http://start.test/"));
+        const test::WindowParts ui(form.get());
         QCOMPARE(m_browser->navigated.value(0), QStringLiteral("http://start.test/"));
-        QCOMPARE(form->siteListPanel()->extensionChooser()->count(), 3);
-        QCOMPARE(form->siteListPanel()->extensionChooser()->currentText(), QStringLiteral("gif"));
-        QCOMPARE(toQString(form->siteGrid().cell(1, 1)), QStringLiteral("サイト"));
-        QCOMPARE(form->siteGrid().cell(2, 2), std::string("http://h/2"));
+        QCOMPARE(ui.extensionChooser()->count(), 3);
+        QCOMPARE(ui.extensionChooser()->currentText(), QStringLiteral("gif"));
+        QCOMPARE(ui.cell(SiteGrid::kNameColumn, 1), QStringLiteral("サイト"));
+        QCOMPARE(ui.cell(SiteGrid::kUrlColumn, 2), QStringLiteral("http://h/2"));
         // No site row is current after start-up, even with sites loaded.
-        QCOMPARE(form->siteGrid().currentRow(), form->siteGrid().rowCount());
+        QCOMPARE(ui.currentCell(), QPoint(-1, -1));
 
-        form->siteListPanel()->titleEdit()->setText(QStringLiteral("three"));
-        form->browserBar()->urlEdit()->setText(QStringLiteral("http://h/3"));
+        ui.titleEdit()->setText(QStringLiteral("three"));
+        ui.urlEdit()->setText(QStringLiteral("http://h/3"));
         form->onAddToListClicked();
         form->close();
         // Later names follow the program's folder; the process stays where it started.
-        QCOMPARE(form->workingFolder().path(), m_program);
+        // The start page box offers the start page read at start-up.
+        ui.saveStartPage();
+        QVERIFY(readBytes(m_program / "config.vel").starts_with("http://start.test/"));
         QCOMPARE(fs::current_path(), m_start);
         const std::vector<SiteRecord> saved =
             decodeSiteRecords(readBytes(m_program / "config.bin"));
@@ -119,9 +121,11 @@ private slots:
         writeBytes(m_start / "config.bin", "");
         writeBytes(m_start / "config.lis", list);
         auto form = startForm();
-        QCOMPARE(form->siteListPanel()->extensionChooser()->count(), 3);
-        form->findChild<QAction*>(QStringLiteral("N9"))->trigger();
-        QTest::mouseClick(form->extensionListDialog()->okButton(), Qt::LeftButton);
+        const test::WindowParts ui(form.get());
+        QCOMPARE(ui.extensionChooser()->count(), 3);
+        ui.action("N9")->trigger();
+        QTest::mouseClick(test::part<QPushButton>(ui.dialog<ExtensionListDialog>(), "ok"),
+                          Qt::LeftButton);
         QCOMPARE(readBytes(m_program / "config.lis"), list);
     }
 
@@ -132,8 +136,9 @@ private slots:
         const std::string bytes = twoSites() + std::string(100, '\x81');
         writeBytes(m_start / "config.bin", bytes);
         auto form = startForm();
-        QCOMPARE(form->siteGrid().cell(2, 2), std::string("http://h/2"));
-        form->browserBar()->urlEdit()->setText(QStringLiteral("http://h/3"));
+        const test::WindowParts ui(form.get());
+        QCOMPARE(ui.cell(SiteGrid::kUrlColumn, 2), QStringLiteral("http://h/2"));
+        ui.urlEdit()->setText(QStringLiteral("http://h/3"));
         form->onAddToListClicked();
         form.reset();
         QCOMPARE(readBytes(m_start / "config.bin.bak"), bytes);
@@ -150,7 +155,7 @@ private slots:
         fs::permissions(m_start / "config.bin",
                         fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
         auto form = startForm();
-        form->browserBar()->urlEdit()->setText(QStringLiteral("http://h/new"));
+        test::WindowParts(form.get()).urlEdit()->setText(QStringLiteral("http://h/new"));
         form->onAddToListClicked();
         form.reset();
         QCOMPARE(readBytes(m_start / "config.bin"), twoSites());

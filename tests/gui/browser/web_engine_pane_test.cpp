@@ -6,11 +6,10 @@
 #include <QTest>
 
 #include "gui/app/main_window.h"
-#include "gui/browser/browser_bar.h"
 #include "gui/browser/web_engine_pane.h"
-#include "gui/sitelist/site_list_panel.h"
 #include "support/http_test_server.h"
 #include "support/qt_test_main.h"
+#include "support/window_parts.h"
 
 namespace vel {
 
@@ -33,6 +32,9 @@ class WebEnginePaneTest final : public QObject {
 private:
     test::HttpTestServer m_server;
     std::unique_ptr<MainWindow> m_form;
+    BrowserPane* m_browser = nullptr;
+
+    test::WindowParts ui() const { return test::WindowParts(m_form.get()); }
 
     QString url(const QString& path) const
     {
@@ -41,15 +43,15 @@ private:
 
     void go(const QString& path)
     {
-        QSignalSpy started(m_form->browser(), &BrowserPane::beforeNavigate);
-        QSignalSpy completed(m_form->browser(), &BrowserPane::navigateComplete);
-        m_form->browserBar()->urlEdit()->setText(url(path));
-        QTest::mouseClick(m_form->browserBar()->goButton(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            completed.count() > 0 && m_form->browser()->locationUrl() == url(path), kLoadTimeout);
+        QSignalSpy started(m_browser, &BrowserPane::beforeNavigate);
+        QSignalSpy completed(m_browser, &BrowserPane::navigateComplete);
+        ui().urlEdit()->setText(url(path));
+        QTest::mouseClick(ui().goButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(completed.count() > 0 && m_browser->locationUrl() == url(path),
+                                 kLoadTimeout);
         QVERIFY(started.count() > 0);
-        QCOMPARE(m_form->browserBar()->urlEdit()->text(), url(path));
-        QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
+        QCOMPARE(ui().urlEdit()->text(), url(path));
+        QCOMPARE(ui().statusText(), QStringLiteral("待機中"));
     }
 
 private slots:
@@ -64,7 +66,8 @@ private slots:
                                       "R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7")
                                       .toStdString()));
         MainWindowServices services;
-        services.browser = new WebEnginePane;
+        m_browser = new WebEnginePane;
+        services.browser = m_browser;
         m_form = std::make_unique<MainWindow>(std::move(services));
         m_form->show();
     }
@@ -73,46 +76,44 @@ private slots:
 
     void refreshWithoutDocumentDoesNothing()
     {
-        QVERIFY(!m_form->browser()->hasDocument());
-        QTest::mouseClick(m_form->browserBar()->refreshButton(), Qt::LeftButton);
+        QVERIFY(!m_browser->hasDocument());
+        QTest::mouseClick(ui().refreshButton(), Qt::LeftButton);
         QTest::qWait(200);
-        QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
+        QCOMPARE(ui().statusText(), QStringLiteral("待機中"));
         QVERIFY(m_server.requests().empty());
     }
 
     void titleAndLocationArrive()
     {
         go(QStringLiteral("/a.html"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->siteListPanel()->titleEdit()->text(),
-                                  QStringLiteral("Page A"), kLoadTimeout);
-        QVERIFY(m_form->browser()->hasDocument());
-        QVERIFY(m_form->browserBar()->addToListButton()->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->browserBar()->backButton()->isEnabled(), kLoadTimeout);
-        QVERIFY(!m_form->browserBar()->forwardButton()->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(ui().titleEdit()->text(), QStringLiteral("Page A"), kLoadTimeout);
+        QVERIFY(m_browser->hasDocument());
+        QVERIFY(ui().addToListButton()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().backButton()->isEnabled(), kLoadTimeout);
+        QVERIFY(!ui().forwardButton()->isEnabled());
     }
 
     void backAndForwardFollowTheHistory()
     {
         go(QStringLiteral("/b.html"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->siteListPanel()->titleEdit()->text(),
-                                  QStringLiteral("Page B"), kLoadTimeout);
-        QTRY_VERIFY_WITH_TIMEOUT(m_form->browserBar()->backButton()->isEnabled(), kLoadTimeout);
-        QVERIFY(!m_form->browserBar()->forwardButton()->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(ui().titleEdit()->text(), QStringLiteral("Page B"), kLoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(ui().backButton()->isEnabled(), kLoadTimeout);
+        QVERIFY(!ui().forwardButton()->isEnabled());
 
-        QTest::mouseClick(m_form->browserBar()->backButton(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->browserBar()->urlEdit()->text(),
-                                  url(QStringLiteral("/a.html")), kLoadTimeout);
-        QTRY_VERIFY_WITH_TIMEOUT(m_form->browserBar()->forwardButton()->isEnabled(), kLoadTimeout);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->browserBar()->backButton()->isEnabled(), kLoadTimeout);
+        QTest::mouseClick(ui().backButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(ui().urlEdit()->text(), url(QStringLiteral("/a.html")),
+                                  kLoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(ui().forwardButton()->isEnabled(), kLoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().backButton()->isEnabled(), kLoadTimeout);
 
-        QTest::mouseClick(m_form->browserBar()->forwardButton(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->browserBar()->urlEdit()->text(),
-                                  url(QStringLiteral("/b.html")), kLoadTimeout);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->browserBar()->forwardButton()->isEnabled(), kLoadTimeout);
+        QTest::mouseClick(ui().forwardButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(ui().urlEdit()->text(), url(QStringLiteral("/b.html")),
+                                  kLoadTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().forwardButton()->isEnabled(), kLoadTimeout);
 
         const std::size_t before = m_server.requests().size();
-        QSignalSpy reloaded(m_form->browser(), &BrowserPane::navigateComplete);
-        QTest::mouseClick(m_form->browserBar()->refreshButton(), Qt::LeftButton);
+        QSignalSpy reloaded(m_browser, &BrowserPane::navigateComplete);
+        QTest::mouseClick(ui().refreshButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(m_server.requests().size() > before, kLoadTimeout);
         // Let the reload finish before the next navigation starts.
         QTRY_VERIFY_WITH_TIMEOUT(reloaded.count() > 0, kLoadTimeout);
@@ -121,15 +122,15 @@ private slots:
     void imageAddressesCannotBeAdded()
     {
         // Typing is enough to disable the button, before any navigation.
-        m_form->browserBar()->urlEdit()->setText(url(QStringLiteral("/pic.jpg")));
-        QVERIFY(!m_form->browserBar()->addToListButton()->isEnabled());
-        m_form->browserBar()->urlEdit()->setText(url(QStringLiteral("/b.html")));
-        QVERIFY(m_form->browserBar()->addToListButton()->isEnabled());
+        ui().urlEdit()->setText(url(QStringLiteral("/pic.jpg")));
+        QVERIFY(!ui().addToListButton()->isEnabled());
+        ui().urlEdit()->setText(url(QStringLiteral("/b.html")));
+        QVERIFY(ui().addToListButton()->isEnabled());
 
         go(QStringLiteral("/pic.jpg"));
-        QVERIFY(!m_form->browserBar()->addToListButton()->isEnabled());
+        QVERIFY(!ui().addToListButton()->isEnabled());
         go(QStringLiteral("/a.html"));
-        QVERIFY(m_form->browserBar()->addToListButton()->isEnabled());
+        QVERIFY(ui().addToListButton()->isEnabled());
     }
 };
 

@@ -18,8 +18,6 @@
 #include <QTest>
 
 #include "gui/app/main_window.h"
-#include "gui/app/status_bar.h"
-#include "gui/browser/browser_bar.h"
 #include "gui/download/download_confirm_dialog.h"
 #include "gui/download/download_controller.h"
 #include "gui/foundfiles/found_files_list.h"
@@ -27,12 +25,12 @@
 #include "gui/search/file_search_controller.h"
 #include "gui/search/live_search_controller.h"
 #include "gui/settings/start_page_dialog.h"
-#include "gui/sitelist/site_list_panel.h"
 #include "support/fake_browser_pane.h"
 #include "support/http_test_server.h"
 #include "support/modal_watcher.h"
 #include "support/qt_test_main.h"
 #include "support/temp_dir.h"
+#include "support/window_parts.h"
 
 namespace vel {
 
@@ -58,15 +56,22 @@ private:
     fs::path m_savedCwd;
     int m_saves = 0;
 
+    test::WindowParts ui() const { return test::WindowParts(m_form.get()); }
+    template <typename Box>
+    QPushButton* boxButton(const char* name) const
+    {
+        return test::part<QPushButton>(ui().dialog<Box>(), name);
+    }
+
     void searchPage(const char* path)
     {
-        m_form->browserBar()->urlEdit()->setText(QString::fromStdString(m_server->url(path)));
+        ui().urlEdit()->setText(QString::fromStdString(m_server->url(path)));
         m_form->onAddToListClicked();
-        m_form->siteGrid().setCurrent({1, 1});
+        ui().setCurrentCell(SiteGrid::kNameColumn, 1);
         m_form->onSiteRowClicked();
         m_form->onSearchClicked();
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->fileSearch()->busy(), kTimeout);
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->statusText(), QStringLiteral("待機中"), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().fileSearch()->busy(), kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(ui().statusText(), QStringLiteral("待機中"), kTimeout);
     }
 
     // Today as yyyymmdd, whatever the locale.
@@ -102,7 +107,7 @@ private slots:
         services.programDirectory = m_program;
         services.saveSiteList = [this](const SiteGrid&) { ++m_saves; };
         m_form = std::make_unique<MainWindow>(std::move(services));
-        m_form->siteListPanel()->extensionChooser()->addItem(QStringLiteral("gif"));
+        ui().extensionChooser()->addItem(QStringLiteral("gif"));
         m_form->show();
     }
 
@@ -117,26 +122,27 @@ private slots:
     {
         test::ModalWatcher watcher;
         m_form->onDownloadClicked();
-        m_form->findChild<QAction*>(QStringLiteral("N7"))->trigger();
+        ui().action("N7")->trigger();
         QCOMPARE(watcher.texts(),
                  QStringList(
                      2, QStringLiteral("ダウンロード対象ファイルが\nリストアップされていません")));
-        QVERIFY(!m_form->downloadConfirmDialog()->isVisible());
+        QVERIFY(!ui().dialog<DownloadConfirmDialog>()->isVisible());
     }
 
     void confirmationBoxLayoutAndCancel()
     {
-        DownloadConfirmDialog* box = m_form->downloadConfirmDialog();
+        DownloadConfirmDialog* box = ui().dialog<DownloadConfirmDialog>();
         QCOMPARE(box->windowTitle(), QStringLiteral("ダイアログ"));
         QCOMPARE(box->height(), 131);
         QVERIFY(box->width() >= 184);
         QVERIFY(!box->isModal());
-        QCOMPARE(box->okButton()->geometry(), QRect(15, 96, 75, 25));
-        QCOMPARE(box->cancelButton()->geometry(), QRect(95, 96, 75, 25));
-        QCOMPARE(box->skipExistingBox()->text(), QStringLiteral("既存のファイルはスキップ"));
+        QCOMPARE(test::part<QPushButton>(box, "OKBtn")->geometry(), QRect(15, 96, 75, 25));
+        QCOMPARE(test::part<QPushButton>(box, "CancelBtn")->geometry(), QRect(95, 96, 75, 25));
+        QCOMPARE(test::part<QCheckBox>(box, "skipExisting")->text(),
+                 QStringLiteral("既存のファイルはスキップ"));
         QVERIFY(!box->skipExisting());
-        QVERIFY(box->skipExistingBox()->geometry().right() < box->width());
-        QCOMPARE(box->cancelButton()->text(), QStringLiteral("キャンセル"));
+        QVERIFY(test::part<QCheckBox>(box, "skipExisting")->geometry().right() < box->width());
+        QCOMPARE(test::part<QPushButton>(box, "CancelBtn")->text(), QStringLiteral("キャンセル"));
         QStringList lines;
         for (const char* name : {"Label1", "Label2", "Label4", "Label3"}) {
             const QLabel* label = box->findChild<QLabel*>(QString::fromLatin1(name));
@@ -150,10 +156,10 @@ private slots:
                               QStringLiteral("よろしいですか？")}));
 
         searchPage("/dir/index.html");
-        QCOMPARE(m_form->foundFilesPanel()->list()->count(), 3);
-        QTest::mouseClick(m_form->foundFilesPanel()->downloadButton(), Qt::LeftButton);
+        QCOMPARE(ui().foundList()->count(), 3);
+        QTest::mouseClick(ui().downloadButton(), Qt::LeftButton);
         QVERIFY(box->isVisible());
-        QTest::mouseClick(box->cancelButton(), Qt::LeftButton);
+        QTest::mouseClick(test::part<QPushButton>(box, "CancelBtn"), Qt::LeftButton);
         QVERIFY(!box->isVisible());
         m_form->onDownloadClicked();
         QTest::keyClick(box, Qt::Key_Escape);
@@ -164,13 +170,13 @@ private slots:
     void okDownloadsEveryEntryIntoTheDateFolder()
     {
         searchPage("/dir/index.html");
-        m_form->foundFilesPanel()->list()->setRowSelected(1, true);
-        QSignalSpy steps(m_form->downloads(), &DownloadController::progress);
-        QSignalSpy texts(m_form->downloads(), &DownloadController::statusText);
-        QSignalSpy done(m_form->downloads(), &DownloadController::finished);
+        ui().foundList()->setRowSelected(1, true);
+        QSignalSpy steps(ui().downloads(), &DownloadController::progress);
+        QSignalSpy texts(ui().downloads(), &DownloadController::statusText);
+        QSignalSpy done(ui().downloads(), &DownloadController::finished);
         m_form->onDownloadClicked();
-        QTest::mouseClick(m_form->downloadConfirmDialog()->okButton(), Qt::LeftButton);
-        QVERIFY(!m_form->downloadConfirmDialog()->isVisible());
+        QTest::mouseClick(boxButton<DownloadConfirmDialog>("OKBtn"), Qt::LeftButton);
+        QVERIFY(!ui().dialog<DownloadConfirmDialog>()->isVisible());
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
 
         QCOMPARE(test::readBytes(dateFolder() / "a.gif"), std::string("GIF-A"));
@@ -184,12 +190,14 @@ private slots:
                  QStringLiteral("ファイルをダウンロードしています（0/3）"));
         QCOMPARE(texts.at(texts.size() - 2).at(0).toString(),
                  QStringLiteral("ファイルをダウンロードしています（3/3）"));
-        QCOMPARE(m_form->statusText(), QStringLiteral("ファイルのダウンロードが終了しました"));
+        QCOMPARE(ui().statusText(), QStringLiteral("ファイルのダウンロードが終了しました"));
         // Nothing failed, so nothing stays selected.
-        QVERIFY(m_form->foundFilesPanel()->list()->selectedRows().empty());
-        QCOMPARE(m_form->statusPanel()->progressBar()->value(), 0);
-        QCOMPARE(m_form->statusPanel()->progressBar()->maximum(), 3);
-        QCOMPARE(m_form->workingFolder().path(), m_program);
+        QVERIFY(ui().foundList()->selectedRows().empty());
+        QCOMPARE(ui().progressBar()->value(), 0);
+        QCOMPARE(ui().progressBar()->maximum(), 3);
+        // The batch leaves the working folder where it was.
+        ui().saveStartPage();
+        QVERIFY(fs::exists(m_program / "config.vel"));
         QCOMPARE(fs::current_path(), m_program);
     }
 
@@ -205,13 +213,13 @@ private slots:
         m_browser->cookies = {
             {.name = "sid", .value = "1", .domain = "127.0.0.1", .path = "/live", .expires = {}},
             {.name = "other", .value = "2", .domain = "localhost", .path = "/", .expires = {}}};
-        m_form->findChild<QAction*>(QStringLiteral("liveSearch"))->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->liveSearch()->busy(), kTimeout);
-        QCOMPARE(m_form->foundFilesPanel()->list()->count(), 4);
+        ui().action("liveSearch")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().liveSearch()->busy(), kTimeout);
+        QCOMPARE(ui().foundList()->count(), 4);
 
-        QSignalSpy done(m_form->downloads(), &DownloadController::finished);
+        QSignalSpy done(ui().downloads(), &DownloadController::finished);
         m_form->onDownloadClicked();
-        QTest::mouseClick(m_form->downloadConfirmDialog()->okButton(), Qt::LeftButton);
+        QTest::mouseClick(boxButton<DownloadConfirmDialog>("OKBtn"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
 
         QCOMPARE(test::readBytes(dateFolder() / "d.gif"), std::string("GIF-D"));
@@ -236,16 +244,16 @@ private slots:
         fs::create_directories(dateFolder());
         test::writeBytes(dateFolder() / "b.gif", "older");
         searchPage("/dir/index.html");
-        FoundFilesList* list = m_form->foundFilesPanel()->list();
+        FoundFilesList* list = ui().foundList();
         list->setRowSelected(0, true);
         list->setRowSelected(2, true);
         list->setCurrentRow(2, QItemSelectionModel::NoUpdate);
-        QSignalSpy done(m_form->downloads(), &DownloadController::finished);
+        QSignalSpy done(ui().downloads(), &DownloadController::finished);
         m_form->onDownloadClicked();
-        QTest::mouseClick(m_form->downloadConfirmDialog()->okButton(), Qt::LeftButton);
+        QTest::mouseClick(boxButton<DownloadConfirmDialog>("OKBtn"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
 
-        QCOMPARE(m_form->statusText(),
+        QCOMPARE(ui().statusText(),
                  QStringLiteral("ファイルのダウンロードが終了しました（1個失敗）"));
         QCOMPARE(list->selectedRows().size(), std::size_t{1});
         QVERIFY(list->isRowSelected(1));
@@ -266,32 +274,32 @@ private slots:
         m_server->route("/dir/files.html",
                         test::page("text/html", "<a href=\"config.bin\">x</a><a href=\"a.bin\">"));
         m_server->route("/dir/config.bin", test::page("application/octet-stream", "listed"));
-        QComboBox* chooser = m_form->siteListPanel()->extensionChooser();
+        QComboBox* chooser = ui().extensionChooser();
         chooser->addItem(QStringLiteral("bin"));
         chooser->setCurrentIndex(1);
         searchPage("/dir/files.html");
-        QCOMPARE(m_form->foundFilesPanel()->list()->count(), 2);
+        QCOMPARE(ui().foundList()->count(), 2);
 
         const std::vector<std::string> before = m_server->targets();
-        QSignalSpy done(m_form->downloads(), &DownloadController::finished);
+        QSignalSpy done(ui().downloads(), &DownloadController::finished);
         test::ModalWatcher watcher;
         m_form->onDownloadClicked();
-        QTest::mouseClick(m_form->downloadConfirmDialog()->okButton(), Qt::LeftButton);
+        QTest::mouseClick(boxButton<DownloadConfirmDialog>("OKBtn"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(
             watcher.texts(), QStringList(QStringLiteral("保存先フォルダを作成できませんでした")),
             kTimeout);
 
-        QVERIFY(!m_form->downloads()->running());
+        QVERIFY(!ui().downloads()->running());
         QCOMPARE(done.count(), 0);
         QCOMPARE(m_server->targets(), before);
         QCOMPARE(test::readBytes(m_program / "config.bin"), std::string("sites"));
         QCOMPARE(test::readBytes(m_program / today()), std::string("not a folder"));
         QVERIFY(!fs::exists(m_program / "a.bin"));
         // The window takes input again.
-        m_form->siteListPanel()->titleEdit()->clear();
-        m_form->siteListPanel()->titleEdit()->setFocus();
-        QTest::keyClicks(m_form->siteListPanel()->titleEdit(), QStringLiteral("abc"));
-        QCOMPARE(m_form->siteListPanel()->titleEdit()->text(), QStringLiteral("abc"));
+        ui().titleEdit()->clear();
+        ui().titleEdit()->setFocus();
+        QTest::keyClicks(ui().titleEdit(), QStringLiteral("abc"));
+        QCOMPARE(ui().titleEdit()->text(), QStringLiteral("abc"));
     }
 
     // A UTF-8 page with values a plain join would get wrong: each is fetched
@@ -309,15 +317,15 @@ private slots:
         m_server->route("/dir/%E5%86%99.gif", test::page("image/gif", "UTF8"));
         m_server->route("/up.gif?v=1&w=2", test::page("image/gif", "UP"));
         searchPage("/dir/modern.html");
-        FoundFilesList* list = m_form->foundFilesPanel()->list();
+        FoundFilesList* list = ui().foundList();
         QCOMPARE(list->count(), 3);
         QCOMPARE(list->textAt(1), QStringLiteral("写.gif"));
 
-        QSignalSpy done(m_form->downloads(), &DownloadController::finished);
+        QSignalSpy done(ui().downloads(), &DownloadController::finished);
         m_form->onDownloadClicked();
-        QTest::mouseClick(m_form->downloadConfirmDialog()->okButton(), Qt::LeftButton);
+        QTest::mouseClick(boxButton<DownloadConfirmDialog>("OKBtn"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
-        QCOMPARE(m_form->statusText(), QStringLiteral("ファイルのダウンロードが終了しました"));
+        QCOMPARE(ui().statusText(), QStringLiteral("ファイルのダウンロードが終了しました"));
         QCOMPARE(test::readBytes(dateFolder() / "top.gif"), std::string("TOP"));
         QCOMPARE(test::readBytes(dateFolder() / "\xE5\x86\x99.gif"), std::string("UTF8"));
         // The local name follows the listed text, which ends at the extension.
@@ -325,9 +333,8 @@ private slots:
 
         // Opening an entry sends the browser to the same place.
         list->setCurrentRow(2);
-        m_form->foundFilesPanel()->findChild<QAction*>(QStringLiteral("N2"))->trigger();
-        QCOMPARE(m_form->browserBar()->urlEdit()->text(),
-                 QString::fromStdString(m_server->url("/up.gif?v=1&w=2")));
+        ui().foundFiles()->findChild<QAction*>(QStringLiteral("N2"))->trigger();
+        QCOMPARE(ui().urlEdit()->text(), QString::fromStdString(m_server->url("/up.gif?v=1&w=2")));
     }
 
     void windowTakesNoInputDuringTheBatchAndCloseStopsIt()
@@ -336,29 +343,30 @@ private slots:
         for (const char* target : {"/dir/a.gif", "/dir/sub/b.gif", "/dir/c.gif"})
             m_server->hold(target);
         m_form->onDownloadClicked();
-        QTest::mouseClick(m_form->downloadConfirmDialog()->okButton(), Qt::LeftButton);
+        QTest::mouseClick(boxButton<DownloadConfirmDialog>("OKBtn"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() >= 4, kTimeout);
-        QVERIFY(m_form->downloads()->running());
+        QVERIFY(ui().downloads()->running());
 
         // Input goes nowhere while the batch runs.
-        m_form->siteListPanel()->titleEdit()->setFocus();
-        QTest::keyClicks(m_form->siteListPanel()->titleEdit(), QStringLiteral("abc"));
-        QCOMPARE(m_form->siteListPanel()->titleEdit()->text(), QString());
-        QSignalSpy checks(m_form->siteListPanel()->searchButton(), &QPushButton::clicked);
-        QTest::mouseClick(m_form->siteListPanel()->searchButton(), Qt::LeftButton);
+        ui().titleEdit()->setFocus();
+        QTest::keyClicks(ui().titleEdit(), QStringLiteral("abc"));
+        QCOMPARE(ui().titleEdit()->text(), QString());
+        QSignalSpy checks(ui().searchButton(), &QPushButton::clicked);
+        QTest::mouseClick(ui().searchButton(), Qt::LeftButton);
         QCOMPARE(checks.count(), 0);
         // The other windows too: the start page box cannot write into the
         // folder the batch has made current.
-        m_form->findChild<QAction*>(QStringLiteral("N10"))->trigger();
-        QTest::mouseClick(m_form->startPageDialog()->okButton(), Qt::LeftButton);
-        QVERIFY(m_form->startPageDialog()->isVisible());
+        ui().action("N10")->trigger();
+        QTest::mouseClick(boxButton<StartPageDialog>("OKBtn"), Qt::LeftButton);
+        QVERIFY(ui().dialog<StartPageDialog>()->isVisible());
         QVERIFY(!fs::exists(dateFolder() / "config.vel"));
 
         // Closing stops every transfer at once and ends normally.
         m_form->close();
         QVERIFY(!m_form->isVisible());
         QCOMPARE(m_saves, 1);
-        QCOMPARE(m_form->workingFolder().path(), m_program);
+        QTest::mouseClick(boxButton<StartPageDialog>("OKBtn"), Qt::LeftButton);
+        QVERIFY(fs::exists(m_program / "config.vel"));
         QCOMPARE(fs::current_path(), m_program);
         QVERIFY(fs::is_empty(dateFolder()));
     }
@@ -373,25 +381,25 @@ private slots:
         slow.stallAfter = true;  // only the stop ends it before the hang guard
         slow.onSent = [&bodyStarted] { bodyStarted = true; };
         m_server->route("/dir/sub/b.gif", slow);
-        QPushButton* button = m_form->foundFilesPanel()->downloadButton();
-        QSignalSpy done(m_form->downloads(), &DownloadController::finished);
+        QPushButton* button = ui().downloadButton();
+        QSignalSpy done(ui().downloads(), &DownloadController::finished);
         m_form->onDownloadClicked();
-        QTest::mouseClick(m_form->downloadConfirmDialog()->okButton(), Qt::LeftButton);
+        QTest::mouseClick(boxButton<DownloadConfirmDialog>("OKBtn"), Qt::LeftButton);
         QCOMPARE(button->text(), QStringLiteral("中止"));
         QTRY_VERIFY_WITH_TIMEOUT(bodyStarted && fs::exists(dateFolder() / "a.gif")
                                      && fs::exists(dateFolder() / "c.gif"),
                                  kTimeout);
-        QVERIFY(m_form->downloads()->running());
+        QVERIFY(ui().downloads()->running());
         // Only the button takes input meanwhile.
-        m_form->siteListPanel()->titleEdit()->setFocus();
-        QTest::keyClicks(m_form->siteListPanel()->titleEdit(), QStringLiteral("abc"));
-        QCOMPARE(m_form->siteListPanel()->titleEdit()->text(), QString());
+        ui().titleEdit()->setFocus();
+        QTest::keyClicks(ui().titleEdit(), QStringLiteral("abc"));
+        QCOMPARE(ui().titleEdit()->text(), QString());
 
         QTest::mouseClick(button, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
 
-        QCOMPARE(m_form->statusText(), QStringLiteral("ファイルのダウンロードを中止しました"));
-        QCOMPARE(m_form->statusPanel()->progressBar()->value(), 0);
+        QCOMPARE(ui().statusText(), QStringLiteral("ファイルのダウンロードを中止しました"));
+        QCOMPARE(ui().progressBar()->value(), 0);
         QCOMPARE(button->text(), QStringLiteral("ダウンロード"));
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(dateFolder()))
@@ -399,8 +407,8 @@ private slots:
         std::sort(names.begin(), names.end());
         QCOMPARE(names, (std::vector<std::string>{"a.gif", "c.gif"}));
         // The window takes input again.
-        QTest::keyClicks(m_form->siteListPanel()->titleEdit(), QStringLiteral("abc"));
-        QCOMPARE(m_form->siteListPanel()->titleEdit()->text(), QStringLiteral("abc"));
+        QTest::keyClicks(ui().titleEdit(), QStringLiteral("abc"));
+        QCOMPARE(ui().titleEdit()->text(), QStringLiteral("abc"));
     }
 
     void skipExistingLeavesFilesThereAndIsRemembered()
@@ -409,18 +417,18 @@ private slots:
         test::writeBytes(dateFolder() / "b.gif", "older");
         searchPage("/dir/index.html");
         const std::size_t before = m_server->requests().size();
-        QSignalSpy done(m_form->downloads(), &DownloadController::finished);
+        QSignalSpy done(ui().downloads(), &DownloadController::finished);
         m_form->onDownloadClicked();
-        DownloadConfirmDialog* box = m_form->downloadConfirmDialog();
-        QTest::mouseClick(box->skipExistingBox(), Qt::LeftButton);
-        QTest::mouseClick(box->okButton(), Qt::LeftButton);
+        DownloadConfirmDialog* box = ui().dialog<DownloadConfirmDialog>();
+        QTest::mouseClick(test::part<QCheckBox>(box, "skipExisting"), Qt::LeftButton);
+        QTest::mouseClick(test::part<QPushButton>(box, "OKBtn"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
 
         QCOMPARE(test::readBytes(dateFolder() / "b.gif"), std::string("older"));
         QCOMPARE(test::readBytes(dateFolder() / "a.gif"), std::string("GIF-A"));
         QCOMPARE(test::readBytes(dateFolder() / "c.gif"), std::string("GIF-C"));
         QCOMPARE(m_server->requests().size(), before + 2);
-        QCOMPARE(m_form->statusText(), QStringLiteral("ファイルのダウンロードが終了しました"));
+        QCOMPARE(ui().statusText(), QStringLiteral("ファイルのダウンロードが終了しました"));
         m_form->onDownloadClicked();
         QVERIFY(box->skipExisting());
         QTest::keyClick(box, Qt::Key_Escape);

@@ -11,17 +11,14 @@
 #include <QTest>
 
 #include "gui/app/main_window.h"
-#include "gui/app/status_bar.h"
-#include "gui/browser/browser_bar.h"
-#include "gui/common/qt_text.h"
 #include "gui/foundfiles/found_files_list.h"
 #include "gui/foundfiles/found_files_panel.h"
 #include "gui/search/file_search_controller.h"
-#include "gui/sitelist/site_list_panel.h"
 #include "support/fake_browser_pane.h"
 #include "support/http_test_server.h"
 #include "support/modal_watcher.h"
 #include "support/qt_test_main.h"
+#include "support/window_parts.h"
 
 namespace vel {
 
@@ -55,6 +52,8 @@ private:
     test::FakeBrowserPane* m_browser = nullptr;
     std::string m_host;
 
+    test::WindowParts ui() const { return test::WindowParts(m_form.get()); }
+
     QString url(const QString& path) const
     {
         return QString::fromStdString(m_server->url(path.toStdString()));
@@ -64,32 +63,23 @@ private:
     // Adds a site row for the URL and makes it current by a click.
     void addAndSelect(const QString& siteUrl)
     {
-        m_form->siteListPanel()->titleEdit()->setText(QStringLiteral("site"));
-        m_form->browserBar()->urlEdit()->setText(siteUrl);
+        ui().titleEdit()->setText(QStringLiteral("site"));
+        ui().urlEdit()->setText(siteUrl);
         m_form->onAddToListClicked();
-        const int row = countSites(m_form->siteGrid());
-        m_form->siteGrid().setCurrent({1, row});
+        ui().setCurrentCell(SiteGrid::kNameColumn, ui().siteCount());
         m_form->onSiteRowClicked();
     }
 
     void search(const QString& extension)
     {
-        m_form->siteListPanel()->extensionChooser()->setCurrentIndex(
-            m_form->siteListPanel()->extensionChooser()->findText(extension));
-        QTest::mouseClick(m_form->siteListPanel()->searchButton(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->fileSearch()->busy(), kTimeout);
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->statusText(), QStringLiteral("待機中"), kTimeout);
+        ui().extensionChooser()->setCurrentIndex(ui().extensionChooser()->findText(extension));
+        QTest::mouseClick(ui().searchButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().fileSearch()->busy(), kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(ui().statusText(), QStringLiteral("待機中"), kTimeout);
     }
 
-    QStringList listed() const
-    {
-        QStringList texts;
-        for (int i = 0; i < m_form->foundFilesPanel()->list()->count(); ++i)
-            texts << m_form->foundFilesPanel()->list()->textAt(i);
-        return texts;
-    }
-
-    QString status(int row) const { return toQString(m_form->siteGrid().cell(3, row)); }
+    QStringList listed() const { return ui().listed(); }
+    QString status(int row) const { return ui().cell(SiteGrid::kStatusColumn, row); }
 
 private slots:
     void init()
@@ -117,7 +107,7 @@ private slots:
         services.saveSiteList = [](const SiteGrid&) {};
         m_form = std::make_unique<MainWindow>(std::move(services));
         for (const char* extension : {"gif", "GIF", "jpg", "pdf"})
-            m_form->siteListPanel()->extensionChooser()->addItem(QString::fromLatin1(extension));
+            ui().extensionChooser()->addItem(QString::fromLatin1(extension));
         m_form->show();
     }
 
@@ -137,12 +127,12 @@ private slots:
                  (QStringList{QStringLiteral("http://") + host + QStringLiteral("/pics/big.gif"),
                               QStringLiteral("thumbs/small.gif"), QStringLiteral("./logo.gif"),
                               QStringLiteral("img/top.gif"), QStringLiteral("../up.gif")}));
-        QCOMPARE(QString::fromStdString(m_form->fileSearch()->baseUrl()), url("/dir/"));
+        QCOMPARE(QString::fromStdString(ui().fileSearch()->entrySource().baseUrl), url("/dir/"));
         QCOMPARE(status(1), QStringLiteral("5個のファイルが見つかりました"));
-        QVERIFY(m_form->foundFilesPanel()->deleteSelectedButton()->isEnabled());
-        QVERIFY(m_form->foundFilesPanel()->downloadButton()->isEnabled());
-        QVERIFY(m_form->siteListPanel()->searchButton()->isEnabled());
-        QVERIFY(m_form->foundFilesPanel()->list()->horizontalExtent() > 0);
+        QVERIFY(ui().deleteSelectedButton()->isEnabled());
+        QVERIFY(ui().downloadButton()->isEnabled());
+        QVERIFY(ui().searchButton()->isEnabled());
+        QVERIFY(ui().foundList()->horizontalExtent() > 0);
         // The request went out once, as the client builds it.
         QCOMPARE(m_server->requests().size(), 1u);
         QVERIFY(m_server->requests()[0].starts_with("GET /dir/index.html HTTP/1.1\r\n"));
@@ -157,7 +147,7 @@ private slots:
         addAndSelect(url("/dir/index.html"));
         m_form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-        QPushButton* search = m_form->siteListPanel()->searchButton();
+        QPushButton* search = ui().searchButton();
         search->setFocus();
         m_server->hold("/dir/index.html");
         QTest::keyClick(search, Qt::Key_Return);
@@ -165,20 +155,20 @@ private slots:
         QCOMPARE(search->text(), QStringLiteral("中止"));
         QVERIFY(search->isEnabled());
         QVERIFY(search->hasFocus());
-        QVERIFY(!m_form->findChild<QAction*>(QStringLiteral("N5"))->isEnabled());
+        QVERIFY(!ui().action("N5")->isEnabled());
         const QString rowStatus = status(1);
 
         // Pressing it stops the fetch at once, without a word.
         test::ModalWatcher watcher;
         QTest::keyClick(search, Qt::Key_Space);
-        QVERIFY(!m_form->fileSearch()->busy());
+        QVERIFY(!ui().fileSearch()->busy());
         QCOMPARE(search->text(), QStringLiteral("ファイルサーチ"));
-        QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
+        QCOMPARE(ui().statusText(), QStringLiteral("待機中"));
         QVERIFY(search->hasFocus());
         QTest::qWait(50);
         QCOMPARE(watcher.texts(), QStringList());
         QCOMPARE(status(1), rowStatus);
-        QCOMPARE(countSites(m_form->siteGrid()), 1);
+        QCOMPARE(ui().siteCount(), 1);
 
         // Enter now searches again.
         m_server->release("/dir/index.html");
@@ -195,11 +185,11 @@ private slots:
         m_server->hold("/other/list.html");
         m_form->onSearchClicked();
         QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1u, kTimeout);
-        QTest::keyClick(m_form->siteListPanel()->titleEdit(), Qt::Key_Escape);
-        QCOMPARE(countSites(m_form->siteGrid()), 1);
-        QVERIFY(m_form->fileSearch()->busy());
+        QTest::keyClick(ui().titleEdit(), Qt::Key_Escape);
+        QCOMPARE(ui().siteCount(), 1);
+        QVERIFY(ui().fileSearch()->busy());
         m_server->release("/other/list.html");
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->fileSearch()->busy(), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().fileSearch()->busy(), kTimeout);
     }
 
     void failuresKeepThePreviousList_data()
@@ -226,7 +216,7 @@ private slots:
         addAndSelect(url("/dir/index.html"));
         search(QStringLiteral("gif"));
         const QStringList before = listed();
-        const std::string baseBefore = m_form->fileSearch()->baseUrl();
+        const std::string baseBefore = ui().fileSearch()->entrySource().baseUrl;
 
         test::ModalWatcher watcher;
         addAndSelect(path.startsWith(QLatin1Char('/')) ? url(path) : path);
@@ -234,13 +224,13 @@ private slots:
         QCOMPARE(watcher.texts(), QStringList{message});
         QCOMPARE(status(2), rowStatus);
         QCOMPARE(listed(), before);
-        QCOMPARE(m_form->fileSearch()->baseUrl(), baseBefore);
-        QVERIFY(m_form->foundFilesPanel()->deleteSelectedButton()->isEnabled());
-        QVERIFY(m_form->browserBar()->addToListButton()->isEnabled());
+        QCOMPARE(ui().fileSearch()->entrySource().baseUrl, baseBefore);
+        QVERIFY(ui().deleteSelectedButton()->isEnabled());
+        QVERIFY(ui().addToListButton()->isEnabled());
         if (path == QStringLiteral("/frames.html"))
-            QVERIFY(m_form->fileSearch()->pageSource().find("FrameSet") != std::string::npos);
+            QVERIFY(ui().fileSearch()->pageSource().find("FrameSet") != std::string::npos);
         else
-            QVERIFY(m_form->fileSearch()->pageSource().empty());
+            QVERIFY(ui().fileSearch()->pageSource().empty());
     }
 
     void refusedConnectionIsAPageNotFound()
@@ -255,10 +245,10 @@ private slots:
     void rowWithoutSiteStartsNoFetch()
     {
         m_form->setStatusText(QStringLiteral("x"));
-        m_form->siteGrid().setCurrent({1, 3});
+        ui().setCurrentCell(SiteGrid::kNameColumn, 3);
         m_form->onSearchClicked();
-        QVERIFY(!m_form->fileSearch()->busy());
-        QCOMPARE(m_form->statusText(), QStringLiteral("待機中"));
+        QVERIFY(!ui().fileSearch()->busy());
+        QCOMPARE(ui().statusText(), QStringLiteral("待機中"));
         QTest::qWait(100);
         QVERIFY(m_server->requests().empty());
     }
@@ -268,10 +258,10 @@ private slots:
         m_server->route("/dots.html",
                         test::page("text/html", "http://h/dir.x/a.gif <img src=\"pics/a.gif\">"));
         addAndSelect(url("/dots.html"));
-        m_form->siteListPanel()->extensionChooser()->clear();
+        ui().extensionChooser()->clear();
         m_form->onSearchClicked();
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->fileSearch()->busy(), kTimeout);
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->statusText(), QStringLiteral("待機中"), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().fileSearch()->busy(), kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(ui().statusText(), QStringLiteral("待機中"), kTimeout);
         QCOMPARE(listed(),
                  (QStringList{QStringLiteral("http://h/dir."), QStringLiteral("pics/a.")}));
     }
@@ -281,26 +271,26 @@ private slots:
         addAndSelect(url("/dir/index.html"));
         addAndSelect(url("/other/list.html"));
         m_server->hold("/other/list.html");
-        m_form->siteListPanel()->extensionChooser()->setCurrentIndex(0);
+        ui().extensionChooser()->setCurrentIndex(0);
         m_form->onSearchClicked();
         QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1u, kTimeout);
-        QVERIFY(m_form->fileSearch()->busy());
-        QCOMPARE(m_form->siteListPanel()->searchButton()->text(), QStringLiteral("中止"));
-        QVERIFY(!m_form->findChild<QAction*>(QStringLiteral("N5"))->isEnabled());
+        QVERIFY(ui().fileSearch()->busy());
+        QCOMPARE(ui().searchButton()->text(), QStringLiteral("中止"));
+        QVERIFY(!ui().action("N5")->isEnabled());
         // The menu's search does nothing while the first waits.
-        m_form->findChild<QAction*>(QStringLiteral("N5"))->trigger();
+        ui().action("N5")->trigger();
         // The user moves to row 1 meanwhile; the window still works.
-        m_form->siteGrid().setCurrent({1, 1});
+        ui().setCurrentCell(SiteGrid::kNameColumn, 1);
         m_form->onSiteRowClicked();
         m_server->release("/other/list.html");
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->fileSearch()->busy(), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().fileSearch()->busy(), kTimeout);
         QTRY_COMPARE_WITH_TIMEOUT(status(1), QStringLiteral("1個のファイルが見つかりました"),
                                   kTimeout);
         QCOMPARE(status(2), QString());
         QCOMPARE(m_server->requests().size(), 1u);
         // BaseUrl follows the row current when the result arrived.
-        QCOMPARE(QString::fromStdString(m_form->fileSearch()->baseUrl()), url("/dir/"));
-        QVERIFY(m_form->siteListPanel()->searchButton()->isEnabled());
+        QCOMPARE(QString::fromStdString(ui().fileSearch()->entrySource().baseUrl), url("/dir/"));
+        QVERIFY(ui().searchButton()->isEnabled());
     }
 
     void closingDuringAFetchEndsPromptly()
@@ -310,7 +300,7 @@ private slots:
         m_form->onSearchClicked();
         QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1u, kTimeout);
         m_form->close();
-        QVERIFY(!m_form->fileSearch()->busy() || !m_form->isVisible());
+        QVERIFY(!ui().fileSearch()->busy() || !m_form->isVisible());
         m_form.reset();
     }
 
@@ -338,7 +328,7 @@ private slots:
                        "<a href=\"a.gif.pdf\"><a href=\"b.JPG.pdf\"><a href=\"c.pdf\">"));
         addAndSelect(url("/mixed.html"));
         search(QStringLiteral("pdf"));
-        FoundFilesList* list = m_form->foundFilesPanel()->list();
+        FoundFilesList* list = ui().foundList();
         QCOMPARE(listed(),
                  (QStringList{QStringLiteral("a.gif.pdf"), QStringLiteral("b.JPG.pdf"),
                               QStringLiteral("c.pdf")}));
@@ -346,8 +336,8 @@ private slots:
         for (int index : selected)
             list->setCurrentRow(index, QItemSelectionModel::Select);
 
-        m_form->foundFilesPanel()->updateMenu();
-        const QList<QAction*> items = m_form->foundFilesPanel()->menu()->actions();
+        ui().foundFiles()->updateMenu();
+        const QList<QAction*> items = ui().foundFilesMenu()->actions();
         QCOMPARE(items[0]->text(), QStringLiteral("プレビュー"));
         QCOMPARE(items[1]->text(), QStringLiteral("選択ファイルの削除"));
         QCOMPARE(items[2]->text(), QStringLiteral("ダウンロード"));
@@ -361,8 +351,8 @@ private slots:
         QCOMPARE(!m_browser->navigated.isEmpty(), preview);
         if (preview) {
             QCOMPARE(m_browser->navigated.last(), url("/a.gif.pdf"));
-            QCOMPARE(m_form->browserBar()->urlEdit()->text(), url("/a.gif.pdf"));
-            QVERIFY(!m_form->browserBar()->addToListButton()->isEnabled());
+            QCOMPARE(ui().urlEdit()->text(), url("/a.gif.pdf"));
+            QVERIFY(!ui().addToListButton()->isEnabled());
         }
     }
 
@@ -371,14 +361,14 @@ private slots:
         addAndSelect(url("/other/list.html"));
         search(QStringLiteral("jpg"));
         QCOMPARE(listed(), QStringList{QStringLiteral("one.jpg")});
-        FoundFilesList* list = m_form->foundFilesPanel()->list();
+        FoundFilesList* list = ui().foundList();
         list->setCurrentRow(0);
         list->setFocus();
         m_browser->navigated.clear();
         QTest::keyClick(list, Qt::Key_Space);
         QCOMPARE(m_browser->navigated, QStringList{url("/other/one.jpg")});
-        QCOMPARE(m_form->browserBar()->urlEdit()->text(), url("/other/one.jpg"));
-        QVERIFY(!m_form->browserBar()->addToListButton()->isEnabled());
+        QCOMPARE(ui().urlEdit()->text(), url("/other/one.jpg"));
+        QVERIFY(!ui().addToListButton()->isEnabled());
 
         // An upper-case .JPG is not previewed, but the menu can open it.
         search(QStringLiteral("pdf"));
@@ -386,9 +376,9 @@ private slots:
         m_browser->navigated.clear();
         QTest::keyClick(list, Qt::Key_Space);
         QVERIFY(m_browser->navigated.isEmpty());
-        m_form->foundFilesPanel()->updateMenu();
-        QVERIFY(m_form->foundFilesPanel()->menu()->actions()[2]->isEnabled());
-        m_form->foundFilesPanel()->menu()->actions()[2]->trigger();
+        ui().foundFiles()->updateMenu();
+        QVERIFY(ui().foundFilesMenu()->actions()[2]->isEnabled());
+        ui().foundFilesMenu()->actions()[2]->trigger();
         QCOMPARE(m_browser->navigated, QStringList{url("/other/doc.pdf")});
     }
 
@@ -396,32 +386,31 @@ private slots:
     {
         addAndSelect(url("/dir/index.html"));
         search(QStringLiteral("gif"));
-        FoundFilesList* list = m_form->foundFilesPanel()->list();
-        m_form->foundFilesPanel()
-            ->onDeleteSelectedFilesClicked();  // nothing selected: nothing changes
+        FoundFilesList* list = ui().foundList();
+        ui().foundFiles()->onDeleteSelectedFilesClicked();  // nothing selected: nothing changes
         QCOMPARE(list->count(), 5);
         list->setRowSelected(1, true);
         list->setRowSelected(3, true);
-        QTest::mouseClick(m_form->foundFilesPanel()->deleteSelectedButton(), Qt::LeftButton);
+        QTest::mouseClick(ui().deleteSelectedButton(), Qt::LeftButton);
         QCOMPARE(listed(),
                  (QStringList{QStringLiteral("http://") + QString::fromStdString(m_host)
                                   + QStringLiteral("/pics/big.gif"),
                               QStringLiteral("./logo.gif"), QStringLiteral("../up.gif")}));
-        QVERIFY(m_form->foundFilesPanel()->deleteSelectedButton()->isEnabled());
+        QVERIFY(ui().deleteSelectedButton()->isEnabled());
         // The extent the search measured stays when the widest entry goes.
         const int extent = list->horizontalScrollBar()->maximum();
         QVERIFY(extent > 0);
         list->clearSelection();
         list->setRowSelected(0, true);
-        m_form->foundFilesPanel()->onDeleteSelectedFilesClicked();
+        ui().foundFiles()->onDeleteSelectedFilesClicked();
         QCOMPARE(list->horizontalScrollBar()->maximum(), extent);
         list->selectAll();
-        QTest::mouseClick(m_form->foundFilesPanel()->deleteSelectedButton(), Qt::LeftButton);
+        QTest::mouseClick(ui().deleteSelectedButton(), Qt::LeftButton);
         QCOMPARE(list->count(), 0);
-        QVERIFY(!m_form->foundFilesPanel()->deleteSelectedButton()->isEnabled());
-        QVERIFY(!m_form->foundFilesPanel()->downloadButton()->isEnabled());
-        m_form->foundFilesPanel()->updateMenu();
-        for (QAction* item : m_form->foundFilesPanel()->menu()->actions())
+        QVERIFY(!ui().deleteSelectedButton()->isEnabled());
+        QVERIFY(!ui().downloadButton()->isEnabled());
+        ui().foundFiles()->updateMenu();
+        for (QAction* item : ui().foundFilesMenu()->actions())
             QVERIFY(!item->isEnabled());
     }
 };

@@ -14,9 +14,9 @@
 #include "gui/foundfiles/found_files_list.h"
 #include "gui/foundfiles/found_files_panel.h"
 #include "gui/search/live_search_controller.h"
-#include "gui/sitelist/site_list_panel.h"
 #include "support/fake_browser_pane.h"
 #include "support/qt_test_main.h"
+#include "support/window_parts.h"
 
 namespace vel {
 
@@ -35,22 +35,13 @@ private:
     std::unique_ptr<MainWindow> m_form;
     test::FakeBrowserPane* m_browser = nullptr;
 
-    QAction* liveSearchAction() const
-    {
-        return m_form->findChild<QAction*>(QStringLiteral("liveSearch"));
-    }
-
-    QStringList listed() const
-    {
-        QStringList texts;
-        for (int i = 0; i < m_form->foundFilesPanel()->list()->count(); ++i)
-            texts << m_form->foundFilesPanel()->list()->textAt(i);
-        return texts;
-    }
+    test::WindowParts ui() const { return test::WindowParts(m_form.get()); }
+    QAction* liveSearchAction() const { return ui().action("liveSearch"); }
+    QStringList listed() const { return ui().listed(); }
 
     void chooseExtension(const QString& extension)
     {
-        QComboBox* chooser = m_form->siteListPanel()->extensionChooser();
+        QComboBox* chooser = ui().extensionChooser();
         chooser->setCurrentIndex(chooser->findText(extension));
     }
 
@@ -63,7 +54,7 @@ private:
     void searchByShortcut()
     {
         QTest::keyClick(m_form.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->liveSearch()->busy(), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().liveSearch()->busy(), kTimeout);
     }
 
 private slots:
@@ -75,7 +66,7 @@ private slots:
         services.saveSiteList = [](const SiteGrid&) {};
         m_form = std::make_unique<MainWindow>(std::move(services));
         for (const char* extension : {"gif", "JPG", "png"})
-            m_form->siteListPanel()->extensionChooser()->addItem(QString::fromLatin1(extension));
+            ui().extensionChooser()->addItem(QString::fromLatin1(extension));
         m_browser->complete(kPage, QStringLiteral("gallery"));
         m_form->show();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
@@ -90,12 +81,12 @@ private slots:
         QCOMPARE(action->text(), QStringLiteral("表示中のページからサーチ"));
         QCOMPARE(action->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+F")));
         QVERIFY(m_form->menuBar()->actions()[0]->menu()->actions().contains(action));
-        QVERIFY(m_form->windowMenu()->actions().contains(action));
+        QVERIFY(ui().windowMenu()->actions().contains(action));
     }
 
     void addsTheNewFilesOnceAfterTheListed()
     {
-        m_form->foundFilesPanel()->list()->setEntries(
+        ui().foundList()->setEntries(
             std::vector<std::string>{"https://cdn.test/a.jpg", "thumbs/b.jpg"});
         chooseExtension(QStringLiteral("JPG"));
         answerWith(PageResources::Status::Collected,
@@ -112,18 +103,18 @@ private slots:
             (QStringList{QStringLiteral("https://cdn.test/a.jpg"), QStringLiteral("thumbs/b.jpg"),
                          QStringLiteral("https://cdn.test/c.JPG"),
                          QStringLiteral("https://cdn.test/d.jpg?w=640")}));
-        QCOMPARE(m_form->statusText(), QStringLiteral("2個のファイルが見つかりました"));
-        const FoundEntry added = m_form->foundFilesPanel()->list()->entryAt(3);
+        QCOMPARE(ui().statusText(), QStringLiteral("2個のファイルが見つかりました"));
+        const FoundEntry added = ui().foundList()->entryAt(3);
         QCOMPARE(QString::fromStdString(added.shownOn), kPage);
-        QVERIFY(m_form->foundFilesPanel()->downloadButton()->isEnabled());
+        QVERIFY(ui().downloadButton()->isEnabled());
 
         // Again from the context menu: everything is listed already.
-        m_form->windowMenu()
-            ->actions()[m_form->windowMenu()->actions().indexOf(liveSearchAction())]
+        ui().windowMenu()
+            ->actions()[ui().windowMenu()->actions().indexOf(liveSearchAction())]
             ->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->liveSearch()->busy(), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().liveSearch()->busy(), kTimeout);
         QCOMPARE(listed().size(), 4);
-        QCOMPARE(m_form->statusText(), QStringLiteral("0個のファイルが見つかりました"));
+        QCOMPARE(ui().statusText(), QStringLiteral("0個のファイルが見つかりました"));
     }
 
     void pagesThatCannotBeReadAddNothing_data()
@@ -143,52 +134,52 @@ private slots:
     {
         QFETCH(PageResources::Status, status);
         QFETCH(QString, text);
-        m_form->foundFilesPanel()->list()->setEntries(std::vector<std::string>{"x.gif"});
+        ui().foundList()->setEntries(std::vector<std::string>{"x.gif"});
         chooseExtension(QStringLiteral("gif"));
         // Whatever a failed answer carries is not listed.
         answerWith(status, {QStringLiteral("https://cdn.test/y.gif")});
         searchByShortcut();
         QCOMPARE(listed(), QStringList{QStringLiteral("x.gif")});
-        QCOMPARE(m_form->statusText(), text);
+        QCOMPARE(ui().statusText(), text);
     }
 
     void aPageThatNeverAnswersEndsTheSearch()
     {
-        m_form->liveSearch()->setTimeout(std::chrono::milliseconds(200));
+        ui().liveSearch()->setTimeout(std::chrono::milliseconds(200));
         m_browser->holdCollection = true;
         chooseExtension(QStringLiteral("gif"));
         QTest::keyClick(m_form.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
-        QVERIFY(m_form->liveSearch()->busy());
-        QCOMPARE(m_form->statusText(), QStringLiteral("表示中のページを検索しています"));
+        QVERIFY(ui().liveSearch()->busy());
+        QCOMPARE(ui().statusText(), QStringLiteral("表示中のページを検索しています"));
         // The window goes on meanwhile; a second command waits for the first.
         QVERIFY(m_form->isEnabled());
         liveSearchAction()->trigger();
         QCOMPARE(m_browser->collections, 1);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_form->liveSearch()->busy(), kTimeout);
-        QCOMPARE(m_form->statusText(), QStringLiteral("表示中のページから応答がありませんでした"));
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().liveSearch()->busy(), kTimeout);
+        QCOMPARE(ui().statusText(), QStringLiteral("表示中のページから応答がありませんでした"));
         // The answer that comes too late is dropped.
         m_browser->answer(
             {PageResources::Status::Collected, {QStringLiteral("https://h/late.gif")}});
-        QCOMPARE(m_form->foundFilesPanel()->list()->count(), 0);
-        QCOMPARE(m_form->statusText(), QStringLiteral("表示中のページから応答がありませんでした"));
+        QCOMPARE(ui().foundList()->count(), 0);
+        QCOMPARE(ui().statusText(), QStringLiteral("表示中のページから応答がありませんでした"));
     }
 
     void theListAsItIsWhenThePageAnswersCounts()
     {
-        m_form->foundFilesPanel()->list()->setEntries(std::vector<std::string>{"https://h/a.gif"});
+        ui().foundList()->setEntries(std::vector<std::string>{"https://h/a.gif"});
         m_browser->holdCollection = true;
         chooseExtension(QStringLiteral("gif"));
         liveSearchAction()->trigger();
         // The user takes the entry off the list while the page is read.
-        m_form->foundFilesPanel()->list()->setCurrentRow(0);
-        m_form->foundFilesPanel()->onDeleteSelectedFilesClicked();
+        ui().foundList()->setCurrentRow(0);
+        ui().foundFiles()->onDeleteSelectedFilesClicked();
         m_browser->answer({PageResources::Status::Collected,
                            {QStringLiteral("https://h/a.gif"), QStringLiteral("https://h/b.gif")}});
-        QVERIFY(!m_form->liveSearch()->busy());
+        QVERIFY(!ui().liveSearch()->busy());
         QCOMPARE(
             listed(),
             (QStringList{QStringLiteral("https://h/a.gif"), QStringLiteral("https://h/b.gif")}));
-        QCOMPARE(m_form->statusText(), QStringLiteral("2個のファイルが見つかりました"));
+        QCOMPARE(ui().statusText(), QStringLiteral("2個のファイルが見つかりました"));
     }
 };
 

@@ -21,6 +21,7 @@
 #include "support/modal_watcher.h"
 #include "support/qt_test_main.h"
 #include "support/temp_dir.h"
+#include "support/window_parts.h"
 
 namespace vel {
 
@@ -53,6 +54,17 @@ private:
         return list;
     }
 
+    static QPushButton* button(const QDialog* box, const char* name)
+    {
+        return test::part<QPushButton>(box, name);
+    }
+    QLineEdit* extensionEdit() const { return test::part<QLineEdit>(m_extensionDialog, "Edit1"); }
+    QListWidget* extensionList() const
+    {
+        return test::part<QListWidget>(m_extensionDialog, "ListBox1");
+    }
+    QLineEdit* startPageEdit() const { return test::part<QLineEdit>(m_startPageDialog, "Edit1"); }
+
     void showExtensionDialog(const QStringList& chooserItems, int chosen = 0)
     {
         m_chooser->addItems(chooserItems);
@@ -63,14 +75,14 @@ private:
 
     void add(const QString& entry)
     {
-        m_extensionDialog->extensionEdit()->setText(entry);
-        QTest::mouseClick(m_extensionDialog->addButton(), Qt::LeftButton);
-        QCOMPARE(m_extensionDialog->extensionEdit()->text(), QString());
+        extensionEdit()->setText(entry);
+        QTest::mouseClick(button(m_extensionDialog, "tuika"), Qt::LeftButton);
+        QCOMPARE(extensionEdit()->text(), QString());
     }
 
     void select(int row)
     {
-        QListWidget* list = m_extensionDialog->extensionList();
+        QListWidget* list = extensionList();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(list->item(row)).center());
     }
@@ -82,7 +94,7 @@ private:
             items << model->index(row, 0).data().toString();
         return items;
     }
-    QStringList workingList() const { return texts(m_extensionDialog->extensionList()->model()); }
+    QStringList workingList() const { return texts(extensionList()->model()); }
     QStringList chooserItems() const { return texts(m_chooser->model()); }
 
 private slots:
@@ -275,15 +287,14 @@ private slots:
         QFETCH(bool, deletes);
         const auto press = [&] {
             if (key == 0)
-                QTest::mouseClick(m_extensionDialog->deleteButton(), Qt::LeftButton);
+                QTest::mouseClick(button(m_extensionDialog, "sakuzyo"), Qt::LeftButton);
             else
-                QTest::keyClick(m_extensionDialog->extensionList(), Qt::Key(key),
-                                Qt::KeyboardModifiers(modifiers));
+                QTest::keyClick(extensionList(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         };
         const QStringList all = strings({"gif", "jpg", "png"});
         showExtensionDialog(all);
         // A current item (the focus frame) is no selection.
-        m_extensionDialog->extensionList()->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+        extensionList()->setCurrentRow(0, QItemSelectionModel::NoUpdate);
         press();
         QCOMPARE(workingList(), all);
 
@@ -300,14 +311,14 @@ private slots:
     void enterAddsUnlessOnAnotherButton()
     {
         showExtensionDialog(strings({"gif"}));
-        m_extensionDialog->extensionEdit()->setText(QStringLiteral("jpg"));
-        QTest::keyClick(m_extensionDialog->extensionEdit(), Qt::Key_Return);
-        QCOMPARE(m_extensionDialog->extensionEdit()->text(), QString());
+        extensionEdit()->setText(QStringLiteral("jpg"));
+        QTest::keyClick(extensionEdit(), Qt::Key_Return);
+        QCOMPARE(extensionEdit()->text(), QString());
         // With an empty entry box Enter in the list adds an empty entry.
-        QTest::keyClick(m_extensionDialog->extensionList(), Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::keyClick(extensionList(), Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(workingList(), strings({"gif", "jpg", ""}));
         // A focused button takes Enter itself.
-        QTest::keyClick(m_extensionDialog->okButton(), Qt::Key_Return);
+        QTest::keyClick(button(m_extensionDialog, "ok"), Qt::Key_Return);
         QVERIFY(!m_extensionDialog->isVisible());
         QCOMPARE(chooserItems(), strings({"gif", "jpg", ""}));
         QVERIFY(m_messages->texts().isEmpty());
@@ -328,11 +339,11 @@ private slots:
         showExtensionDialog(items, 1);
         add(QStringLiteral("png"));
         select(0);
-        QTest::mouseClick(m_extensionDialog->deleteButton(), Qt::LeftButton);
+        QTest::mouseClick(button(m_extensionDialog, "sakuzyo"), Qt::LeftButton);
         if (closeBox)
             m_extensionDialog->close();
         else
-            QTest::mouseClick(m_extensionDialog->cancelButton(), Qt::LeftButton);
+            QTest::mouseClick(button(m_extensionDialog, "cancel"), Qt::LeftButton);
 
         QVERIFY(!m_extensionDialog->isVisible());
         QCOMPARE(chooserItems(), items);
@@ -365,10 +376,10 @@ private slots:
         QFETCH(QByteArray, file);
         showExtensionDialog(initial, initial.size() - 1);
         select(initial.size() - 1);
-        QTest::mouseClick(m_extensionDialog->deleteButton(), Qt::LeftButton);
+        QTest::mouseClick(button(m_extensionDialog, "sakuzyo"), Qt::LeftButton);
         for (const QString& entry : added)
             add(entry);
-        QTest::mouseClick(m_extensionDialog->okButton(), Qt::LeftButton);
+        QTest::mouseClick(button(m_extensionDialog, "ok"), Qt::LeftButton);
 
         QVERIFY(!m_extensionDialog->isVisible());
         QCOMPARE(chooserItems(), expected);
@@ -400,7 +411,7 @@ private slots:
         if (kept)
             QTRY_COMPARE(m_messages->texts(), said);
         add(QStringLiteral("jpg"));
-        QTest::mouseClick(m_extensionDialog->okButton(), Qt::LeftButton);
+        QTest::mouseClick(button(m_extensionDialog, "ok"), Qt::LeftButton);
         // The chooser changes for this run either way.
         QCOMPARE(chooserItems(), strings({"gif", "jpg"}));
         QCOMPARE(test::readBytes(programDir() / "config.lis") == large, kept);
@@ -411,8 +422,8 @@ private slots:
     {
         m_startPageDialog->show();
         m_urlBox->setText(QStringLiteral("typed, never visited"));
-        QTest::mouseClick(m_startPageDialog->useCurrentPageButton(), Qt::LeftButton);
-        QCOMPARE(m_startPageDialog->urlEdit()->text(), QStringLiteral("typed, never visited"));
+        QTest::mouseClick(button(m_startPageDialog, "Button1"), Qt::LeftButton);
+        QCOMPARE(startPageEdit()->text(), QStringLiteral("typed, never visited"));
     }
 
     void startPageWaysOut_data()
@@ -462,19 +473,19 @@ private slots:
             fs::remove_all(programDir());
         if (!before.isEmpty()) {
             showExtensionDialog({});
-            QTest::mouseClick(m_extensionDialog->okButton(), Qt::LeftButton);
+            QTest::mouseClick(button(m_extensionDialog, "ok"), Qt::LeftButton);
         }
         m_startPageDialog->show();
-        QCOMPARE(m_startPageDialog->urlEdit()->text(), startUp);
-        m_startPageDialog->urlEdit()->setText(text);
+        QCOMPARE(startPageEdit()->text(), startUp);
+        startPageEdit()->setText(text);
         if (way == QStringLiteral("OK"))
-            QTest::mouseClick(m_startPageDialog->okButton(), Qt::LeftButton);
+            QTest::mouseClick(button(m_startPageDialog, "OKBtn"), Qt::LeftButton);
         else if (way == QStringLiteral("cancel"))
-            QTest::mouseClick(m_startPageDialog->cancelButton(), Qt::LeftButton);
+            QTest::mouseClick(button(m_startPageDialog, "CancelBtn"), Qt::LeftButton);
         else if (way == QStringLiteral("close"))
             m_startPageDialog->close();
         else
-            QTest::keyClick(m_startPageDialog->urlEdit(),
+            QTest::keyClick(startPageEdit(),
                             way == QStringLiteral("Esc") ? Qt::Key_Escape : Qt::Key_Return);
 
         QVERIFY(!m_startPageDialog->isVisible());
@@ -484,7 +495,7 @@ private slots:
                  inProgramDir);
         // The start page of this run stays the one read at start-up.
         m_startPageDialog->show();
-        QCOMPARE(m_startPageDialog->urlEdit()->text(), startUp);
+        QCOMPARE(startPageEdit()->text(), startUp);
     }
 };
 
