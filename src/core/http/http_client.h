@@ -79,6 +79,9 @@ public:
     // the fetch starts is not lost.
     void abort();
     void resetAbort();
+    // True from abort() until resetAbort(): work that follows a fetch on its
+    // thread (the page's scan) asks it to end early too.
+    bool aborted() const { return m_abort.raised(); }
 
     const CookieStore& cookies() const { return m_cookies; }
 

@@ -79,8 +79,12 @@ FileSearchResult searchFetchedPage(std::string_view pageSource, std::string_view
 
 FileSearchResult scanFetchedPage(std::string_view pageSource, std::string_view extension,
                                  std::string_view pageUrl, std::string_view contentType,
-                                 std::size_t maxEntries)
+                                 std::size_t maxEntries, const std::function<bool()>& stopped)
 {
+    // Asked often enough that a stop during a long scan is seen at once.
+    constexpr std::size_t kLinksBetweenChecks = 4096;
+    const auto isStopped = [&stopped] { return stopped && stopped(); };
+
     FileSearchResult result;
     result.charset = detectPageCharset(contentType, pageSource);
     const CodePage codePage = scanningCodePage(result.charset);
@@ -92,21 +96,31 @@ FileSearchResult scanFetchedPage(std::string_view pageSource, std::string_view e
         // quote cache.
         ValueEnds ends(pageSource);
         for (const LinkSpan& span : ScanAbsoluteLinkSpans(pageSource, marker, suffix, codePage)) {
+            if (candidates.size() % kLinksBetweenChecks == 0 && isStopped())
+                return {};
             std::string text(pageSource.substr(span.offset, span.length));
             std::string written =
                 writtenValue(pageSource, span.offset, span.offset + span.length, ends);
             candidates.push_back({std::move(text), std::move(written)});
         }
+        if (isStopped())
+            return {};
     }
     ValueEnds ends(pageSource);
     for (const LinkSpan& span : ScanRelativeLinkSpans(pageSource, "=\"", suffix, codePage)) {
+        if (candidates.size() % kLinksBetweenChecks == 0 && isStopped())
+            return {};
         const std::string_view link = pageSource.substr(span.offset, span.length);
         // The value begins after the opener `="`.
         std::string written =
             writtenValue(pageSource, span.offset + 2, span.offset + span.length, ends);
         candidates.push_back({normaliseRelativeLink(link), std::move(written)});
     }
+    if (isStopped())
+        return {};
     result.entries = mergeFoundEntries(std::move(candidates), maxEntries, result.leftOut);
+    if (isStopped())
+        return {};
     result.documentBase = std::string(pageUrl);
     if (!pageUrl.empty()) {
         if (const std::optional<std::string> href = findBaseHref(pageSource)) {

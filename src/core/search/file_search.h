@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,10 +31,13 @@ inline constexpr std::size_t kMaxFoundEntries = 1'000'000;
 
 // The part of the search that does not depend on the site row: scanning,
 // de-duplication and the page's base URL and character set (baseUrl stays
-// empty). Runs on the fetch's thread.
+// empty). Runs on the fetch's thread. A search that is stopped meanwhile
+// (`stopped` answers true, asked between the scan's steps and every few
+// thousand links) ends at once with an empty result.
 FileSearchResult scanFetchedPage(std::string_view pageSource, std::string_view extension,
                                  std::string_view pageUrl, std::string_view contentType,
-                                 std::size_t maxEntries = kMaxFoundEntries);
+                                 std::size_t maxEntries = kMaxFoundEntries,
+                                 const std::function<bool()>& stopped = {});
 
 // Scans the page for absolute "http://" and "https://" links and
 // attribute-value links that end in "." + extension, and merges them into the

@@ -81,9 +81,14 @@ bool FileSearchController::start(std::string url, std::string extension)
             PageFetchVerdict verdict = PageFetchVerdict::OtherFailure;
             try {
                 verdict = fetchPageSource(*m_client, url, page);
+                // A stop during the scan ends it too, so stopping never waits
+                // for a big page to be read to its end.
                 if (verdict == PageFetchVerdict::Page)
-                    scanned =
-                        scanFetchedPage(page.source, extension, page.finalUrl, page.contentType);
+                    scanned = scanFetchedPage(page.source, extension, page.finalUrl,
+                                              page.contentType, kMaxFoundEntries,
+                                              [this] { return m_client->aborted(); });
+                if (m_client->aborted())
+                    verdict = PageFetchVerdict::Aborted;
             } catch (...) {
                 // Out of memory or the like: the page cannot be had.
                 page = FetchedPage{};

@@ -65,6 +65,12 @@ TEST(ScanFetchedPage, StopsListingAtTheBoundAndCountsTheRest)
     EXPECT_EQ(whole.entries.size(), 10u);
     EXPECT_EQ(whole.leftOut, 0u);
     EXPECT_TRUE(whole.baseUrl.empty());
+
+    // A search stopped at its second question ends with nothing listed.
+    int asked = 0;
+    const FileSearchResult stopped = scanFetchedPage(page, "gif", "http://h/", "", 4,
+                                                     [&asked] { return ++asked > 1; });
+    EXPECT_TRUE(stopped.entries.empty());
 }
 
 TEST(FetchFailureTexts, EachVerdictTellsItsOwnStory)
