@@ -69,26 +69,29 @@ std::optional<HistoryRecord> BatchHistory::storedCopy(const FileDigest& digest) 
     return std::nullopt;
 }
 
-void BatchHistory::recordStored(std::string_view url, const std::string& fileName,
+void BatchHistory::recordStored(const DownloadItem& item, const std::string& fileName,
                                 const FileDigest& digest)
 {
     std::string localPath = m_batch.folderPath;
     if (!localPath.empty() && localPath.back() != '/')
         localPath += '/';
-    recordFile(url, localPath + fileName, digest);
+    recordFile(item, localPath + fileName, digest);
 }
 
-void BatchHistory::recordCopy(std::string_view url, const HistoryRecord& copy)
+void BatchHistory::recordCopy(const DownloadItem& item, const HistoryRecord& copy)
 {
-    recordFile(url, copy.localPath, {copy.size, copy.sha256});
+    recordFile(item, copy.localPath, {copy.size, copy.sha256});
 }
 
-void BatchHistory::recordFile(std::string_view url, std::string localPath, const FileDigest& digest)
+void BatchHistory::recordFile(const DownloadItem& item, std::string localPath,
+                              const FileDigest& digest)
 {
-    if (!m_batch.history)
+    if (!m_batch.history || !item.url)
         return;
     HistoryRecord record = m_batch.recordTemplate;
-    record.url = historyKey(url);
+    record.url = historyKey(*item.url);
+    if (item.asBrowser())
+        record.pageUrl = item.referer;
     record.localPath = std::move(localPath);
     record.size = digest.size;
     record.sha256 = digest.sha256;

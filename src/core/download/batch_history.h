@@ -28,14 +28,16 @@ public:
     // and SHA-256 (read again from the disk), or nothing.
     std::optional<HistoryRecord> storedCopy(const FileDigest& digest) const;
 
-    // The file of the entry fetched from `url` was just put in place under
-    // `fileName` in the batch's folder.
-    void recordStored(std::string_view url, const std::string& fileName, const FileDigest& digest);
-    // The entry fetched from `url` has the bytes of the recorded file `copy`.
-    void recordCopy(std::string_view url, const HistoryRecord& copy);
+    // The file of `item` was just put in place under `fileName` in the
+    // batch's folder. An item sent as the browser sends it came from its
+    // referrer, the page it was shown on.
+    void recordStored(const DownloadItem& item, const std::string& fileName,
+                      const FileDigest& digest);
+    // `item`'s body has the bytes of the recorded file `copy`.
+    void recordCopy(const DownloadItem& item, const HistoryRecord& copy);
 
 private:
-    void recordFile(std::string_view url, std::string localPath, const FileDigest& digest);
+    void recordFile(const DownloadItem& item, std::string localPath, const FileDigest& digest);
 
     const DownloadBatch& m_batch;
     DirectoryHandle m_root;  // the download folder, with content dedupe

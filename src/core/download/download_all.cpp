@@ -206,14 +206,14 @@ private:
                     return copy.has_value();
                 };
             const EntryOutcome outcome = transfer->finish(result, superseded, sameAsStored);
-            const std::string& url = *m_batch.items[index].url;
+            const DownloadItem& item = m_batch.items[index];
             // Recorded in the step that counts the file done: a file dropped
             // for a later one of its name is not there to record.
             if (outcome == EntryOutcome::Stored && !superseded) {
                 m_nameTakenBy[transfer->fileName()] = index;
-                m_history.recordStored(url, transfer->fileName(), transfer->digest());
+                m_history.recordStored(item, transfer->fileName(), transfer->digest());
             } else if (outcome == EntryOutcome::SameContent && copy) {
-                m_history.recordCopy(url, *copy);
+                m_history.recordCopy(item, *copy);
             }
             endEntry(index, outcome);
         }

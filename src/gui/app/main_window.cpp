@@ -83,6 +83,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     m_downloadConfirmDialog = new DownloadConfirmDialog(this);
     connect(m_downloadConfirmDialog, &DownloadConfirmDialog::downloadConfirmed, this,
             &MainWindow::onDownloadConfirmed);
+    openHistory();
     m_startPageDialog = new StartPageDialog([this] { return m_startPageUrl; },
                                             [this] { return m_browserBar->urlEdit()->text(); },
                                             m_workingFolder, this);
@@ -159,6 +160,7 @@ void MainWindow::connectPanels()
     m_fileSearch->setMessageBox([this](const QString& text) { message(text); });
     m_fileSearch->setEntryList([this](std::vector<FoundEntry> entries, PageCharset charset) {
         m_foundFiles->showSearchResult(std::move(entries), charset);
+        markSearchResult();
     });
     connect(m_fileSearch, &FileSearchController::statusText, this, &MainWindow::setStatusText);
     connect(m_fileSearch, &FileSearchController::runningChanged, this,
@@ -390,7 +392,7 @@ void MainWindow::onDownloadConfirmed()
     const DownloadController::StartResult started = m_downloads->start(
         m_foundFiles->entries(), m_fileSearch->entrySource(), m_workingFolder.path(), dateFolder,
         m_downloadConfirmDialog->skipExisting(),
-        m_browser ? m_browser->browserCookies() : std::vector<BrowserCookie>{});
+        m_browser ? m_browser->browserCookies() : std::vector<BrowserCookie>{}, historyChoice());
     switch (started) {
     case DownloadController::StartResult::Started:
         m_fileSearch->setHeld(true);
@@ -414,8 +416,10 @@ void MainWindow::onDownloadFinished()
     m_foundFiles->downloadButton()->setText(QStringLiteral("ダウンロード"));
     // The entries not stored stay selected, so the user sees which; the list
     // cannot change during the batch, so the rows still match.
-    if (!m_closing)
+    if (!m_closing) {
         m_foundFiles->selectEntries(m_downloads->failedEntries());
+        markFetchedEntries();
+    }
     // The batch ends in the program's folder, which later file names follow.
     if (!m_programDirectory.empty())
         m_workingFolder.moveTo(m_programDirectory);

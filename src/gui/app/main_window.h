@@ -8,6 +8,7 @@
 #include <QMainWindow>
 
 #include "core/download/download_all.h"
+#include "core/history/download_history.h"
 #include "core/http/http_client.h"
 #include "core/io/working_folder.h"
 #include "core/sitelist/site_grid.h"
@@ -25,6 +26,8 @@ class BrowserPane;
 class DefaultButtons;
 class DownloadConfirmDialog;
 class DownloadController;
+class DownloadHistory;
+struct DownloadHistoryChoice;
 class ExtensionListDialog;
 class FileSearchController;
 class FoundFilesPanel;
@@ -65,6 +68,10 @@ public:
     explicit MainWindow(MainWindowServices services, QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    // The download history in the program's folder, opened at start; null
+    // without one. Whatever downloads from the window records into it.
+    const std::shared_ptr<DownloadHistory>& history() const { return m_history; }
+
     void setStatusText(const QString& text);
 
 public slots:
@@ -98,6 +105,11 @@ private:
     void onNavigateComplete();
     void stopWorkers();
     void message(const QString& text);
+    // The download history (main_window_history.cpp).
+    void openHistory();
+    void markSearchResult();
+    void markFetchedEntries();
+    DownloadHistoryChoice historyChoice() const;
 
     SiteGrid m_grid;
     WorkingFolder m_workingFolder;
@@ -109,6 +121,9 @@ private:
     bool m_saved = false;
     bool m_closing = false;
     std::unique_ptr<InputLock> m_inputLock;
+    std::shared_ptr<DownloadHistory> m_history;
+    // The site row and page of the last search, for the history's records.
+    HistoryRecord m_searchedSite;
 
     QWidget* m_client = nullptr;
     SiteListPanel* m_siteList = nullptr;

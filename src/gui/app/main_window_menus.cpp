@@ -113,6 +113,7 @@ void MainWindow::onLiveSearchFinished(const LiveSearchResult& result)
     if (m_closing || m_downloads->running())
         return;
     m_foundFiles->appendEntries(result.entries);
+    markFetchedEntries();
     setStatusText(result.statusText);
 }
 

@@ -17,6 +17,7 @@ DownloadConfirmDialog::DownloadConfirmDialog(QWidget* parent)
     , m_okButton(new QPushButton(QStringLiteral("OK"), this))
     , m_cancelButton(new QPushButton(QStringLiteral("キャンセル"), this))
     , m_skipExisting(new QCheckBox(QStringLiteral("既存のファイルはスキップ"), this))
+    , m_skipFetched(new QCheckBox(QStringLiteral("取得済みのファイルはスキップ"), this))
 {
     setObjectName(QStringLiteral("kakunin"));
     setWindowTitle(QStringLiteral("ダイアログ"));
@@ -44,15 +45,19 @@ DownloadConfirmDialog::DownloadConfirmDialog(QWidget* parent)
     m_skipExisting->move(8, 74);
     m_skipExisting->adjustSize();
     widest = std::max(widest, m_skipExisting->width());
+    m_skipFetched->setObjectName(QStringLiteral("skipFetched"));
+    m_skipFetched->move(8, 92);
+    m_skipFetched->adjustSize();
+    widest = std::max(widest, m_skipFetched->width());
     // The box grows when the system's font draws the question wider than the
     // box, so that no line is cut off.
-    setFixedSize(std::max(184, widest + 16), 131);
+    setFixedSize(std::max(184, widest + 16), 149);
 
     m_okButton->setObjectName(QStringLiteral("OKBtn"));
-    m_okButton->setGeometry(15, 96, 75, 25);
+    m_okButton->setGeometry(15, 114, 75, 25);
     m_okButton->setDefault(true);
     m_cancelButton->setObjectName(QStringLiteral("CancelBtn"));
-    m_cancelButton->setGeometry(95, 96, 75, 25);
+    m_cancelButton->setGeometry(95, 114, 75, 25);
     connect(m_okButton, &QPushButton::clicked, this, &DownloadConfirmDialog::onOkClicked);
     connect(m_cancelButton, &QPushButton::clicked, this, &DownloadConfirmDialog::onCancelClicked);
 
@@ -62,6 +67,16 @@ DownloadConfirmDialog::DownloadConfirmDialog(QWidget* parent)
 bool DownloadConfirmDialog::skipExisting() const
 {
     return m_skipExisting->isChecked();
+}
+
+bool DownloadConfirmDialog::skipFetched() const
+{
+    return m_skipFetched->isEnabled() && m_skipFetched->isChecked();
+}
+
+void DownloadConfirmDialog::setHistoryAvailable(bool available)
+{
+    m_skipFetched->setEnabled(available);
 }
 
 void DownloadConfirmDialog::onOkClicked()

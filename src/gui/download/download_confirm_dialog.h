@@ -19,6 +19,11 @@ public:
     // Whether files already in the date folder are left alone (not fetched).
     // Off at first; kept while the program runs.
     bool skipExisting() const;
+    // Whether entries the download history holds are left alone, and files
+    // whose bytes it holds are not stored again. Off at first; kept while the
+    // program runs; only with a history (see setHistoryAvailable).
+    bool skipFetched() const;
+    void setHistoryAvailable(bool available);
 
 public slots:
     void onOkClicked();
@@ -35,6 +40,7 @@ private:
     QPushButton* m_okButton;
     QPushButton* m_cancelButton;
     QCheckBox* m_skipExisting;
+    QCheckBox* m_skipFetched;
 };
 
 }  // namespace vel

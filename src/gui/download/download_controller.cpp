@@ -90,7 +90,8 @@ DownloadController::~DownloadController()
 DownloadController::StartResult
 DownloadController::start(const std::vector<FoundEntry>& entries, const EntrySource& source,
                           const std::filesystem::path& workingFolder, const std::string& dateFolder,
-                          bool skipExisting, const std::vector<BrowserCookie>& browserCookies)
+                          bool skipExisting, const std::vector<BrowserCookie>& browserCookies,
+                          const DownloadHistoryChoice& historyChoice)
 {
     if (m_running || !m_downloader)
         return StartResult::NotStarted;
@@ -113,7 +114,13 @@ DownloadController::start(const std::vector<FoundEntry>& entries, const EntrySou
     batch.now = now;
     batch.targetFolder = m_targetFolder.get();
     batch.skipExisting = skipExisting;
-    const bool started = m_job->start([this, batch = std::move(batch)] {
+    batch.history = m_history.get();
+    batch.folderPath = dateFolder;
+    batch.recordTemplate = historyChoice.recordTemplate;
+    batch.skipFetched = historyChoice.skipFetched;
+    batch.dedupeContent = historyChoice.skipFetched;
+    // The job keeps the history alive until the batch is over.
+    const bool started = m_job->start([this, batch = std::move(batch), history = m_history] {
         Observer observer(this);
         m_downloader->DownloadAll(batch, observer);
     });

@@ -15,12 +15,22 @@
 
 #include "core/download/browser_cookies.h"
 #include "core/foundfiles/found_entry.h"
+#include "core/history/download_history.h"
 #include "core/io/directory_handle.h"
 
 namespace vel {
 
 class BackgroundJob;
 class Downloader;
+
+// What a batch tells the download history and asks of it.
+struct DownloadHistoryChoice {
+    // The site row and page the entries came from (see DownloadBatch).
+    HistoryRecord recordTemplate;
+    // Entries the history holds are not fetched, and files whose bytes it
+    // holds are not stored again.
+    bool skipFetched = false;
+};
 
 // The batch download's life cycle: plans the batch (URLs and local names) and
 // opens the target folder on the GUI thread, runs the batch on a background
@@ -48,6 +58,11 @@ public:
     };
 
     bool running() const { return m_running; }
+
+    // The download history every batch records into, and asks with
+    // DownloadHistoryChoice::skipFetched; none: nothing is recorded.
+    void setHistory(std::shared_ptr<DownloadHistory> history) { m_history = std::move(history); }
+    const std::shared_ptr<DownloadHistory>& history() const { return m_history; }
     // Downloads the entries (the found-files list, in list order, from the
     // search that `source` describes) into the date folder `dateFolder` (see
     // openDownloadFolder) under the working folder. Local names in the code
@@ -59,7 +74,8 @@ public:
     StartResult start(const std::vector<FoundEntry>& entries, const EntrySource& source,
                       const std::filesystem::path& workingFolder, const std::string& dateFolder,
                       bool skipExisting = false,
-                      const std::vector<BrowserCookie>& browserCookies = {});
+                      const std::vector<BrowserCookie>& browserCookies = {},
+                      const DownloadHistoryChoice& historyChoice = {});
     // Asks the batch to stop without waiting: it ends its transfers at once
     // and reports as usual, finished() included; a message box it waits on
     // is given up.
@@ -88,6 +104,7 @@ private:
     void onEntryFailed(int row);
 
     std::unique_ptr<Downloader> m_downloader;
+    std::shared_ptr<DownloadHistory> m_history;
     std::function<void(const QString&)> m_showMessage;
     BackgroundJob* m_job = nullptr;
     DirectoryHandle m_targetFolder;

@@ -50,6 +50,11 @@ void FoundFilesList::appendEntries(std::vector<FoundEntry> entries)
     m_model->appendEntries(std::move(entries));
 }
 
+void FoundFilesList::setFetchedTimes(std::vector<std::int64_t> times)
+{
+    m_model->setFetchedTimes(std::move(times));
+}
+
 int FoundFilesList::count() const
 {
     return m_model->rowCount();

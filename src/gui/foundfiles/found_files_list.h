@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ public:
     void setEntries(const std::vector<std::string>& texts);
     // Adds entries after the last one, in one step; the list's character set stays.
     void appendEntries(std::vector<FoundEntry> entries);
+
+    // Marks the entries whose files were stored (see FoundFilesModel::setFetchedTimes).
+    void setFetchedTimes(std::vector<std::int64_t> times);
 
     int count() const;
     const std::vector<FoundEntry>& entries() const;

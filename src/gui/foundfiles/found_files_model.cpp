@@ -4,6 +4,10 @@
 #include <iterator>
 #include <utility>
 
+#include <QGuiApplication>
+#include <QPalette>
+
+#include "core/download/fetched_entries.h"
 #include "gui/common/qt_text.h"
 
 namespace vel {
@@ -21,6 +25,14 @@ QVariant FoundFilesModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() < 0 || index.row() >= rowCount())
         return {};
+    const std::size_t row = static_cast<std::size_t>(index.row());
+    const std::int64_t fetchedAt = row < m_fetchedAt.size() ? m_fetchedAt[row] : 0;
+    if (fetchedAt != 0 && role == Qt::ToolTipRole)
+        return textAt(index.row()) + u'\n' + QString::fromStdString(fetchedMarkText(fetchedAt));
+    if (fetchedAt != 0 && role == Qt::AccessibleDescriptionRole)
+        return QString::fromStdString(fetchedMarkText(fetchedAt));
+    if (fetchedAt != 0 && role == Qt::ForegroundRole)
+        return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole)
         return textAt(index.row());
     if (role == Qt::SizeHintRole && m_itemSize.isValid())
@@ -32,6 +44,7 @@ void FoundFilesModel::setEntries(std::vector<FoundEntry> entries, PageCharset ch
 {
     beginResetModel();
     m_entries = std::move(entries);
+    m_fetchedAt.clear();
     m_charset = charset;
     endResetModel();
 }
@@ -70,6 +83,7 @@ void FoundFilesModel::removeRows(std::vector<int> rows)
         for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
             beginRemoveRows({}, run->first, run->second);
             m_entries.erase(m_entries.begin() + run->first, m_entries.begin() + run->second + 1);
+            eraseFetchedTimes(run->first, run->second + 1);
             endRemoveRows();
         }
         return;
@@ -77,6 +91,7 @@ void FoundFilesModel::removeRows(std::vector<int> rows)
     // Many scattered rows: one pass, so a long list is not moved once per run.
     beginResetModel();
     std::vector<FoundEntry> kept;
+    std::vector<std::int64_t> keptTimes;
     kept.reserve(m_entries.size() - rows.size());
     auto next = rows.begin();
     for (int row = 0; row < static_cast<int>(m_entries.size()); ++row) {
@@ -84,9 +99,13 @@ void FoundFilesModel::removeRows(std::vector<int> rows)
             ++next;
             continue;
         }
-        kept.push_back(std::move(m_entries[static_cast<std::size_t>(row)]));
+        const auto at = static_cast<std::size_t>(row);
+        kept.push_back(std::move(m_entries[at]));
+        if (at < m_fetchedAt.size())
+            keptTimes.push_back(m_fetchedAt[at]);
     }
     m_entries = std::move(kept);
+    m_fetchedAt = std::move(keptTimes);
     endResetModel();
 }
 
@@ -97,6 +116,21 @@ void FoundFilesModel::setItemSize(QSize size)
     m_itemSize = size;
     emit layoutAboutToBeChanged();
     emit layoutChanged();
+}
+
+void FoundFilesModel::setFetchedTimes(std::vector<std::int64_t> times)
+{
+    m_fetchedAt = std::move(times);
+    if (rowCount() > 0)
+        emit dataChanged(index(0), index(rowCount() - 1),
+                         {Qt::ToolTipRole, Qt::AccessibleDescriptionRole, Qt::ForegroundRole});
+}
+
+void FoundFilesModel::eraseFetchedTimes(int first, int end)
+{
+    const auto size = static_cast<int>(m_fetchedAt.size());
+    if (first < size)
+        m_fetchedAt.erase(m_fetchedAt.begin() + first, m_fetchedAt.begin() + std::min(end, size));
 }
 
 FoundEntry FoundFilesModel::entryAt(int row) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include <QAbstractListModel>
@@ -36,9 +37,18 @@ public:
     QString textAt(int row) const;
     // The size every row reports; an invalid size lets the view measure.
     void setItemSize(QSize size);
+    // When each row's file was stored (seconds since the epoch; 0: never, as
+    // for rows beyond the times given). Such rows are greyed, and their tool
+    // tip and accessible description say so with the date. Rows added or
+    // replaced later start unmarked.
+    void setFetchedTimes(std::vector<std::int64_t> times);
 
 private:
+    // Takes the rows from `first` up to `end` off the fetched times.
+    void eraseFetchedTimes(int first, int end);
+
     std::vector<FoundEntry> m_entries;
+    std::vector<std::int64_t> m_fetchedAt;  // per row, see setFetchedTimes
     PageCharset m_charset = PageCharset::CodePage;
     QSize m_itemSize;
 };

@@ -97,6 +97,11 @@ const std::vector<FoundEntry>& FoundFilesPanel::entries() const
     return m_list->entries();
 }
 
+void FoundFilesPanel::markFetched(std::vector<std::int64_t> times)
+{
+    m_list->setFetchedTimes(std::move(times));
+}
+
 int FoundFilesPanel::count() const
 {
     return m_list->count();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,8 @@ public:
     // The entries in list order, as the page's bytes.
     const std::vector<FoundEntry>& entries() const;
     int count() const;
+    // Marks the entries whose files were stored (see FoundFilesModel::setFetchedTimes).
+    void markFetched(std::vector<std::int64_t> times);
     // Selects exactly the entries at these rows (out-of-range rows are
     // ignored) and makes the first of them the current entry, scrolled into
     // view; with none, the selection is cleared and the current entry stays.

@@ -68,6 +68,7 @@ bool FileSearchController::start(std::string url, std::string extension)
     if (m_busy)
         return false;
     m_pageSource.clear();
+    m_pageUrl.clear();
     if (!m_client)
         return false;
     m_dropResult = false;
@@ -134,6 +135,7 @@ void FileSearchController::onJobFinished()
         const std::lock_guard lock(m_resultMutex);
         verdict = m_verdict;
         m_pageSource = std::move(m_fetched.source);
+        m_pageUrl = std::move(m_fetched.finalUrl);
         m_fetched = FetchedPage{};
         m_found = std::move(m_scanned);
         m_scanned = FileSearchResult{};

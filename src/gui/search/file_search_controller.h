@@ -64,6 +64,8 @@ public:
 
     // The page of the last search (bytes as the server sent them).
     const std::string& pageSource() const { return m_pageSource; }
+    // The URL the page of the last search finally came from.
+    const std::string& pageUrl() const { return m_pageUrl; }
     // What the last search's entries resolve against and how they are read.
     const EntrySource& entrySource() const { return m_source; }
 
@@ -92,6 +94,7 @@ private:
     // A search that ended while held.
     std::optional<PageFetchVerdict> m_pending;
     std::string m_pageSource;
+    std::string m_pageUrl;
     EntrySource m_source;
     // Written by the job, read on the GUI thread once it has finished.
     std::mutex m_resultMutex;

@@ -81,11 +81,29 @@ private:
     }
     fs::path dateFolder() const { return m_program / "down" / today(); }
 
+    // A window over the program folder, as at start.
+    void openWindow()
+    {
+        MainWindowServices services;
+        m_browser = new test::FakeBrowserPane;
+        services.browser = m_browser;
+        services.httpClient = std::make_unique<HttpClient>();
+        services.downloader = std::make_unique<CurlDownloader>();
+        services.programDirectory = m_program;
+        services.saveSiteList = [this](const SiteGrid&) { ++m_saves; };
+        m_form = std::make_unique<MainWindow>(std::move(services));
+        ui().extensionChooser()->addItem(QStringLiteral("gif"));
+        m_form->show();
+    }
+
 private slots:
     void init()
     {
         m_savedCwd = fs::current_path();
-        m_program = m_root.file(QTest::currentTestFunction());
+        std::string name = QTest::currentTestFunction();
+        if (QTest::currentDataTag())
+            name += std::string("-") + QTest::currentDataTag();
+        m_program = m_root.file(name);
         fs::create_directories(m_program / "down");
         fs::current_path(m_program);
 
@@ -99,16 +117,7 @@ private slots:
         m_server->route("/dir/c.gif", test::page("image/gif", "GIF-C"));
 
         m_saves = 0;
-        MainWindowServices services;
-        m_browser = new test::FakeBrowserPane;
-        services.browser = m_browser;
-        services.httpClient = std::make_unique<HttpClient>();
-        services.downloader = std::make_unique<CurlDownloader>();
-        services.programDirectory = m_program;
-        services.saveSiteList = [this](const SiteGrid&) { ++m_saves; };
-        m_form = std::make_unique<MainWindow>(std::move(services));
-        ui().extensionChooser()->addItem(QStringLiteral("gif"));
-        m_form->show();
+        openWindow();
     }
 
     void cleanup()
@@ -133,15 +142,19 @@ private slots:
     {
         DownloadConfirmDialog* box = ui().dialog<DownloadConfirmDialog>();
         QCOMPARE(box->windowTitle(), QStringLiteral("ダイアログ"));
-        QCOMPARE(box->height(), 131);
+        QCOMPARE(box->height(), 149);
         QVERIFY(box->width() >= 184);
         QVERIFY(!box->isModal());
-        QCOMPARE(test::part<QPushButton>(box, "OKBtn")->geometry(), QRect(15, 96, 75, 25));
-        QCOMPARE(test::part<QPushButton>(box, "CancelBtn")->geometry(), QRect(95, 96, 75, 25));
+        QCOMPARE(test::part<QPushButton>(box, "OKBtn")->geometry(), QRect(15, 114, 75, 25));
+        QCOMPARE(test::part<QPushButton>(box, "CancelBtn")->geometry(), QRect(95, 114, 75, 25));
         QCOMPARE(test::part<QCheckBox>(box, "skipExisting")->text(),
                  QStringLiteral("既存のファイルはスキップ"));
         QVERIFY(!box->skipExisting());
         QVERIFY(test::part<QCheckBox>(box, "skipExisting")->geometry().right() < box->width());
+        QCOMPARE(test::part<QCheckBox>(box, "skipFetched")->text(),
+                 QStringLiteral("取得済みのファイルはスキップ"));
+        QVERIFY(!box->skipFetched());
+        QVERIFY(test::part<QCheckBox>(box, "skipFetched")->geometry().right() < box->width());
         QCOMPARE(test::part<QPushButton>(box, "CancelBtn")->text(), QStringLiteral("キャンセル"));
         QStringList lines;
         for (const char* name : {"Label1", "Label2", "Label4", "Label3"}) {
@@ -199,6 +212,65 @@ private slots:
         ui().saveStartPage();
         QVERIFY(fs::exists(m_program / "config.vel"));
         QCOMPARE(fs::current_path(), m_program);
+    }
+
+    void fetchedEntriesAreMarkedAndSkippedWhenAsked()
+    {
+        searchPage("/dir/index.html");
+        const QAbstractItemModel* entries = ui().foundList()->model();
+        const auto said = [entries](int row, int role) {
+            return entries->index(row, 0).data(role).toString();
+        };
+        QCOMPARE(said(0, Qt::AccessibleDescriptionRole), QString());
+        DownloadConfirmDialog* box = ui().dialog<DownloadConfirmDialog>();
+        const auto download = [this] {
+            QSignalSpy done(ui().downloads(), &DownloadController::finished);
+            m_form->onDownloadClicked();
+            QTest::mouseClick(boxButton<DownloadConfirmDialog>("OKBtn"), Qt::LeftButton);
+            QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
+        };
+        download();
+        const QString mark = QStringLiteral("取得済み（")
+            + QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")) + u'）';
+        for (int row = 0; row < 3; ++row) {
+            QCOMPARE(said(row, Qt::AccessibleDescriptionRole), mark);
+            QVERIFY(said(row, Qt::ToolTipRole).endsWith(mark));
+        }
+
+        // Ticked, the box requests nothing the history holds, and stays ticked.
+        fs::remove(dateFolder() / "c.gif");
+        const std::size_t requests = m_server->targets().size();
+        test::part<QCheckBox>(box, "skipFetched")->setChecked(true);
+        download();
+        QCOMPARE(m_server->targets().size(), requests);
+        QVERIFY(!fs::exists(dateFolder() / "c.gif"));
+        QVERIFY(box->skipFetched());
+    }
+
+    void aHistoryThatCannotBeUsedIsSaidOnce_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("damaged") << false << QStringLiteral("history.db.damaged");
+        QTest::newRow("read-only folder") << true << QStringLiteral("履歴なし");
+    }
+
+    void aHistoryThatCannotBeUsedIsSaidOnce()
+    {
+        QFETCH(bool, readOnly);
+        QFETCH(QString, said);
+        m_form.reset();
+        test::writeBytes(m_program / "history.db", std::string(5000, 'g'));
+        if (readOnly)
+            test::makeReadOnly(m_program);
+        openWindow();
+        QVERIFY2(ui().statusText().contains(said), qPrintable(ui().statusText()));
+        QCOMPARE(
+            test::part<QCheckBox>(ui().dialog<DownloadConfirmDialog>(), "skipFetched")->isEnabled(),
+            !readOnly);
+        QCOMPARE(fs::exists(m_program / "history.db.damaged"), !readOnly);
+        searchPage("/dir/index.html");
+        QVERIFY(!ui().statusText().contains(said));
     }
 
     void entriesOfThePageShownCarryTheBrowsersCookiesAndPage()
