@@ -4,8 +4,14 @@ namespace vel {
 
 bool isPreviewableEntry(std::string_view entry)
 {
-    return entry.find(".gif") != std::string_view::npos
-        || entry.find(".jpg") != std::string_view::npos;
+    // The picture formats the browser shows on their own.
+    constexpr std::string_view kPictures[] = {".gif", ".jpg", ".jpeg", ".png",
+                                              ".webp", ".bmp", ".svg"};
+    for (const std::string_view extension : kPictures) {
+        if (entry.find(extension) != std::string_view::npos)
+            return true;
+    }
+    return false;
 }
 
 FoundFilesMenuState foundFilesMenuState(int selected, int count, std::string_view current)

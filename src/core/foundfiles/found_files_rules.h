@@ -12,7 +12,8 @@ struct FoundFilesMenuState {
     friend bool operator==(const FoundFilesMenuState&, const FoundFilesMenuState&) = default;
 };
 
-// A gif or jpg entry can be previewed (case-sensitive, like the rest of the list).
+// A picture entry (gif, jpg, jpeg, png, webp, bmp, svg) can be previewed;
+// case-sensitive, like the rest of the list.
 bool isPreviewableEntry(std::string_view entry);
 
 // The menu for `selected` selected entries out of `count`, `current` being the

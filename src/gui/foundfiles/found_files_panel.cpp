@@ -28,7 +28,7 @@ FoundFilesPanel::FoundFilesPanel(QWidget* parent)
     m_list->setAccessibleName(QStringLiteral("見つかったファイル"));
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_list->setToolTip(QStringLiteral("選択項目がgifまたはjpgファイルの場合\n"
+    m_list->setToolTip(QStringLiteral("選択項目が画像ファイル（gif・jpg・png・webp・bmp・svg）の場合\n"
                                       "スペースキーにてプレビューを見ることができます。\n"
                                       "複数選択時はプレビューできません"));
     m_list->setToolTipDuration(kHintMilliseconds);

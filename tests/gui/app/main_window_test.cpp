@@ -194,7 +194,7 @@ private slots:
         QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("Label2"))->toolTip(),
                  ui().titleEdit()->toolTip());
         QCOMPARE(ui().foundList()->toolTip(),
-                 QStringLiteral("選択項目がgifまたはjpgファイルの場合\nスペースキーにてプレビューを"
+                 QStringLiteral("選択項目が画像ファイル（gif・jpg・png・webp・bmp・svg）の場合\nスペースキーにてプレビューを"
                                 "見ることができます。\n複数選択時はプレビューできません"));
         QCOMPARE(ui().foundList()->selectionMode(), QAbstractItemView::ExtendedSelection);
     }
