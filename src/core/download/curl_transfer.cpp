@@ -13,6 +13,7 @@
 
 #include "core/download/download_file.h"
 #include "core/download/download_rules.h"
+#include "core/http/header_text.h"
 
 namespace vel {
 
@@ -29,20 +30,6 @@ struct EasyDeleter {
 struct ListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
-
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) {
-            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
 
 std::string_view trimmed(std::string_view text)
 {
@@ -245,7 +232,8 @@ bool CurlTransfer::onHeaderLine(std::string_view line)
         return true;
     }
     const std::size_t colon = line.find(':');
-    if (colon != std::string_view::npos && equalsNoCase(trimmed(line.substr(0, colon)), "location")
+    if (colon != std::string_view::npos
+        && equalsIgnoringCase(trimmed(line.substr(0, colon)), "location")
         && !trimmed(line.substr(colon + 1)).empty())
         m_hasLocation = true;
     return true;

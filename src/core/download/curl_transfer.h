@@ -74,8 +74,9 @@ public:
 
     // Judges the ended transfer from libcurl's result (a CURLcode). A complete
     // body takes the entry's name, unless `superseded` says a later entry of
-    // the same name has already taken it: it is dropped then, yet Stored, as
-    // it was when the list was fetched one entry after the other; or unless
+    // the same name has already taken it: it is dropped then, yet Stored,
+    // since fetched in list order it would have been written and then
+    // replaced by that later entry; or unless
     // `sameAsStored` answers true for its size and SHA-256: it is dropped
     // then as SameContent. Every other end removes the temporary file and
     // leaves the name as it was.

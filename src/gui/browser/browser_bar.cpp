@@ -66,8 +66,8 @@ BrowserBar::BrowserBar(BrowserPane* browser, QWidget* parent)
     m_urlEdit->installEventFilter(this);
 
     if (m_browser) {
-        connect(m_browser, &BrowserPane::commandStateChanged, this,
-                &BrowserBar::onCommandStateChanged);
+        connect(m_browser, &BrowserPane::canGoBackChanged, m_back, &QWidget::setEnabled);
+        connect(m_browser, &BrowserPane::canGoForwardChanged, m_forward, &QWidget::setEnabled);
         connect(m_browser, &BrowserPane::navigateComplete, this, &BrowserBar::onNavigateComplete);
     }
 }
@@ -81,14 +81,6 @@ void BrowserBar::navigate(const QString& url)
 void BrowserBar::navigateToUrlBox()
 {
     navigate(m_urlEdit->text());
-}
-
-void BrowserBar::onCommandStateChanged(int command, bool enable)
-{
-    if (command == BrowserPane::kForwardCommand)
-        m_forward->setEnabled(enable);
-    else if (command == BrowserPane::kBackCommand)
-        m_back->setEnabled(enable);
 }
 
 void BrowserBar::onNavigateComplete()

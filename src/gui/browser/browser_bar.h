@@ -38,7 +38,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void onCommandStateChanged(int command, bool enable);
     void onNavigateComplete();
 
     BrowserPane* m_browser;

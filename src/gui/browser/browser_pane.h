@@ -32,10 +32,6 @@ class BrowserPane : public QObject {
     Q_OBJECT
 
 public:
-    // Command values of commandStateChanged.
-    static constexpr int kForwardCommand = 1;
-    static constexpr int kBackCommand = 2;
-
     using QObject::QObject;
     ~BrowserPane() override = default;
 
@@ -59,7 +55,9 @@ public:
     virtual std::vector<BrowserCookie> browserCookies() const = 0;
 
 signals:
-    void commandStateChanged(int command, bool enable);
+    // Going back or forward became possible or impossible.
+    void canGoBackChanged(bool canGoBack);
+    void canGoForwardChanged(bool canGoForward);
     void titleChanged(const QString& title);
     void beforeNavigate();
     void navigateComplete();

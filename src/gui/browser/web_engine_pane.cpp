@@ -254,7 +254,8 @@ void WebEnginePane::readCollection(const QVariant& result, const ResourcesCallba
             std::optional<std::vector<RenderedDocument>> documents = documentsFromResult(result);
             if (!documents)
                 return nullptr;
-            auto plan = std::make_shared<ReferencePlan>(planRenderedReferences(*documents, stop.get()));
+            auto plan =
+                std::make_shared<ReferencePlan>(planRenderedReferences(*documents, stop.get()));
             return stop->load() ? nullptr : plan;
         },
         [this, stop, done](std::shared_ptr<ReferencePlan> plan) {
@@ -318,11 +319,11 @@ void WebEnginePane::reportHistoryState()
     const bool canGoForward = m_view->history()->canGoForward();
     if (canGoForward != m_canGoForward) {
         m_canGoForward = canGoForward;
-        emit commandStateChanged(kForwardCommand, canGoForward);
+        emit canGoForwardChanged(canGoForward);
     }
     if (canGoBack != m_canGoBack) {
         m_canGoBack = canGoBack;
-        emit commandStateChanged(kBackCommand, canGoBack);
+        emit canGoBackChanged(canGoBack);
     }
 }
 

@@ -57,7 +57,9 @@ public:
 
     void entryFailed(std::size_t index) override
     {
-        post([row = static_cast<int>(index)](DownloadController* c) { c->onEntryFailed(row); });
+        post([row = static_cast<int>(index)](DownloadController* c) {
+            c->m_failedEntries.push_back(row);
+        });
     }
 
     bool cancelled() override { return m_controller->m_cancel.load(std::memory_order_relaxed); }
@@ -154,12 +156,6 @@ void DownloadController::cancelAndWait()
     m_job->wait();
     m_targetFolder = DirectoryHandle();
     m_running = false;
-}
-
-void DownloadController::onEntryFailed(int row)
-{
-    m_failedEntries.push_back(row);
-    emit entryFailed(row);
 }
 
 void DownloadController::onJobFinished()

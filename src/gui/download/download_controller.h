@@ -92,8 +92,6 @@ signals:
     void statusText(const QString& text);
     void progressRange(int minimum, int maximum);
     void progress(int position);
-    // The entry at this row of the list was not stored.
-    void entryFailed(int row);
     void finished();
 
 private:
@@ -101,7 +99,6 @@ private:
 
     void onJobFinished();
     void answerMessage();
-    void onEntryFailed(int row);
 
     std::unique_ptr<Downloader> m_downloader;
     std::shared_ptr<DownloadHistory> m_history;

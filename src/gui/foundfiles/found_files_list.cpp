@@ -36,15 +36,6 @@ void FoundFilesList::setEntries(std::vector<FoundEntry> entries, PageCharset cha
     m_model->setEntries(std::move(entries), charset);
 }
 
-void FoundFilesList::setEntries(const std::vector<std::string>& texts)
-{
-    std::vector<FoundEntry> entries;
-    entries.reserve(texts.size());
-    for (const std::string& text : texts)
-        entries.push_back({text, text});
-    setEntries(std::move(entries), PageCharset::CodePage);
-}
-
 void FoundFilesList::appendEntries(std::vector<FoundEntry> entries)
 {
     m_model->appendEntries(std::move(entries));

@@ -26,8 +26,6 @@ public:
 
     // Replaces the entries in one step, shown in the page's character set.
     void setEntries(std::vector<FoundEntry> entries, PageCharset charset);
-    // Replaces the entries with listed texts alone (their own written values).
-    void setEntries(const std::vector<std::string>& texts);
     // Adds entries after the last one, in one step; the list's character set stays.
     void appendEntries(std::vector<FoundEntry> entries);
 

@@ -20,29 +20,13 @@
 #include "core/settings/extension_list_file.h"
 #include "gui/common/default_buttons.h"
 #include "gui/common/message_box.h"
+#include "gui/common/push_button.h"
 #include "gui/common/qt_text.h"
 #include "gui/common/ui_font.h"
 #include "gui/common/window_placement.h"
 #include "gui/settings/extension_chooser.h"
 
 namespace vel {
-
-namespace {
-
-constexpr int kHintMilliseconds = 10000;
-
-QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption,
-                        QRect geometry)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
-    // Enter on a focused button presses that button.
-    button->setAutoDefault(true);
-    return button;
-}
-
-}  // namespace
 
 ExtensionListDialog::ExtensionListDialog(QComboBox* chooser, std::filesystem::path programDirectory,
                                          WorkingFolder& workingFolder, QWidget* parent)
@@ -87,24 +71,24 @@ void ExtensionListDialog::createControls()
     m_extensionEdit->setGeometry(8, 8, 57, 20);
     m_extensionEdit->setAccessibleName(QStringLiteral("追加する拡張子"));
     m_addButton =
-        makeButton(panel, QStringLiteral("tuika"), QStringLiteral("追加"), {7, 34, 57, 23});
+        makePushButton(panel, "tuika", QStringLiteral("追加"), {}, nullptr, {7, 34, 57, 23});
     m_addButton->setDefault(true);
     m_extensionList = new QListWidget(panel);
     m_extensionList->setObjectName(QStringLiteral("ListBox1"));
     m_extensionList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_extensionList->setGeometry(72, 8, 96, 97);
     m_extensionList->setAccessibleName(QStringLiteral("拡張子"));
-    m_deleteButton = makeButton(panel, QStringLiteral("sakuzyo"), QStringLiteral("選択項目の削除"),
-                                {73, 112, 96, 25});
+    m_deleteButton = makePushButton(panel, "sakuzyo", QStringLiteral("選択項目の削除"), {}, nullptr,
+                                    {73, 112, 96, 25});
     auto* image = new QLabel(panel);
     image->setObjectName(QStringLiteral("Image1"));
     image->setGeometry(8, 96, 49, 41);
     image->setAlignment(Qt::AlignCenter);
     image->setPixmap(QIcon::fromTheme(QStringLiteral("document-properties")).pixmap(32, 32));
 
-    m_okButton = makeButton(this, QStringLiteral("ok"), QStringLiteral("OK"), {8, 184, 89, 25});
-    m_cancelButton =
-        makeButton(this, QStringLiteral("cancel"), QStringLiteral("キャンセル"), {96, 184, 89, 25});
+    m_okButton = makePushButton(this, "ok", QStringLiteral("OK"), {}, nullptr, {8, 184, 89, 25});
+    m_cancelButton = makePushButton(this, "cancel", QStringLiteral("キャンセル"), {}, nullptr,
+                                    {96, 184, 89, 25});
 }
 
 void ExtensionListDialog::connectButtons()

@@ -10,25 +10,11 @@
 
 #include "core/settings/start_page_file.h"
 #include "gui/common/default_buttons.h"
+#include "gui/common/push_button.h"
 #include "gui/common/qt_text.h"
 #include "gui/common/window_placement.h"
 
 namespace vel {
-
-namespace {
-
-QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption,
-                        QRect geometry)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
-    // Enter on a focused button presses that button.
-    button->setAutoDefault(true);
-    return button;
-}
-
-}  // namespace
 
 StartPageDialog::StartPageDialog(std::function<std::string()> startPageUrl,
                                  std::function<QString()> urlBoxText,
@@ -56,16 +42,17 @@ StartPageDialog::StartPageDialog(std::function<std::string()> startPageUrl,
     prompt->setObjectName(QStringLiteral("Label1"));
     prompt->setGeometry(13, 24, 286, prompt->sizeHint().height());
 
-    m_useCurrentPageButton = makeButton(this, QStringLiteral("Button1"),
-                                        QStringLiteral("現在のページに設定"), {128, 48, 161, 25});
+    m_useCurrentPageButton = makePushButton(this, "Button1", QStringLiteral("現在のページに設定"),
+                                            {}, nullptr, {128, 48, 161, 25});
     m_urlEdit = new QLineEdit(this);
     m_urlEdit->setObjectName(QStringLiteral("Edit1"));
     m_urlEdit->setGeometry(16, 88, 273, 20);
     m_urlEdit->setAccessibleName(QStringLiteral("トップページのURL"));
-    m_okButton = makeButton(this, QStringLiteral("OKBtn"), QStringLiteral("OK"), {79, 132, 75, 25});
+    m_okButton =
+        makePushButton(this, "OKBtn", QStringLiteral("OK"), {}, nullptr, {79, 132, 75, 25});
     m_okButton->setDefault(true);
-    m_cancelButton = makeButton(this, QStringLiteral("CancelBtn"), QStringLiteral("キャンセル"),
-                                {167, 132, 75, 25});
+    m_cancelButton = makePushButton(this, "CancelBtn", QStringLiteral("キャンセル"), {}, nullptr,
+                                    {167, 132, 75, 25});
 
     m_defaultButtons = new DefaultButtons(m_okButton, m_cancelButton, this);
     m_defaultButtons->watchChildrenOf(this);

@@ -360,13 +360,12 @@ private slots:
         emit m_browser->beforeNavigate();
         QCOMPARE(ui().statusText(), QStringLiteral("ホストに接続しています"));
 
-        emit m_browser->commandStateChanged(BrowserPane::kForwardCommand, false);
+        emit m_browser->canGoForwardChanged(false);
         QVERIFY(!ui().forwardButton()->isEnabled());
         QVERIFY(ui().backButton()->isEnabled());
-        emit m_browser->commandStateChanged(BrowserPane::kBackCommand, false);
+        emit m_browser->canGoBackChanged(false);
         QVERIFY(!ui().backButton()->isEnabled());
-        emit m_browser->commandStateChanged(-1, false);
-        emit m_browser->commandStateChanged(BrowserPane::kBackCommand, true);
+        emit m_browser->canGoBackChanged(true);
         QVERIFY(ui().backButton()->isEnabled());
 
         QTest::mouseClick(ui().backButton(), Qt::LeftButton);

@@ -1,3 +1,4 @@
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,14 @@ private:
     test::WindowParts ui() const { return test::WindowParts(m_form.get()); }
     QAction* liveSearchAction() const { return ui().action("liveSearch"); }
     QStringList listed() const { return ui().listed(); }
+    // What the list holds before the search: texts that are their own values.
+    void list(std::initializer_list<const char*> texts) const
+    {
+        std::vector<FoundEntry> entries;
+        for (const char* text : texts)
+            entries.push_back({text, text});
+        ui().foundList()->setEntries(std::move(entries), PageCharset::CodePage);
+    }
 
     void chooseExtension(const QString& extension)
     {
@@ -86,8 +95,7 @@ private slots:
 
     void addsTheNewFilesOnceAfterTheListed()
     {
-        ui().foundList()->setEntries(
-            std::vector<std::string>{"https://cdn.test/a.jpg", "thumbs/b.jpg"});
+        list({"https://cdn.test/a.jpg", "thumbs/b.jpg"});
         chooseExtension(QStringLiteral("JPG"));
         answerWith(PageResources::Status::Collected,
                    {QStringLiteral("https://cdn.test/a.jpg"),
@@ -134,7 +142,7 @@ private slots:
     {
         QFETCH(PageResources::Status, status);
         QFETCH(QString, text);
-        ui().foundList()->setEntries(std::vector<std::string>{"x.gif"});
+        list({"x.gif"});
         chooseExtension(QStringLiteral("gif"));
         // Whatever a failed answer carries is not listed.
         answerWith(status, {QStringLiteral("https://cdn.test/y.gif")});
@@ -166,7 +174,7 @@ private slots:
 
     void theListAsItIsWhenThePageAnswersCounts()
     {
-        ui().foundList()->setEntries(std::vector<std::string>{"https://h/a.gif"});
+        list({"https://h/a.gif"});
         m_browser->holdCollection = true;
         chooseExtension(QStringLiteral("gif"));
         liveSearchAction()->trigger();
