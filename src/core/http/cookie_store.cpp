@@ -42,18 +42,10 @@ bool isDottedQuad(std::string_view host)
     return fields == 4;
 }
 
-// The host may set a cookie for its own name, or with a leading dot for the
-// name from its first dot on, but never for a bare top-level name like ".com".
-bool hostMaySet(std::string_view domain, std::string_view host)
+// An address is matched as a whole, never by a suffix.
+bool isAddress(std::string_view host)
 {
-    if (domain == host)
-        return true;
-    if (domain.size() < 2 || domain.front() != '.' || isDottedQuad(host))
-        return false;
-    if (domain.find('.', 1) == std::string_view::npos)
-        return false;
-    const std::size_t dot = host.find('.');
-    return dot != std::string_view::npos && host.substr(dot) == domain;
+    return isDottedQuad(host) || host.find(':') != std::string_view::npos;
 }
 
 std::optional<long long> parseSeconds(std::string_view text)
@@ -103,13 +95,15 @@ CookieLine readCookieLine(std::string_view text)
             std::string_view path = value;
             if (path.size() >= 2 && path.front() == '"' && path.back() == '"')
                 path = path.substr(1, path.size() - 2);
-            cookie.path = path;
+            // Anything but an absolute path leaves the default path.
+            cookie.path = path.starts_with('/') ? path : std::string_view();
         } else if (equalsIgnoringCase(key, "expires")) {
             // An unreadable date counts as none.
             if (const auto date = parseCookieDate(value))
                 line.expires = date;
-        } else if (equalsIgnoringCase(key, "domain")) {
-            cookie.domain = value;
+        } else if (equalsIgnoringCase(key, "domain") && !value.empty()) {
+            // ".Example.COM" and "example.com" name the same domain.
+            cookie.domain = toLowerAscii(value.starts_with('.') ? value.substr(1) : value);
         } else if (equalsIgnoringCase(key, "max-age")) {
             line.maxAge = parseSeconds(value);
         } else if (equalsIgnoringCase(key, "secure")) {
@@ -125,27 +119,28 @@ CookieLine readCookieLine(std::string_view text)
 }  // namespace
 
 std::optional<Cookie> readSetCookie(std::string_view text, std::string_view host,
-                                    std::string_view requestDirectory, sys_seconds now)
+                                    std::string_view requestPath, sys_seconds now, bool overHttps)
 {
     CookieLine line = readCookieLine(text);
     Cookie& cookie = line.cookie;
     if (cookie.name.empty() || hasControlBytes(cookie.name) || hasControlBytes(cookie.value))
         return std::nullopt;
-    if (cookie.domain.empty())
-        cookie.domain = host;
-    if (!hostMaySet(cookie.domain, host))
+    // What plain http sets, anyone on the way could have set.
+    if (cookie.secure && !overHttps)
         return std::nullopt;
-    if (cookie.domain != host) {
+    const std::string lowerHost = toLowerAscii(host);
+    if (cookie.domain.empty() || cookie.domain == lowerHost) {
+        // Without a Domain the cookie goes back to this host alone; so does a
+        // page's own on a public suffix (github.io), as browsers keep it.
+        cookie.hostOnly = cookie.domain.empty() || (!isAddress(host) && isPublicSuffix(host));
+        cookie.domain = lowerHost;
+    } else if (!cookieDomainMatches(cookie.domain, lowerHost)
+               || cookie.domain.find('.') == std::string::npos || isPublicSuffix(cookie.domain)) {
         // A domain anyone registers under would hand the cookie to every site there.
-        if (isPublicSuffix(cookie.domain))
-            return std::nullopt;
-    } else if (!isDottedQuad(host) && isPublicSuffix(host)) {
-        // A page served from a public suffix itself (github.io) keeps its own
-        // cookies, as browsers do, but only for that very name.
-        cookie.hostOnly = true;
+        return std::nullopt;
     }
     if (cookie.path.empty())
-        cookie.path = requestDirectory;
+        cookie.path = defaultCookiePath(requestPath);
     if (line.expires)
         cookie.expires = line.expires;
     else if (line.maxAge && *line.maxAge >= 0)
@@ -155,32 +150,60 @@ std::optional<Cookie> readSetCookie(std::string_view text, std::string_view host
 
 bool cookieDomainMatches(std::string_view domain, std::string_view host)
 {
-    const std::string lowerHost = toLowerAscii(host);
-    std::string bare = toLowerAscii(domain);
-    if (!bare.empty() && bare.front() == '.')
-        bare.erase(0, 1);
-    if (bare.empty())
+    if (domain.starts_with('.'))
+        domain.remove_prefix(1);
+    if (domain.empty())
         return false;
-    if (lowerHost == bare)
+    if (equalsIgnoringCase(domain, host))
         return true;
-    return lowerHost.size() > bare.size() && lowerHost.ends_with(bare)
-        && lowerHost[lowerHost.size() - bare.size() - 1] == '.';
+    return host.size() > domain.size() && host[host.size() - domain.size() - 1] == '.'
+        && equalsIgnoringCase(host.substr(host.size() - domain.size()), domain) && !isAddress(host);
+}
+
+bool cookiePathMatches(std::string_view cookiePath, std::string_view requestPath)
+{
+    if (!requestPath.starts_with(cookiePath))
+        return false;
+    return requestPath.size() == cookiePath.size() || cookiePath.ends_with('/')
+        || requestPath[cookiePath.size()] == '/';
+}
+
+std::string defaultCookiePath(std::string_view requestPath)
+{
+    const std::size_t slash = requestPath.rfind('/');
+    if (!requestPath.starts_with('/') || slash == 0)
+        return "/";
+    return std::string(requestPath.substr(0, slash));
 }
 
 void CookieStore::take(const std::vector<std::string>& setCookies, std::string_view host,
-                       std::string_view requestDirectory, sys_seconds now)
+                       std::string_view requestPath, sys_seconds now, bool overHttps)
 {
     const std::size_t count = std::min(setCookies.size(), kMaxTakenPerResponse);
     for (std::size_t i = 0; i < count; ++i) {
-        if (auto cookie = readSetCookie(setCookies[i], host, requestDirectory, now))
+        auto cookie = readSetCookie(setCookies[i], host, requestPath, now, overHttps);
+        if (cookie && (overHttps || !shadowsSecureCookie(*cookie)))
             store(std::move(*cookie));
     }
+}
+
+// A Secure cookie of the name that would go where this one goes: plain http
+// may not replace nor hide it.
+bool CookieStore::shadowsSecureCookie(const Cookie& cookie) const
+{
+    return std::any_of(m_cookies.begin(), m_cookies.end(), [&](const Cookie& stored) {
+        return stored.secure && stored.name == cookie.name
+            && (cookieDomainMatches(stored.domain, cookie.domain)
+                || cookieDomainMatches(cookie.domain, stored.domain))
+            && cookiePathMatches(stored.path, cookie.path);
+    });
 }
 
 void CookieStore::store(Cookie cookie)
 {
     const auto same = std::find_if(m_cookies.begin(), m_cookies.end(), [&](const Cookie& stored) {
-        return stored.domain == cookie.domain && equalsIgnoringCase(stored.name, cookie.name);
+        return stored.name == cookie.name && stored.domain == cookie.domain
+            && stored.path == cookie.path;
     });
     if (same != m_cookies.end()) {
         *same = std::move(cookie);
@@ -191,7 +214,7 @@ void CookieStore::store(Cookie cookie)
     m_cookies.push_back(std::move(cookie));
 }
 
-std::string CookieStore::headerFor(std::string_view host, std::string_view requestDirectory,
+std::string CookieStore::headerFor(std::string_view host, std::string_view requestPath,
                                    sys_seconds now, bool overHttps)
 {
     std::erase_if(m_cookies,
@@ -200,13 +223,14 @@ std::string CookieStore::headerFor(std::string_view host, std::string_view reque
     std::vector<const Cookie*> chosen;
     for (const Cookie& cookie : m_cookies) {
         if ((overHttps || !cookie.secure) && !cookie.value.empty()
-            && requestDirectory.starts_with(cookie.path)
+            && cookiePathMatches(cookie.path, requestPath)
             && (cookie.hostOnly ? equalsIgnoringCase(cookie.domain, host)
                                 : cookieDomainMatches(cookie.domain, host)))
             chosen.push_back(&cookie);
     }
+    // The store keeps the oldest first, and a replaced cookie keeps its place.
     std::stable_sort(chosen.begin(), chosen.end(), [](const Cookie* a, const Cookie* b) {
-        return toLowerAscii(a->path) > toLowerAscii(b->path);
+        return a->path.size() > b->path.size();
     });
 
     std::string header;

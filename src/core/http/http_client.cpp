@@ -142,7 +142,7 @@ FetchResult HttpClient::get(std::string_view url)
 std::string HttpClient::requestFor(const HttpUrl& target)
 {
     return buildGetRequest(
-        target, m_cookies.headerFor(target.host, target.directory(), now(), target.secure));
+        target, m_cookies.headerFor(target.host, target.path(), now(), target.secure));
 }
 
 HttpClient::Redirect HttpClient::redirectFrom(const std::string& currentUrl,
@@ -227,7 +227,7 @@ FetchError HttpClient::exchange(const HttpUrl& target, const std::string& reques
 
         reader = ResponseReader(m_options.limits);
         const Exchange exchange = readResponse(reader, pace);
-        m_cookies.take(reader.setCookies(), target.host, target.directory(), now());
+        m_cookies.take(reader.setCookies(), target.host, target.path(), now(), target.secure);
         if (exchange.error != FetchError::None) {
             m_connection.close();
             const bool closedUnanswered = exchange.error == FetchError::ClosedBeforeStatus

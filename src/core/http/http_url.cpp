@@ -31,12 +31,9 @@ std::uint16_t parsePort(std::string_view text)
 
 }  // namespace
 
-std::string HttpUrl::directory() const
+std::string_view HttpUrl::path() const
 {
-    const std::string_view path = std::string_view(target).substr(0, target.find('?'));
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? std::string("/")
-                                           : std::string(path.substr(0, slash + 1));
+    return std::string_view(target).substr(0, target.find('?'));
 }
 
 UrlReading readHttpUrl(std::string_view text)

@@ -22,9 +22,8 @@ struct HttpUrl {
     // Path, file name and query, "/" when nothing follows the host.
     std::string target = "/";
 
-    // The target up to and including the last "/" in front of the file name;
-    // cookie paths are matched against it.
-    std::string directory() const;
+    // The target without its query; cookie paths are matched against it.
+    std::string_view path() const;
     // "80" for http, "443" for https.
     std::string_view defaultPortText() const { return secure ? "443" : "80"; }
 

@@ -43,38 +43,48 @@ struct SetCookieRow {
     const char* text;
     const char* host;
     std::optional<Cookie> expected;
+    bool overHttps = false;
 };
 
 TEST(CookieStore, ReadsSetCookie)
 {
+    // Set in answer to a request for /d/x.html.
     const auto cookie = [](const char* name, const char* value, const char* domain,
                            const char* path, std::optional<sys_seconds> expires = {},
                            bool secure = false) {
-        return std::optional<Cookie>(Cookie{name, value, domain, path, expires, secure});
+        return std::optional<Cookie>(Cookie{name, value, domain, path, expires, secure, true});
+    };
+    const auto shared = [](const char* domain) {
+        return std::optional<Cookie>(Cookie{"a", "1", domain, "/d", {}, false, false});
     };
     const SetCookieRow rows[] = {
-        {"a=1", "www.example.com", cookie("a", "1", "www.example.com", "/d/")},
-        {" a = x=y ; Path=\"/p/\" ; SECURE", "h", cookie("a", "x=y", "h", "/p/", {}, true)},
-        {"a=1; DOMAIN=.example.com", "www.example.com", cookie("a", "1", ".example.com", "/d/")},
-        {"a=1; domain=.example.com", "a.b.example.com", std::nullopt},
-        {"a=1; domain=.example.com", "example.com", std::nullopt},
-        {"a=1; domain=example.com", "www.example.com", std::nullopt},
-        {"a=1; domain=.Example.com", "www.example.com", std::nullopt},
+        {"a=1", "WWW.Example.com", cookie("a", "1", "www.example.com", "/d")},
+        {" a = x=y ; Path=\"/p/\" ; SECURE", "h", cookie("a", "x=y", "h", "/p/", {}, true), true},
+        {"a=1; secure", "h", std::nullopt},
+        {"a=1; path=p/", "h", cookie("a", "1", "h", "/d")},
+        {"a=1; domain=", "h", cookie("a", "1", "h", "/d")},
+        {"a=1; DOMAIN=.example.com", "www.example.com", shared("example.com")},
+        {"a=1; domain=example.com", "www.example.com", shared("example.com")},
+        {"a=1; domain=.Example.COM", "www.example.com", shared("example.com")},
+        {"a=1; domain=.example.com", "a.b.example.com", shared("example.com")},
+        {"a=1; domain=.example.com", "example.com", shared("example.com")},
+        {"a=1; domain=www.example.com", "example.com", std::nullopt},
+        {"a=1; domain=ample.com", "www.example.com", std::nullopt},
         {"a=1; domain=.com", "example.com", std::nullopt},
         {"a=1; domain=.0.0.1", "127.0.0.1", std::nullopt},
-        {"a=1; domain=127.0.0.1", "127.0.0.1", cookie("a", "1", "127.0.0.1", "/d/")},
+        {"a=1; domain=127.0.0.1", "127.0.0.1", shared("127.0.0.1")},
         {"a=1; expires=Wed, 09 Jun 2021 10:18:14 GMT; max-age=60", "h",
-         cookie("a", "1", "h", "/d/", at(2021y / 6 / 9, 10, 18, 14))},
-        {"a=1; Max-Age=60", "h", cookie("a", "1", "h", "/d/", kNow + seconds{60})},
-        {"a=1; max-age=-1", "h", cookie("a", "1", "h", "/d/")},
-        {"a=1; expires=never; max-age=10", "h", cookie("a", "1", "h", "/d/", kNow + seconds{10})},
-        {"flag", "h", cookie("flag", "", "h", "/d/")},
+         cookie("a", "1", "h", "/d", at(2021y / 6 / 9, 10, 18, 14))},
+        {"a=1; Max-Age=60", "h", cookie("a", "1", "h", "/d", kNow + seconds{60})},
+        {"a=1; max-age=-1", "h", cookie("a", "1", "h", "/d")},
+        {"a=1; expires=never; max-age=10", "h", cookie("a", "1", "h", "/d", kNow + seconds{10})},
+        {"flag", "h", cookie("flag", "", "h", "/d")},
         {"=1", "h", std::nullopt},
         {"a=1\x01", "h", std::nullopt},
         {"a\tb=1", "h", std::nullopt},
     };
     for (const SetCookieRow& row : rows)
-        EXPECT_EQ(readSetCookie(row.text, row.host, "/d/", kNow), row.expected)
+        EXPECT_EQ(readSetCookie(row.text, row.host, "/d/x.html", kNow, row.overHttps), row.expected)
             << row.text << " from " << row.host;
 }
 
@@ -122,11 +132,11 @@ TEST(CookieStore, APublicSuffixKeepsItsOwnCookiesToItself)
         EXPECT_EQ(store.headerFor("GitHub.io", "/", kNow), "pages=1");
         EXPECT_EQ(store.headerFor("user.github.io", "/", kNow), "");
     }
-    // Ordinary hosts' cookies still go to the names under them.
-    const auto ordinary = readSetCookie("a=1", "example.co.jp", "/", kNow);
+    // Ordinary hosts' domain cookies still go to the names under them.
+    const auto ordinary = readSetCookie("a=1; domain=example.co.jp", "example.co.jp", "/", kNow);
     ASSERT_TRUE(ordinary.has_value());
     EXPECT_FALSE(ordinary->hostOnly);
-    EXPECT_FALSE(readSetCookie("a=1", "127.0.0.1", "/", kNow)->hostOnly);
+    EXPECT_FALSE(readSetCookie("a=1; domain=127.0.0.1", "127.0.0.1", "/", kNow)->hostOnly);
 }
 
 TEST(CookieStore, DomainMatchesAtADotOnly)
@@ -136,9 +146,34 @@ TEST(CookieStore, DomainMatchesAtADotOnly)
         {"example.com", "WWW.EXAMPLE.COM", true},  {".example.com", "example.com", true},
         {"example.com", "notexample.com", false},  {"example.com", "example.com.evil.org", false},
         {"www.example.com", "example.com", false}, {".", "example.com", false},
+        {"example.com", "wwwexample.com", false},  {"0.0.1", "127.0.0.1", false},
+        {"127.0.0.1", "127.0.0.1", true},
     };
     for (const auto& [domain, host, matches] : rows)
         EXPECT_EQ(cookieDomainMatches(domain, host), matches) << domain << " / " << host;
+}
+
+TEST(CookieStore, PathMatchesAtASlashOnly)
+{
+    const std::tuple<const char*, const char*, bool> rows[] = {
+        {"/", "/", true},
+        {"/", "/any/x.html", true},
+        {"/admin", "/admin", true},
+        {"/admin", "/admin/x", true},
+        {"/admin", "/administrator/", false},
+        {"/admin/", "/admin/x", true},
+        {"/admin/", "/admin", false},
+        {"/Admin", "/admin/", false},
+    };
+    for (const auto& [cookiePath, requestPath, matches] : rows)
+        EXPECT_EQ(cookiePathMatches(cookiePath, requestPath), matches)
+            << cookiePath << " / " << requestPath;
+    const std::pair<const char*, const char*> defaults[] = {
+        {"", "/"},        {"x.html", "/"},     {"/", "/"},
+        {"/x.html", "/"}, {"/d/x.html", "/d"}, {"/d/e/", "/d/e"},
+    };
+    for (const auto& [requestPath, path] : defaults)
+        EXPECT_EQ(defaultCookiePath(requestPath), path) << requestPath;
 }
 
 TEST(CookieStore, ChoosesOrdersAndReplaces)
@@ -148,27 +183,39 @@ TEST(CookieStore, ChoosesOrdersAndReplaces)
                 "dir=5", "sec=6; secure", "empty=", "gone=6; max-age=0",
                 "old=7; expires=Thu, 01-Jan-1970 00:00:00 GMT",
                 "later=8; expires=Fri, 31 Dec 9999 23:59:59 GMT"},
-               "www.example.com", "/a/", kNow);
+               "www.example.com", "/a/x.html", kNow, true);
     store.take({"site=9; domain=.example.com; path=/"}, "www.example.com", "/", kNow);
 
+    // The longest path first, then the oldest.
     EXPECT_EQ(store.headerFor("www.example.com", "/a/b/c/", kNow),
-              "deep=2; dir=5; later=8; mid=3; root=1; site=9");
+              "deep=2; mid=3; dir=5; later=8; root=1; site=9");
     // A Secure cookie goes over https only.
     EXPECT_EQ(store.headerFor("www.example.com", "/a/", kNow, true),
-              "dir=5; sec=6; later=8; mid=3; root=1; site=9");
+              "mid=3; dir=5; sec=6; later=8; root=1; site=9");
     EXPECT_EQ(store.headerFor("www.example.com", "/a/", kNow),
-              "dir=5; later=8; mid=3; root=1; site=9");
+              "mid=3; dir=5; later=8; root=1; site=9");
     EXPECT_EQ(store.headerFor("www.example.com", "/x/", kNow), "root=1; site=9");
     EXPECT_EQ(store.headerFor("img.example.com", "/a/", kNow), "site=9");
     EXPECT_EQ(store.headerFor("www.example.org", "/a/", kNow), "");
-    // Paths are byte prefixes; expired cookies are dropped for good.
+    // Paths match byte for byte; expired cookies are dropped for good.
     EXPECT_EQ(store.cookies().size(), 9u);
 
-    // Same domain and name (any case) replaces; another domain keeps its own.
-    store.take({"ROOT=new; path=/"}, "www.example.com", "/", kNow);
+    // Same name, domain and path replaces in place; another case of the name,
+    // another path or another domain is another cookie.
+    store.take({"root=new; path=/", "ROOT=upper; path=/", "root=deep; path=/a/b"},
+               "www.example.com", "/", kNow);
     store.take({"root=other; path=/"}, "other.org", "/", kNow);
-    EXPECT_EQ(store.headerFor("www.example.com", "/", kNow), "ROOT=new; site=9");
+    EXPECT_EQ(store.headerFor("www.example.com", "/", kNow), "root=new; site=9; ROOT=upper");
+    EXPECT_EQ(store.headerFor("www.example.com", "/a/b", kNow),
+              "root=deep; mid=3; dir=5; later=8; root=new; site=9; ROOT=upper");
     EXPECT_EQ(store.headerFor("other.org", "/", kNow), "root=other");
+
+    // Plain http neither sets a Secure cookie nor replaces or hides one.
+    store.take({"sec=plain; path=/a", "sec=deeper; domain=example.com; path=/a/b", "s=1; secure"},
+               "www.example.com", "/a/", kNow);
+    EXPECT_EQ(store.headerFor("www.example.com", "/a/", kNow, true),
+              "mid=3; dir=5; sec=6; later=8; root=new; site=9; ROOT=upper");
+    EXPECT_EQ(store.cookies().size(), 12u);
 
     // Max-Age runs out.
     store.take({"brief=1; max-age=10; path=/"}, "h", "/", kNow);

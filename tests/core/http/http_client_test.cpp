@@ -324,8 +324,9 @@ TEST(HttpClient, CookiesGoBackToTheirHostAndPath)
         {{receive(),
           send("HTTP/1.1 404 Not Found\r\nSet-Cookie: site=1; path=/\r\n"
                "Set-Cookie: here=2\r\nSet-Cookie: old=3; expires=Thu, 01-Jan-1970 00:00:00 GMT\r\n"
-               "Set-Cookie: foreign=4; domain=.example.com\r\nContent-Length: 0\r\n\r\n"),
-          receive(), send(okWith("x", "Set-Cookie: HERE=5; path=/dir/\r\n")), receive(),
+               "Set-Cookie: foreign=4; domain=.example.com\r\nSet-Cookie: near=6; path=/di\r\n"
+               "Set-Cookie: secure=7; secure\r\nContent-Length: 0\r\n\r\n"),
+          receive(), send(okWith("x", "Set-Cookie: here=5; path=/dir\r\n")), receive(),
           send(okWith("y")), holdOpen()}});
     HttpClient client(guardedOptions());
     EXPECT_EQ(client.get(server.url("/dir/page.html")).outcome, FetchOutcome::ProtocolError);
@@ -336,7 +337,8 @@ TEST(HttpClient, CookiesGoBackToTheirHostAndPath)
     EXPECT_EQ(requests[0], expectedRequest("/dir/page.html", server.port()));
     EXPECT_EQ(requests[1], expectedRequest("/dir/sub/x.html", server.port(), "here=2; site=1"));
     EXPECT_EQ(requests[2], expectedRequest("/other/y.html", server.port(), "site=1"));
-    EXPECT_EQ(client.cookies().cookies().size(), 2u);
+    // near=6 stays for /di and below; plain http sets no Secure cookie.
+    EXPECT_EQ(client.cookies().cookies().size(), 3u);
     EXPECT_EQ(client.cookies().cookies()[1].value, "5");
 }
 

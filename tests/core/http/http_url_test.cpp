@@ -67,16 +67,17 @@ TEST(HttpUrl, ReadsTheParts)
     }
 }
 
-TEST(HttpUrl, DirectoryEndsAtTheLastSlashBeforeTheFileName)
+TEST(HttpUrl, PathEndsAtTheQuery)
 {
     const std::pair<std::string, std::string> rows[] = {
-        {"/", "/"},     {"/a/b.html", "/a/"}, {"/a/b/", "/a/b/"}, {"/a/b.cgi?x=/y/z", "/a/"},
+        {"/", "/"},         {"/a/b.html", "/a/b.html"},
+        {"/a/b/", "/a/b/"}, {"/a/b.cgi?x=/y/z", "/a/b.cgi"},
         {"/?a/b", "/"},
     };
-    for (const auto& [target, directory] : rows) {
+    for (const auto& [target, path] : rows) {
         HttpUrl url;
         url.target = target;
-        EXPECT_EQ(url.directory(), directory) << target;
+        EXPECT_EQ(url.path(), path) << target;
     }
 }
 
