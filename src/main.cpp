@@ -170,6 +170,8 @@ int main(int argc, char** argv)
     services.browser = new vel::WebEnginePane;
     services.httpClient = std::make_unique<vel::HttpClient>();
     services.downloader = std::make_unique<vel::CurlDownloader>();
+    services.patrolHttpClient = std::make_unique<vel::HttpClient>();
+    services.patrolDownloader = std::make_unique<vel::CurlDownloader>();
     services.programDirectory = vel::programDirectory(
         QCoreApplication::applicationDirPath().toStdString(),
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());

@@ -165,9 +165,11 @@ std::vector<PatrolSite> patrolSites(const SiteGrid& grid)
     std::vector<PatrolSite> sites;
     const int count = countSites(grid);
     for (int row = 1; row <= count; ++row) {
-        if (grid.cell(2, row).empty())
+        const std::string& url = grid.cell(SiteGrid::kUrlColumn, row);
+        if (url.empty())
             continue;
-        sites.push_back({row, numberOf(grid.cell(0, row)), grid.cell(1, row), grid.cell(2, row)});
+        sites.push_back({row, numberOf(grid.cell(SiteGrid::kNumberColumn, row)),
+                         grid.cell(SiteGrid::kNameColumn, row), url});
     }
     return sites;
 }
@@ -215,9 +217,10 @@ PatrolSummary runPatrol(const PatrolRequest& request, HttpClient& client, Downlo
         // Nothing reaches the caller; the closing report still follows.
     }
     try {
-        observer.patrolFinished(summary, summary.stopped
-                                             ? std::string(kPatrolStoppedText)
-                                             : patrolFinishedText(summary.newFiles, summary.failures));
+        observer.patrolFinished(summary,
+                                summary.stopped
+                                    ? std::string(kPatrolStoppedText)
+                                    : patrolFinishedText(summary.newFiles, summary.failures));
     } catch (...) {
     }
     return summary;

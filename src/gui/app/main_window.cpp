@@ -34,6 +34,7 @@
 #include "gui/download/download_confirm_dialog.h"
 #include "gui/download/download_controller.h"
 #include "gui/foundfiles/found_files_panel.h"
+#include "gui/patrol/patrol_controller.h"
 #include "gui/search/file_search_controller.h"
 #include "gui/settings/extension_chooser.h"
 #include "gui/settings/extension_list_dialog.h"
@@ -71,6 +72,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
         m_browser->setParent(this);
     m_fileSearch = new FileSearchController(std::move(services.httpClient), m_grid, this);
     m_downloads = new DownloadController(std::move(services.downloader), this);
+    m_patrolAction =
+        createPatrol(std::move(services.patrolHttpClient), std::move(services.patrolDownloader));
 
     createPanels();
     createMenus();
@@ -101,6 +104,7 @@ MainWindow::~MainWindow()
         disconnect(m_browser, nullptr, this, nullptr);
     disconnect(m_fileSearch, nullptr, this, nullptr);
     disconnect(m_downloads, nullptr, nullptr, nullptr);
+    disconnect(m_patrol, nullptr, this, nullptr);
     saveSiteListOnce();
     // The panels read the grid: they go before it.
     delete m_client;
@@ -258,6 +262,7 @@ void MainWindow::stopWorkers()
     // a batch download stops at its next read.
     m_fileSearch->abortAndWait();
     m_downloads->cancelAndWait();
+    m_patrol->stopAndWait();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -333,6 +338,11 @@ void MainWindow::onNavigateComplete()
 
 void MainWindow::onSearchClicked()
 {
+    // During a patrol the button stops it.
+    if (m_patrol->running()) {
+        m_patrol->requestStop();
+        return;
+    }
     QComboBox* chooser = m_siteList->extensionChooser();
     m_fileSearch->searchOrStop(extensionChooserItem(chooser, chooser->currentIndex()));
 }

@@ -34,6 +34,7 @@ class FoundFilesPanel;
 class InputLock;
 class LiveSearchController;
 struct LiveSearchResult;
+class PatrolController;
 class SiteListPanel;
 class StartPageDialog;
 class StatusBar;
@@ -46,6 +47,9 @@ struct MainWindowServices {
     std::unique_ptr<HttpClient> httpClient;
     // The batch download; none means nothing is downloaded.
     std::unique_ptr<Downloader> downloader;
+    // The patrol's own page fetch and batch download; without both there is no patrol.
+    std::unique_ptr<HttpClient> patrolHttpClient;
+    std::unique_ptr<Downloader> patrolDownloader;
     // Where the site list and the extension list are written.
     std::filesystem::path programDirectory;
     // Where the settings are read; empty means the folder VEL was started in.
@@ -94,6 +98,10 @@ private:
     void createMenus();
     QAction* createLiveSearch();
     void onLiveSearchFinished(const LiveSearchResult& result);
+    QAction* createPatrol(std::unique_ptr<HttpClient> client,
+                          std::unique_ptr<Downloader> downloader);
+    void onPatrolTriggered();
+    void onPatrolFinished(const QString& statusText);
     void connectPanels();
     void layoutForClientSize(int width, int height);
     void loadSettings();
@@ -137,6 +145,8 @@ private:
     FileSearchController* m_fileSearch = nullptr;
     DownloadController* m_downloads = nullptr;
     LiveSearchController* m_liveSearch = nullptr;
+    PatrolController* m_patrol = nullptr;
+    QAction* m_patrolAction = nullptr;
     AboutBox* m_aboutBox = nullptr;
     ExtensionListDialog* m_extensionListDialog = nullptr;
     DownloadConfirmDialog* m_downloadConfirmDialog = nullptr;

@@ -10,6 +10,7 @@
 #include "gui/download/download_confirm_dialog.h"
 #include "gui/download/download_controller.h"
 #include "gui/foundfiles/found_files_panel.h"
+#include "gui/patrol/patrol_controller.h"
 #include "gui/search/file_search_controller.h"
 
 namespace vel {
@@ -22,6 +23,7 @@ void MainWindow::openHistory()
     DownloadHistory::Opening opening = DownloadHistory::open(m_programDirectory / kHistoryFileName);
     m_history = std::move(opening.history);
     m_downloads->setHistory(m_history);
+    m_patrol->setHistory(m_history);
     m_downloadConfirmDialog->setHistoryAvailable(m_history != nullptr);
     const std::string text = historyOpeningText(opening);
     if (!text.empty())

@@ -38,6 +38,7 @@ void MainWindow::createMenus()
     });
     QAction* liveSearch = createLiveSearch();
     menu->addAction(liveSearch);
+    menu->addAction(m_patrolAction);
     QAction* exit = menu->addAction(QStringLiteral("終了(&X)"));
     exit->setObjectName(QStringLiteral("Exit1"));
     connect(exit, &QAction::triggered, this, &QWidget::close);

@@ -209,9 +209,18 @@ private slots:
         for (QAction* item : menus[0]->menu()->actions())
             mainItems << item->text();
         QCOMPARE(mainItems,
-                 (QStringList{
-                     QStringLiteral("拡張子の追加と削除(&T)"), QStringLiteral("トップページ設定"),
-                     QStringLiteral("表示中のページからサーチ"), QStringLiteral("終了(&X)")}));
+                 (QStringList{QStringLiteral("拡張子の追加と削除(&T)"),
+                              QStringLiteral("トップページ設定"),
+                              QStringLiteral("表示中のページからサーチ"), QStringLiteral("巡回"),
+                              QStringLiteral("終了(&X)")}));
+        // No two commands of the window share a shortcut.
+        QSet<QKeySequence> shortcuts;
+        for (const QAction* action : m_form->findChildren<QAction*>()) {
+            for (const QKeySequence& key : action->shortcuts()) {
+                QVERIFY2(!shortcuts.contains(key), qPrintable(key.toString()));
+                shortcuts.insert(key);
+            }
+        }
         QCOMPARE(menus[1]->menu()->actions().size(), 1);
         QCOMPARE(menus[1]->menu()->actions()[0]->text(), QStringLiteral("バージョン情報(&V)"));
 
