@@ -27,43 +27,12 @@
 #include "core/io/directory_handle.h"
 #include "support/http_test_server.h"
 #include "support/listed_entries.h"
+#include "support/recording_observer.h"
 #include "support/temp_dir.h"
 
 namespace vel::test {
 
 namespace fs = std::filesystem;
-
-class RecordingObserver final : public DownloadObserver {
-public:
-    void setStatusText(std::string_view text) override { statuses.emplace_back(text); }
-    void setProgressRange(int minimum, int maximum) override
-    {
-        ranges.emplace_back(minimum, maximum);
-    }
-    void setProgress(int position) override
-    {
-        positions.push_back(position);
-        if (onProgress)
-            onProgress(position);
-    }
-    void showMessage(std::string_view text) override { messages.emplace_back(text); }
-    void entryFailed(std::size_t index) override { failed.push_back(index); }
-    void entryEnded(std::size_t index, EntryOutcome outcome) override
-    {
-        ended.emplace(index, outcome);
-    }
-    bool cancelled() override { return cancelWhen && cancelWhen(); }
-
-    std::function<bool()> cancelWhen;
-    // Runs on the batch's thread each time the bar moves.
-    std::function<void(int)> onProgress;
-    std::vector<std::string> statuses;
-    std::vector<std::pair<int, int>> ranges;
-    std::vector<int> positions;
-    std::vector<std::string> messages;
-    std::vector<std::size_t> failed;
-    std::multimap<std::size_t, EntryOutcome> ended;
-};
 
 // The bar's positions over a batch of which `done` entries ended: the reset,
 // one more for each entry done, the final reset.
@@ -210,14 +179,21 @@ protected:
     RecordingObserver runInto(int folder, std::vector<std::string> entries, std::string baseUrl,
                               DownloadOptions options = {}, std::function<bool()> cancelWhen = {})
     {
+        DownloadBatch batch;
+        batch.items = planListedDownload(entries, baseUrl, m_fileNames);
+        batch.targetFolder = folder;
+        return runBatch(std::move(batch), std::move(options), std::move(cancelWhen));
+    }
+
+    // Runs the batch with the fixture's settings and checks it as every batch is checked.
+    RecordingObserver runBatch(DownloadBatch batch, DownloadOptions options = {},
+                               std::function<bool()> cancelWhen = {})
+    {
         const std::string before = currentDirectory();
         RecordingObserver observer;
         observer.cancelWhen = std::move(cancelWhen);
         observer.onProgress = m_onProgress;
         CurlDownloader downloader(std::move(options));
-        DownloadBatch batch;
-        batch.items = planListedDownload(entries, baseUrl, m_fileNames);
-        batch.targetFolder = folder;
         batch.skipExisting = m_skipExisting;
         batch.history = m_history;
         batch.folderPath = "20240506";
@@ -226,7 +202,7 @@ protected:
         batch.dedupeContent = m_dedupeContent;
         downloader.DownloadAll(batch, observer);
         EXPECT_EQ(currentDirectory(), before);
-        const std::size_t total = entries.size();
+        const std::size_t total = batch.items.size();
         const bool stopped = !observer.statuses.empty()
             && observer.statuses.back() == kDownloadStoppedText && observer.cancelWhen;
         const std::size_t done = stopped ? observer.positions.size() - 2 : total;
@@ -248,7 +224,7 @@ protected:
         }
         EXPECT_EQ(observer.ended.size(), done);
         EXPECT_EQ(failedOutcomes, observer.failed);
-        EXPECT_EQ(namesStartingWith(folder, ".vel-"), std::vector<std::string>{});
+        EXPECT_EQ(namesStartingWith(batch.targetFolder, ".vel-"), std::vector<std::string>{});
         return observer;
     }
 

@@ -59,9 +59,7 @@ protected:
         batch.targetFolder = folder.handle.get();
         batch.browserCookies = cookies;
         batch.now = kNow;
-        RecordingObserver observer;
-        CurlDownloader().DownloadAll(batch, observer);
-        return observer;
+        return runBatch(std::move(batch));
     }
 
     // The request head for the target; empty when none arrived.

@@ -4,30 +4,15 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
 #include <QMenuBar>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QSet>
-#include <QSignalSpy>
-#include <QStatusBar>
-#include <QTableView>
-#include <QTest>
 #include <QTimer>
 
 #include "gui/app/about_box.h"
-#include "gui/app/main_window.h"
 #include "gui/app/status_bar.h"
-#include "gui/foundfiles/found_files_list.h"
-#include "gui/foundfiles/found_files_panel.h"
-#include "support/fake_browser_pane.h"
-#include "support/modal_watcher.h"
 #include "support/qt_test_main.h"
-#include "support/window_parts.h"
+#include "support/window_test.h"
 
 namespace vel {
 
@@ -40,44 +25,14 @@ constexpr int kStatus = SiteGrid::kStatusColumn;
 
 }  // namespace
 
-class Form1Test final : public QObject {
+class Form1Test final : public test::WindowTest {
     Q_OBJECT
 
 private:
-    std::unique_ptr<MainWindow> m_form;
-    test::FakeBrowserPane* m_browser = nullptr;
-    int m_saves = 0;
-
-    test::WindowParts ui() const { return test::WindowParts(m_form.get()); }
-
-    void makeForm()
-    {
-        m_form.reset();
-        m_saves = 0;
-        m_browser = new test::FakeBrowserPane;
-        MainWindowServices services;
-        services.browser = m_browser;
-        services.saveSiteList = [this](const SiteGrid&) { ++m_saves; };
-        m_form = std::make_unique<MainWindow>(std::move(services));
-        m_form->show();
-        m_form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-        // Creation opened the (empty) start page.
-        QCOMPARE(m_browser->navigated, QStringList{QString()});
-        m_browser->navigated.clear();
-    }
-
     // Where a control sits in the window's client area.
     QRect inClient(const QWidget* widget) const
     {
         return {widget->mapTo(m_form->centralWidget(), QPoint(0, 0)), widget->size()};
-    }
-
-    void addSite(const QString& title, const QString& url)
-    {
-        ui().titleEdit()->setText(title);
-        ui().urlEdit()->setText(url);
-        m_form->onAddToListClicked();
     }
 
     void clickRow(int gridRow)
@@ -88,8 +43,16 @@ private:
     }
 
 private slots:
-    void init() { makeForm(); }
-    void cleanup() { m_form.reset(); }
+    void init()
+    {
+        openWindow();
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        // Creation opened the (empty) start page.
+        QCOMPARE(m_browser->navigated, QStringList{QString()});
+        m_browser->navigated.clear();
+    }
+    void cleanup() { closeWindow(); }
 
     void initialStates()
     {
@@ -194,7 +157,8 @@ private slots:
         QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("Label2"))->toolTip(),
                  ui().titleEdit()->toolTip());
         QCOMPARE(ui().foundList()->toolTip(),
-                 QStringLiteral("選択項目が画像ファイル（gif・jpg・png・webp・bmp・svg）の場合\nスペースキーにてプレビューを"
+                 QStringLiteral("選択項目が画像ファイル（gif・jpg・png・webp・bmp・svg）の場合\nス"
+                                "ペースキーにてプレビューを"
                                 "見ることができます。\n複数選択時はプレビューできません"));
         QCOMPARE(ui().foundList()->selectionMode(), QAbstractItemView::ExtendedSelection);
     }

@@ -18,6 +18,7 @@
 #include "gui/browser/web_engine_pane.h"
 #include "support/http_test_server.h"
 #include "support/qt_test_main.h"
+#include "support/recording_observer.h"
 #include "support/temp_dir.h"
 
 namespace vel {
@@ -25,17 +26,6 @@ namespace vel {
 namespace {
 
 constexpr int kLoadTimeout = 60000;
-
-class QuietObserver final : public DownloadObserver {
-public:
-    void setStatusText(std::string_view) override {}
-    void setProgressRange(int, int) override {}
-    void setProgress(int) override {}
-    void showMessage(std::string_view) override {}
-    void entryFailed(std::size_t index) override { failed.push_back(index); }
-    bool cancelled() override { return false; }
-    std::vector<std::size_t> failed;
-};
 
 bool hasCookie(const std::vector<BrowserCookie>& cookies, const std::string& name)
 {
@@ -114,7 +104,7 @@ private slots:
         batch.items = planDownload(live.entries, {}, {}, batch.browserCookies, batch.now);
         DirectoryHandle target = DirectoryHandle::open(folder.path());
         batch.targetFolder = target.get();
-        QuietObserver observer;
+        test::RecordingObserver observer;
         CurlDownloader().DownloadAll(batch, observer);
         QVERIFY(observer.failed.empty());
 

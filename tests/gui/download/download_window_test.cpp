@@ -7,56 +7,26 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDate>
 #include <QItemSelectionModel>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTest>
 
-#include "gui/app/main_window.h"
 #include "gui/download/download_confirm_dialog.h"
-#include "gui/download/download_controller.h"
-#include "gui/foundfiles/found_files_list.h"
-#include "gui/foundfiles/found_files_panel.h"
-#include "gui/search/file_search_controller.h"
-#include "gui/search/live_search_controller.h"
 #include "gui/settings/start_page_dialog.h"
-#include "support/fake_browser_pane.h"
-#include "support/http_test_server.h"
-#include "support/modal_watcher.h"
 #include "support/qt_test_main.h"
-#include "support/temp_dir.h"
-#include "support/window_parts.h"
+#include "support/window_test.h"
 
 namespace vel {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-constexpr int kTimeout = 30000;
-
-}  // namespace
-
 // The download command through the window: the empty-list message, the
 // confirmation box, and a batch against a loopback server.
-class DownloadWindowTest final : public QObject {
+class DownloadWindowTest final : public test::WindowTest {
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::HttpTestServer> m_server;
-    std::unique_ptr<MainWindow> m_form;
-    test::FakeBrowserPane* m_browser = nullptr;
-    test::TempDir m_root;
     fs::path m_program;
-    fs::path m_savedCwd;
-    int m_saves = 0;
 
-    test::WindowParts ui() const { return test::WindowParts(m_form.get()); }
     template <typename Box>
     QPushButton* boxButton(const char* name) const
     {
@@ -65,13 +35,8 @@ private:
 
     void searchPage(const char* path)
     {
-        ui().urlEdit()->setText(QString::fromStdString(m_server->url(path)));
-        m_form->onAddToListClicked();
-        ui().setCurrentCell(SiteGrid::kNameColumn, 1);
-        m_form->onSiteRowClicked();
-        m_form->onSearchClicked();
-        QTRY_VERIFY_WITH_TIMEOUT(!ui().fileSearch()->busy(), kTimeout);
-        QTRY_COMPARE_WITH_TIMEOUT(ui().statusText(), QStringLiteral("待機中"), kTimeout);
+        addAndSelect(url(path));
+        search();
     }
 
     // Today as yyyymmdd, whatever the locale.
@@ -82,50 +47,30 @@ private:
     fs::path dateFolder() const { return m_program / "down" / today(); }
 
     // A window over the program folder, as at start.
-    void openWindow()
+    void openProgramWindow()
     {
-        MainWindowServices services;
-        m_browser = new test::FakeBrowserPane;
-        services.browser = m_browser;
-        services.httpClient = std::make_unique<HttpClient>();
-        services.downloader = std::make_unique<CurlDownloader>();
-        services.programDirectory = m_program;
-        services.saveSiteList = [this](const SiteGrid&) { ++m_saves; };
-        m_form = std::make_unique<MainWindow>(std::move(services));
-        ui().extensionChooser()->addItem(QStringLiteral("gif"));
-        m_form->show();
+        openWindow({.fetchPages = true,
+                    .downloadFiles = true,
+                    .programDirectory = m_program,
+                    .extensions = {QStringLiteral("gif")}});
     }
 
 private slots:
     void init()
     {
-        m_savedCwd = fs::current_path();
-        std::string name = QTest::currentTestFunction();
-        if (QTest::currentDataTag())
-            name += std::string("-") + QTest::currentDataTag();
-        m_program = m_root.file(name);
+        m_program = testFolder();
         fs::create_directories(m_program / "down");
-        fs::current_path(m_program);
-
-        m_server = std::make_unique<test::HttpTestServer>();
-        m_server->route(
-            "/dir/index.html",
-            test::page("text/html",
-                       "<img src=\"a.gif\"><img src=\"sub/b.gif\"><img src=\"c.gif\">"));
-        m_server->route("/dir/a.gif", test::page("image/gif", "GIF-A"));
-        m_server->route("/dir/sub/b.gif", test::page("image/gif", "GIF-B"));
-        m_server->route("/dir/c.gif", test::page("image/gif", "GIF-C"));
-
-        m_saves = 0;
-        openWindow();
+        enterFolder(m_program);
+        server().route("/dir/index.html",
+                       test::page("text/html",
+                                  "<img src=\"a.gif\"><img src=\"sub/b.gif\"><img src=\"c.gif\">"));
+        server().route("/dir/a.gif", test::page("image/gif", "GIF-A"));
+        server().route("/dir/sub/b.gif", test::page("image/gif", "GIF-B"));
+        server().route("/dir/c.gif", test::page("image/gif", "GIF-C"));
+        openProgramWindow();
     }
 
-    void cleanup()
-    {
-        m_form.reset();
-        m_server.reset();
-        fs::current_path(m_savedCwd);
-    }
+    void cleanup() { closeWindow(); }
 
     void emptyListShowsTheMessageInsteadOfTheBox()
     {
@@ -186,11 +131,8 @@ private slots:
         ui().foundList()->setRowSelected(1, true);
         QSignalSpy steps(ui().downloads(), &DownloadController::progress);
         QSignalSpy texts(ui().downloads(), &DownloadController::statusText);
-        QSignalSpy done(ui().downloads(), &DownloadController::finished);
-        m_form->onDownloadClicked();
-        QTest::mouseClick(boxButton<DownloadConfirmDialog>("OKBtn"), Qt::LeftButton);
+        downloadAll();
         QVERIFY(!ui().dialog<DownloadConfirmDialog>()->isVisible());
-        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
 
         QCOMPARE(test::readBytes(dateFolder() / "a.gif"), std::string("GIF-A"));
         QCOMPARE(test::readBytes(dateFolder() / "b.gif"), std::string("GIF-B"));
@@ -223,13 +165,7 @@ private slots:
         };
         QCOMPARE(said(0, Qt::AccessibleDescriptionRole), QString());
         DownloadConfirmDialog* box = ui().dialog<DownloadConfirmDialog>();
-        const auto download = [this] {
-            QSignalSpy done(ui().downloads(), &DownloadController::finished);
-            m_form->onDownloadClicked();
-            QTest::mouseClick(boxButton<DownloadConfirmDialog>("OKBtn"), Qt::LeftButton);
-            QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
-        };
-        download();
+        downloadAll();
         const QString mark = QStringLiteral("取得済み（")
             + QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")) + u'）';
         for (int row = 0; row < 3; ++row) {
@@ -239,10 +175,10 @@ private slots:
 
         // Ticked, the box requests nothing the history holds, and stays ticked.
         fs::remove(dateFolder() / "c.gif");
-        const std::size_t requests = m_server->targets().size();
+        const std::size_t requests = server().targets().size();
         test::part<QCheckBox>(box, "skipFetched")->setChecked(true);
-        download();
-        QCOMPARE(m_server->targets().size(), requests);
+        downloadAll();
+        QCOMPARE(server().targets().size(), requests);
         QVERIFY(!fs::exists(dateFolder() / "c.gif"));
         QVERIFY(box->skipFetched());
     }
@@ -263,7 +199,7 @@ private slots:
         test::writeBytes(m_program / "history.db", std::string(5000, 'g'));
         if (readOnly)
             test::makeReadOnly(m_program);
-        openWindow();
+        openProgramWindow();
         QVERIFY2(ui().statusText().contains(said), qPrintable(ui().statusText()));
         QCOMPARE(
             test::part<QCheckBox>(ui().dialog<DownloadConfirmDialog>(), "skipFetched")->isEnabled(),
@@ -276,27 +212,23 @@ private slots:
     void entriesOfThePageShownCarryTheBrowsersCookiesAndPage()
     {
         searchPage("/dir/index.html");
-        m_server->route("/live/d.gif", test::page("image/gif", "GIF-D"));
-        const QString page = QString::fromStdString(m_server->url("/live/page.html"));
+        server().route("/live/d.gif", test::page("image/gif", "GIF-D"));
+        const QString page = QString::fromStdString(server().url("/live/page.html"));
         m_browser->complete(page, QStringLiteral("live"));
-        m_browser->resources =
-            PageResources{PageResources::Status::Collected,
-                          {QString::fromStdString(m_server->url("/live/d.gif"))}};
+        m_browser->resources = PageResources{PageResources::Status::Collected,
+                                             {QString::fromStdString(server().url("/live/d.gif"))}};
         m_browser->cookies = {
             {.name = "sid", .value = "1", .domain = "127.0.0.1", .path = "/live", .expires = {}},
             {.name = "other", .value = "2", .domain = "localhost", .path = "/", .expires = {}}};
         ui().action("liveSearch")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(!ui().liveSearch()->busy(), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().liveSearch()->busy(), test::kWindowTimeout);
         QCOMPARE(ui().foundList()->count(), 4);
 
-        QSignalSpy done(ui().downloads(), &DownloadController::finished);
-        m_form->onDownloadClicked();
-        QTest::mouseClick(boxButton<DownloadConfirmDialog>("OKBtn"), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
+        downloadAll();
 
         QCOMPARE(test::readBytes(dateFolder() / "d.gif"), std::string("GIF-D"));
         QCOMPARE(test::readBytes(dateFolder() / "a.gif"), std::string("GIF-A"));
-        for (const std::string& head : m_server->requests()) {
+        for (const std::string& head : server().requests()) {
             const std::string target = test::requestTarget(head);
             if (target == "/live/d.gif") {
                 QVERIFY2(head.find("\r\nCookie: sid=1\r\n") != std::string::npos, head.c_str());
@@ -312,7 +244,7 @@ private slots:
 
     void aFailedEntryIsCountedAndLeftSelectedAlone()
     {
-        m_server->route("/dir/sub/b.gif", test::reply("404 Not Found", "<html>gone</html>"));
+        server().route("/dir/sub/b.gif", test::reply("404 Not Found", "<html>gone</html>"));
         fs::create_directories(dateFolder());
         test::writeBytes(dateFolder() / "b.gif", "older");
         searchPage("/dir/index.html");
@@ -320,10 +252,7 @@ private slots:
         list->setRowSelected(0, true);
         list->setRowSelected(2, true);
         list->setCurrentRow(2, QItemSelectionModel::NoUpdate);
-        QSignalSpy done(ui().downloads(), &DownloadController::finished);
-        m_form->onDownloadClicked();
-        QTest::mouseClick(boxButton<DownloadConfirmDialog>("OKBtn"), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
+        downloadAll();
 
         QCOMPARE(ui().statusText(),
                  QStringLiteral("ファイルのダウンロードが終了しました（1個失敗）"));
@@ -343,27 +272,26 @@ private slots:
         fs::remove(m_program / "down");
         test::writeBytes(m_program / today(), "not a folder");
         test::writeBytes(m_program / "config.bin", "sites");
-        m_server->route("/dir/files.html",
-                        test::page("text/html", "<a href=\"config.bin\">x</a><a href=\"a.bin\">"));
-        m_server->route("/dir/config.bin", test::page("application/octet-stream", "listed"));
-        QComboBox* chooser = ui().extensionChooser();
-        chooser->addItem(QStringLiteral("bin"));
-        chooser->setCurrentIndex(1);
-        searchPage("/dir/files.html");
+        server().route("/dir/files.html",
+                       test::page("text/html", "<a href=\"config.bin\">x</a><a href=\"a.bin\">"));
+        server().route("/dir/config.bin", test::page("application/octet-stream", "listed"));
+        ui().extensionChooser()->addItem(QStringLiteral("bin"));
+        addAndSelect(url("/dir/files.html"));
+        search(QStringLiteral("bin"));
         QCOMPARE(ui().foundList()->count(), 2);
 
-        const std::vector<std::string> before = m_server->targets();
+        const std::vector<std::string> before = server().targets();
         QSignalSpy done(ui().downloads(), &DownloadController::finished);
         test::ModalWatcher watcher;
         m_form->onDownloadClicked();
         QTest::mouseClick(boxButton<DownloadConfirmDialog>("OKBtn"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(
             watcher.texts(), QStringList(QStringLiteral("保存先フォルダを作成できませんでした")),
-            kTimeout);
+            test::kWindowTimeout);
 
         QVERIFY(!ui().downloads()->running());
         QCOMPARE(done.count(), 0);
-        QCOMPARE(m_server->targets(), before);
+        QCOMPARE(server().targets(), before);
         QCOMPARE(test::readBytes(m_program / "config.bin"), std::string("sites"));
         QCOMPARE(test::readBytes(m_program / today()), std::string("not a folder"));
         QVERIFY(!fs::exists(m_program / "a.bin"));
@@ -379,24 +307,21 @@ private slots:
     // as itself.
     void entriesAreFetchedWhereABrowserWouldAndNamedInThePageCharset()
     {
-        m_server->route("/dir/modern.html",
-                        test::page("text/html",
-                                   "<meta charset=\"utf-8\">"
-                                   "<img src=\"/top.gif\">"
-                                   "<img src=\"\xE5\x86\x99.gif\">"
-                                   "<img src=\"../up.gif?v=1&amp;w=2\">"));
-        m_server->route("/top.gif", test::page("image/gif", "TOP"));
-        m_server->route("/dir/%E5%86%99.gif", test::page("image/gif", "UTF8"));
-        m_server->route("/up.gif?v=1&w=2", test::page("image/gif", "UP"));
+        server().route("/dir/modern.html",
+                       test::page("text/html",
+                                  "<meta charset=\"utf-8\">"
+                                  "<img src=\"/top.gif\">"
+                                  "<img src=\"\xE5\x86\x99.gif\">"
+                                  "<img src=\"../up.gif?v=1&amp;w=2\">"));
+        server().route("/top.gif", test::page("image/gif", "TOP"));
+        server().route("/dir/%E5%86%99.gif", test::page("image/gif", "UTF8"));
+        server().route("/up.gif?v=1&w=2", test::page("image/gif", "UP"));
         searchPage("/dir/modern.html");
         FoundFilesList* list = ui().foundList();
         QCOMPARE(list->count(), 3);
         QCOMPARE(list->textAt(1), QStringLiteral("写.gif"));
 
-        QSignalSpy done(ui().downloads(), &DownloadController::finished);
-        m_form->onDownloadClicked();
-        QTest::mouseClick(boxButton<DownloadConfirmDialog>("OKBtn"), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
+        downloadAll();
         QCOMPARE(ui().statusText(), QStringLiteral("ファイルのダウンロードが終了しました"));
         QCOMPARE(test::readBytes(dateFolder() / "top.gif"), std::string("TOP"));
         QCOMPARE(test::readBytes(dateFolder() / "\xE5\x86\x99.gif"), std::string("UTF8"));
@@ -406,17 +331,17 @@ private slots:
         // Opening an entry sends the browser to the same place.
         list->setCurrentRow(2);
         ui().foundFiles()->findChild<QAction*>(QStringLiteral("N2"))->trigger();
-        QCOMPARE(ui().urlEdit()->text(), QString::fromStdString(m_server->url("/up.gif?v=1&w=2")));
+        QCOMPARE(ui().urlEdit()->text(), QString::fromStdString(server().url("/up.gif?v=1&w=2")));
     }
 
     void windowTakesNoInputDuringTheBatchAndCloseStopsIt()
     {
         searchPage("/dir/index.html");
         for (const char* target : {"/dir/a.gif", "/dir/sub/b.gif", "/dir/c.gif"})
-            m_server->hold(target);
+            server().hold(target);
         m_form->onDownloadClicked();
         QTest::mouseClick(boxButton<DownloadConfirmDialog>("OKBtn"), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() >= 4, kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(server().requests().size() >= 4, test::kWindowTimeout);
         QVERIFY(ui().downloads()->running());
 
         // Input goes nowhere while the batch runs.
@@ -452,7 +377,7 @@ private slots:
         slow.body = std::string(3000, 'b');
         slow.stallAfter = true;  // only the stop ends it before the hang guard
         slow.onSent = [&bodyStarted] { bodyStarted = true; };
-        m_server->route("/dir/sub/b.gif", slow);
+        server().route("/dir/sub/b.gif", slow);
         QPushButton* button = ui().downloadButton();
         QSignalSpy done(ui().downloads(), &DownloadController::finished);
         m_form->onDownloadClicked();
@@ -460,7 +385,7 @@ private slots:
         QCOMPARE(button->text(), QStringLiteral("中止"));
         QTRY_VERIFY_WITH_TIMEOUT(bodyStarted && fs::exists(dateFolder() / "a.gif")
                                      && fs::exists(dateFolder() / "c.gif"),
-                                 kTimeout);
+                                 test::kWindowTimeout);
         QVERIFY(ui().downloads()->running());
         // Only the button takes input meanwhile.
         ui().titleEdit()->setFocus();
@@ -468,7 +393,7 @@ private slots:
         QCOMPARE(ui().titleEdit()->text(), QString());
 
         QTest::mouseClick(button, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, test::kWindowTimeout);
 
         QCOMPARE(ui().statusText(), QStringLiteral("ファイルのダウンロードを中止しました"));
         QCOMPARE(ui().progressBar()->value(), 0);
@@ -488,18 +413,18 @@ private slots:
         fs::create_directories(dateFolder());
         test::writeBytes(dateFolder() / "b.gif", "older");
         searchPage("/dir/index.html");
-        const std::size_t before = m_server->requests().size();
+        const std::size_t before = server().requests().size();
         QSignalSpy done(ui().downloads(), &DownloadController::finished);
         m_form->onDownloadClicked();
         DownloadConfirmDialog* box = ui().dialog<DownloadConfirmDialog>();
         QTest::mouseClick(test::part<QCheckBox>(box, "skipExisting"), Qt::LeftButton);
         QTest::mouseClick(test::part<QPushButton>(box, "OKBtn"), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, test::kWindowTimeout);
 
         QCOMPARE(test::readBytes(dateFolder() / "b.gif"), std::string("older"));
         QCOMPARE(test::readBytes(dateFolder() / "a.gif"), std::string("GIF-A"));
         QCOMPARE(test::readBytes(dateFolder() / "c.gif"), std::string("GIF-C"));
-        QCOMPARE(m_server->requests().size(), before + 2);
+        QCOMPARE(server().requests().size(), before + 2);
         QCOMPARE(ui().statusText(), QStringLiteral("ファイルのダウンロードが終了しました"));
         m_form->onDownloadClicked();
         QVERIFY(box->skipExisting());

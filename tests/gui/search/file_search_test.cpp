@@ -1,30 +1,15 @@
-#include <memory>
 #include <string>
 
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPushButton>
 #include <QScrollBar>
-#include <QTest>
 
-#include "gui/app/main_window.h"
-#include "gui/foundfiles/found_files_list.h"
-#include "gui/foundfiles/found_files_panel.h"
-#include "gui/search/file_search_controller.h"
-#include "support/fake_browser_pane.h"
-#include "support/http_test_server.h"
-#include "support/modal_watcher.h"
 #include "support/qt_test_main.h"
-#include "support/window_parts.h"
+#include "support/window_test.h"
 
 namespace vel {
 
 namespace {
-
-constexpr int kTimeout = 30000;
 
 std::string workedExamplePage(const std::string& host)
 {
@@ -43,40 +28,11 @@ std::string workedExamplePage(const std::string& host)
 }  // namespace
 
 // The file search through the real window, the real HTTP client and a loopback server.
-class FileSearchTest final : public QObject {
+class FileSearchTest final : public test::WindowTest {
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::HttpTestServer> m_server;
-    std::unique_ptr<MainWindow> m_form;
-    test::FakeBrowserPane* m_browser = nullptr;
     std::string m_host;
-
-    test::WindowParts ui() const { return test::WindowParts(m_form.get()); }
-
-    QString url(const QString& path) const
-    {
-        return QString::fromStdString(m_server->url(path.toStdString()));
-    }
-    QString url(const char* path) const { return url(QString::fromLatin1(path)); }
-
-    // Adds a site row for the URL and makes it current by a click.
-    void addAndSelect(const QString& siteUrl)
-    {
-        ui().titleEdit()->setText(QStringLiteral("site"));
-        ui().urlEdit()->setText(siteUrl);
-        m_form->onAddToListClicked();
-        ui().setCurrentCell(SiteGrid::kNameColumn, ui().siteCount());
-        m_form->onSiteRowClicked();
-    }
-
-    void search(const QString& extension)
-    {
-        ui().extensionChooser()->setCurrentIndex(ui().extensionChooser()->findText(extension));
-        QTest::mouseClick(ui().searchButton(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!ui().fileSearch()->busy(), kTimeout);
-        QTRY_COMPARE_WITH_TIMEOUT(ui().statusText(), QStringLiteral("待機中"), kTimeout);
-    }
 
     QStringList listed() const { return ui().listed(); }
     QString status(int row) const { return ui().cell(SiteGrid::kStatusColumn, row); }
@@ -84,38 +40,26 @@ private:
 private slots:
     void init()
     {
-        m_server = std::make_unique<test::HttpTestServer>();
-        m_host = "127.0.0.1:" + std::to_string(m_server->port());
-        m_server->route("/dir/index.html", test::page("text/html", workedExamplePage(m_host)));
-        m_server->route(
+        m_host = "127.0.0.1:" + std::to_string(server().port());
+        server().route("/dir/index.html", test::page("text/html", workedExamplePage(m_host)));
+        server().route(
             "/frames.html",
             test::page(
                 "text/html",
                 "<html><!-- old FrameSet layout --><body><img src=\"a.gif\"></body></html>"));
-        m_server->route(
+        server().route(
             "/other/list.html",
             test::page("text/html",
                        "<img src=\"one.jpg\"><img src=\"two.gif\"><img src=\"THREE.JPG\">"
                        "<a href=\"doc.pdf\">"));
-        m_server->route("/missing.html",
-                        test::raw("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here."));
-
-        m_browser = new test::FakeBrowserPane;
-        MainWindowServices services;
-        services.browser = m_browser;
-        services.httpClient = std::make_unique<HttpClient>();
-        services.saveSiteList = [](const SiteGrid&) {};
-        m_form = std::make_unique<MainWindow>(std::move(services));
-        for (const char* extension : {"gif", "GIF", "jpg", "pdf"})
-            ui().extensionChooser()->addItem(QString::fromLatin1(extension));
-        m_form->show();
+        server().route("/missing.html",
+                       test::raw("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here."));
+        openWindow({.fetchPages = true,
+                    .extensions = {QStringLiteral("gif"), QStringLiteral("GIF"),
+                                   QStringLiteral("jpg"), QStringLiteral("pdf")}});
     }
 
-    void cleanup()
-    {
-        m_form.reset();
-        m_server.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     void workedExampleFillsTheListOnce()
     {
@@ -134,8 +78,8 @@ private slots:
         QVERIFY(ui().searchButton()->isEnabled());
         QVERIFY(ui().foundList()->horizontalExtent() > 0);
         // The request went out once, as the client builds it.
-        QCOMPARE(m_server->requests().size(), 1u);
-        QVERIFY(m_server->requests()[0].starts_with("GET /dir/index.html HTTP/1.1\r\n"));
+        QCOMPARE(server().requests().size(), 1u);
+        QVERIFY(server().requests()[0].starts_with("GET /dir/index.html HTTP/1.1\r\n"));
 
         search(QStringLiteral("GIF"));
         QCOMPARE(listed(), QStringList{QStringLiteral("icon.GIF")});
@@ -149,9 +93,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
         QPushButton* search = ui().searchButton();
         search->setFocus();
-        m_server->hold("/dir/index.html");
+        server().hold("/dir/index.html");
         QTest::keyClick(search, Qt::Key_Return);
-        QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1u, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(server().requests().size(), 1u, test::kWindowTimeout);
         QCOMPARE(search->text(), QStringLiteral("中止"));
         QVERIFY(search->isEnabled());
         QVERIFY(search->hasFocus());
@@ -171,10 +115,10 @@ private slots:
         QCOMPARE(ui().siteCount(), 1);
 
         // Enter now searches again.
-        m_server->release("/dir/index.html");
+        server().release("/dir/index.html");
         QTest::keyClick(search, Qt::Key_Return);
         QTRY_COMPARE_WITH_TIMEOUT(status(1), QStringLiteral("5個のファイルが見つかりました"),
-                                  kTimeout);
+                                  test::kWindowTimeout);
         QCOMPARE(search->text(), QStringLiteral("ファイルサーチ"));
     }
 
@@ -182,14 +126,14 @@ private slots:
     {
         addAndSelect(url("/dir/index.html"));
         addAndSelect(url("/other/list.html"));
-        m_server->hold("/other/list.html");
+        server().hold("/other/list.html");
         m_form->onSearchClicked();
-        QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1u, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(server().requests().size(), 1u, test::kWindowTimeout);
         QTest::keyClick(ui().titleEdit(), Qt::Key_Escape);
         QCOMPARE(ui().siteCount(), 1);
         QVERIFY(ui().fileSearch()->busy());
-        m_server->release("/other/list.html");
-        QTRY_VERIFY_WITH_TIMEOUT(!ui().fileSearch()->busy(), kTimeout);
+        server().release("/other/list.html");
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().fileSearch()->busy(), test::kWindowTimeout);
     }
 
     void failuresKeepThePreviousList_data()
@@ -250,18 +194,19 @@ private slots:
         QVERIFY(!ui().fileSearch()->busy());
         QCOMPARE(ui().statusText(), QStringLiteral("待機中"));
         QTest::qWait(100);
-        QVERIFY(m_server->requests().empty());
+        QVERIFY(server().requests().empty());
     }
 
     void emptyChooserSearchesForTheDotAlone()
     {
-        m_server->route("/dots.html",
-                        test::page("text/html", "http://h/dir.x/a.gif <img src=\"pics/a.gif\">"));
+        server().route("/dots.html",
+                       test::page("text/html", "http://h/dir.x/a.gif <img src=\"pics/a.gif\">"));
         addAndSelect(url("/dots.html"));
         ui().extensionChooser()->clear();
         m_form->onSearchClicked();
-        QTRY_VERIFY_WITH_TIMEOUT(!ui().fileSearch()->busy(), kTimeout);
-        QTRY_COMPARE_WITH_TIMEOUT(ui().statusText(), QStringLiteral("待機中"), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().fileSearch()->busy(), test::kWindowTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(ui().statusText(), QStringLiteral("待機中"),
+                                  test::kWindowTimeout);
         QCOMPARE(listed(),
                  (QStringList{QStringLiteral("http://h/dir."), QStringLiteral("pics/a.")}));
     }
@@ -270,10 +215,10 @@ private slots:
     {
         addAndSelect(url("/dir/index.html"));
         addAndSelect(url("/other/list.html"));
-        m_server->hold("/other/list.html");
+        server().hold("/other/list.html");
         ui().extensionChooser()->setCurrentIndex(0);
         m_form->onSearchClicked();
-        QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1u, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(server().requests().size(), 1u, test::kWindowTimeout);
         QVERIFY(ui().fileSearch()->busy());
         QCOMPARE(ui().searchButton()->text(), QStringLiteral("中止"));
         QVERIFY(!ui().action("N5")->isEnabled());
@@ -282,12 +227,12 @@ private slots:
         // The user moves to row 1 meanwhile; the window still works.
         ui().setCurrentCell(SiteGrid::kNameColumn, 1);
         m_form->onSiteRowClicked();
-        m_server->release("/other/list.html");
-        QTRY_VERIFY_WITH_TIMEOUT(!ui().fileSearch()->busy(), kTimeout);
+        server().release("/other/list.html");
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().fileSearch()->busy(), test::kWindowTimeout);
         QTRY_COMPARE_WITH_TIMEOUT(status(1), QStringLiteral("1個のファイルが見つかりました"),
-                                  kTimeout);
+                                  test::kWindowTimeout);
         QCOMPARE(status(2), QString());
-        QCOMPARE(m_server->requests().size(), 1u);
+        QCOMPARE(server().requests().size(), 1u);
         // BaseUrl follows the row current when the result arrived.
         QCOMPARE(QString::fromStdString(ui().fileSearch()->entrySource().baseUrl), url("/dir/"));
         QVERIFY(ui().searchButton()->isEnabled());
@@ -296,9 +241,9 @@ private slots:
     void closingDuringAFetchEndsPromptly()
     {
         addAndSelect(url("/dir/index.html"));
-        m_server->hold("/dir/index.html");
+        server().hold("/dir/index.html");
         m_form->onSearchClicked();
-        QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 1u, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(server().requests().size(), 1u, test::kWindowTimeout);
         m_form->close();
         QVERIFY(!ui().fileSearch()->busy() || !m_form->isVisible());
         m_form.reset();
@@ -322,7 +267,7 @@ private slots:
         QFETCH(QList<int>, selected);
         QFETCH(bool, preview);
         QFETCH(bool, open);
-        m_server->route(
+        server().route(
             "/mixed.html",
             test::page("text/html",
                        "<a href=\"a.gif.pdf\"><a href=\"b.JPG.pdf\"><a href=\"c.pdf\">"));

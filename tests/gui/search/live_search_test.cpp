@@ -1,42 +1,27 @@
 #include <initializer_list>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include <QAction>
-#include <QComboBox>
 #include <QKeySequence>
-#include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
-#include <QTest>
 
-#include "gui/app/main_window.h"
-#include "gui/foundfiles/found_files_list.h"
-#include "gui/foundfiles/found_files_panel.h"
-#include "gui/search/live_search_controller.h"
-#include "support/fake_browser_pane.h"
 #include "support/qt_test_main.h"
-#include "support/window_parts.h"
+#include "support/window_test.h"
 
 namespace vel {
 
 namespace {
 
-constexpr int kTimeout = 10000;
 const QString kPage = QStringLiteral("https://site.test/gallery/");
 
 }  // namespace
 
 // The search of the page the browser shows, through the window and a scripted pane.
-class LiveSearchTest final : public QObject {
+class LiveSearchTest final : public test::WindowTest {
     Q_OBJECT
 
 private:
-    std::unique_ptr<MainWindow> m_form;
-    test::FakeBrowserPane* m_browser = nullptr;
-
-    test::WindowParts ui() const { return test::WindowParts(m_form.get()); }
     QAction* liveSearchAction() const { return ui().action("liveSearch"); }
     QStringList listed() const { return ui().listed(); }
     // What the list holds before the search: texts that are their own values.
@@ -63,25 +48,19 @@ private:
     void searchByShortcut()
     {
         QTest::keyClick(m_form.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(!ui().liveSearch()->busy(), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().liveSearch()->busy(), test::kWindowTimeout);
     }
 
 private slots:
     void init()
     {
-        m_browser = new test::FakeBrowserPane;
-        MainWindowServices services;
-        services.browser = m_browser;
-        services.saveSiteList = [](const SiteGrid&) {};
-        m_form = std::make_unique<MainWindow>(std::move(services));
-        for (const char* extension : {"gif", "JPG", "png"})
-            ui().extensionChooser()->addItem(QString::fromLatin1(extension));
+        openWindow(
+            {.extensions = {QStringLiteral("gif"), QStringLiteral("JPG"), QStringLiteral("png")}});
         m_browser->complete(kPage, QStringLiteral("gallery"));
-        m_form->show();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
     }
 
-    void cleanup() { m_form.reset(); }
+    void cleanup() { closeWindow(); }
 
     void oneCommandInBothMenusWithItsShortcut()
     {
@@ -120,7 +99,7 @@ private slots:
         ui().windowMenu()
             ->actions()[ui().windowMenu()->actions().indexOf(liveSearchAction())]
             ->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(!ui().liveSearch()->busy(), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().liveSearch()->busy(), test::kWindowTimeout);
         QCOMPARE(listed().size(), 4);
         QCOMPARE(ui().statusText(), QStringLiteral("0個のファイルが見つかりました"));
     }
@@ -163,7 +142,7 @@ private slots:
         QVERIFY(m_form->isEnabled());
         liveSearchAction()->trigger();
         QCOMPARE(m_browser->collections, 1);
-        QTRY_VERIFY_WITH_TIMEOUT(!ui().liveSearch()->busy(), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().liveSearch()->busy(), test::kWindowTimeout);
         QCOMPARE(ui().statusText(), QStringLiteral("表示中のページから応答がありませんでした"));
         // The answer that comes too late is dropped.
         m_browser->answer(

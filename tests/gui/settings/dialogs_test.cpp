@@ -6,10 +6,7 @@
 #include <system_error>
 
 #include <QAbstractItemModel>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QTest>
 
 #include "core/io/working_folder.h"
@@ -26,6 +23,7 @@
 namespace vel {
 
 namespace fs = std::filesystem;
+using test::part;
 
 class DialogsTest final : public QObject {
     Q_OBJECT
@@ -54,16 +52,10 @@ private:
         return list;
     }
 
-    static QPushButton* button(const QDialog* box, const char* name)
-    {
-        return test::part<QPushButton>(box, name);
-    }
-    QLineEdit* extensionEdit() const { return test::part<QLineEdit>(m_extensionDialog, "Edit1"); }
-    QListWidget* extensionList() const
-    {
-        return test::part<QListWidget>(m_extensionDialog, "ListBox1");
-    }
-    QLineEdit* startPageEdit() const { return test::part<QLineEdit>(m_startPageDialog, "Edit1"); }
+    static QPushButton* button(QDialog* box, const char* n) { return part<QPushButton>(box, n); }
+    QLineEdit* extensionEdit() const { return part<QLineEdit>(m_extensionDialog, "Edit1"); }
+    QListWidget* extensionList() const { return part<QListWidget>(m_extensionDialog, "ListBox1"); }
+    QLineEdit* startPageEdit() const { return part<QLineEdit>(m_startPageDialog, "Edit1"); }
 
     void showExtensionDialog(const QStringList& chooserItems, int chosen = 0)
     {
