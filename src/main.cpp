@@ -14,8 +14,10 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QIcon>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include "core/cli/command_line.h"
 #include "core/cli/run_command.h"
@@ -30,6 +32,7 @@
 #include "gui/browser/web_engine_pane.h"
 #include "gui/common/qt_text.h"
 #include "gui/common/ui_font.h"
+#include "gui/desktop/raise_window.h"
 
 namespace {
 
@@ -131,6 +134,22 @@ int runWithoutWindow(const vel::CommandLine& line)
     return status;
 }
 
+// The address `vel URL` shows, as a browser reads what is typed into its
+// address bar; a path names a file from the folder VEL is started in (the
+// VEL that shows it may run elsewhere). Empty when it is no address.
+QString pageAddress(const std::string& given)
+{
+    const QUrl url = QUrl::fromUserInput(QString::fromLocal8Bit(given), QDir::currentPath());
+    return url.isValid() ? url.toString() : QString();
+}
+
+int badPageAddress(const std::string& given)
+{
+    std::fprintf(stderr, "vel: not an address: %s\n%s", given.c_str(),
+                 vel::commandLineUsage().c_str());
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -139,6 +158,9 @@ int main(int argc, char** argv)
     const vel::CommandLine line = vel::parseCommandLine(arguments);
     if (line.mode != vel::CommandMode::Window)
         return runWithoutWindow(line);
+    const QString page = line.page ? pageAddress(*line.page) : QString();
+    if (line.page && page.isEmpty())
+        return badPageAddress(*line.page);
     if (const std::string problem = displayProblem(); !problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;
@@ -156,8 +178,13 @@ int main(int argc, char** argv)
     vel::VelApplication app(qtArgc, qtArgv);
 
     vel::SingleInstance instance;
-    if (!instance.acquire())
-        return 0;
+    if (!instance.acquire()) {
+        // VEL runs already: it shows the address, and this one ends.
+        if (page.isEmpty() || instance.handOver(page))
+            return 0;
+        std::fprintf(stderr, "vel: the VEL that runs did not take the address\n");
+        return 1;
+    }
 
     QCoreApplication::setApplicationName(QStringLiteral("VEL"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(
@@ -176,6 +203,13 @@ int main(int argc, char** argv)
         QCoreApplication::applicationDirPath().toStdString(),
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
     vel::MainWindow window(std::move(services));
+    QObject::connect(&instance, &vel::SingleInstance::pageHandedOver, &window,
+                     [&window](const QString& url) {
+                         window.openPage(url);
+                         vel::raiseWindow(&window);
+                     });
+    if (!page.isEmpty())
+        window.openPage(page);
     window.show();
     return app.exec();
 }

@@ -21,10 +21,11 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& arguments)
     CommandLine line;
     bool patrol = false;
     bool optionsEnded = false;
+    std::vector<std::string_view> operands;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i];
         if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
-            line.operands.emplace_back(argument);
+            operands.push_back(argument);
             continue;
         }
         if (argument == "--") {
@@ -63,34 +64,42 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& arguments)
             return badUsage(std::string(name) + " needs a value");
         *slot = std::string(value);
     }
-    // Operands are for a mode that opens pages; none does yet.
-    if (!line.operands.empty())
-        return badUsage("unexpected argument " + line.operands.front());
+    // The window shows one page; the patrol shows none.
+    if (operands.size() > (patrol ? 0 : 1))
+        return badUsage("unexpected argument " + std::string(operands[patrol ? 0 : 1]));
     if (!patrol && (line.settingsFolder || line.extension))
         return badUsage(std::string(line.settingsFolder ? "--settings" : "--extension")
                         + " goes with --patrol");
+    if (!operands.empty())
+        line.page = std::string(operands.front());
     line.mode = patrol ? CommandMode::Patrol : CommandMode::Window;
     return line;
 }
 
+std::string commandLineUsage()
+{
+    return "Usage: vel [URL] | --patrol [--settings DIR] [--extension EXT]\n";
+}
+
 std::string commandLineHelp()
 {
-    return "Usage: vel [--patrol [--settings DIR] [--extension EXT]]\n"
-           "\n"
-           "Without options VEL opens its window.\n"
-           "\n"
-           "  --patrol         visit every site of the site list without a window, and\n"
-           "                   download the files the download history does not hold\n"
-           "                   into down/<yyyymmdd>/<site>/\n"
-           "  --settings DIR   the folder with config.bin, config.lis, history.db and\n"
-           "                   down (default: the folder VEL starts in)\n"
-           "  --extension EXT  the extension to look for (default: the first of\n"
-           "                   config.lis)\n"
-           "  -h, --help       show this help and exit\n"
-           "  --version        show the version and exit\n"
-           "\n"
-           "Exit status of --patrol: 0 when every site was searched and every file\n"
-           "stored or skipped, 1 when anything failed, 2 on bad usage.\n";
+    return commandLineUsage()
+        + "\n"
+          "Without --patrol VEL opens its window, showing URL when one is given.\n"
+          "When VEL already runs, URL opens in that window and this one ends.\n"
+          "\n"
+          "  --patrol         visit every site of the site list without a window, and\n"
+          "                   download the files the download history does not hold\n"
+          "                   into down/<yyyymmdd>/<site>/\n"
+          "  --settings DIR   the folder with config.bin, config.lis, history.db and\n"
+          "                   down (default: the folder VEL starts in)\n"
+          "  --extension EXT  the extension to look for (default: the first of\n"
+          "                   config.lis)\n"
+          "  -h, --help       show this help and exit\n"
+          "  --version        show the version and exit\n"
+          "\n"
+          "Exit status of --patrol: 0 when every site was searched and every file\n"
+          "stored or skipped, 1 when anything failed, 2 on bad usage.\n";
 }
 
 }  // namespace vel

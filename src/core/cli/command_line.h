@@ -11,7 +11,7 @@ inline constexpr std::string_view kVelVersion = "1.0";
 
 // What the command line asks VEL to do.
 enum class CommandMode {
-    Window,  // the usual: open the window
+    Window,  // the usual: open the window (showing `page` when given)
     Patrol,  // patrol the site list without a window (--patrol)
     Help,  // print the options (--help)
     Version,  // print the version (--version)
@@ -25,8 +25,9 @@ struct CommandLine {
     std::optional<std::string> settingsFolder;
     // --extension EXT: the extension searched for instead of config.lis's first.
     std::optional<std::string> extension;
-    // The arguments that are no option, in order (after "--" everything is one).
-    std::vector<std::string> operands;
+    // Window: the address to show, as given (the one argument that is no
+    // option; after "--" every argument is one).
+    std::optional<std::string> page;
     std::string error;  // BadUsage: what is wrong, in English
 };
 
@@ -34,10 +35,14 @@ struct CommandLine {
 // is the next argument or follows "=" (--settings=DIR). --help or --version
 // ends the reading (what follows is not looked at). An unknown option, a
 // missing or empty value, an option given twice, --settings or --extension
-// without --patrol, and an operand (no mode takes one yet) are bad usage.
+// without --patrol, an address with --patrol and a second address are bad
+// usage.
 CommandLine parseCommandLine(const std::vector<std::string_view>& arguments);
 
 // The text --help prints.
 std::string commandLineHelp();
+
+// The first line of the help: what bad usage prints after its error.
+std::string commandLineUsage();
 
 }  // namespace vel

@@ -139,8 +139,8 @@ int runCommand(const CommandLine& line, const CommandContext& context)
         break;
     }
     print(context.err,
-          "vel: " + (line.error.empty() ? std::string("needs a window") : line.error)
-              + "\nTry 'vel --help' for the options.\n");
+          "vel: " + (line.error.empty() ? std::string("needs a window") : line.error) + "\n"
+              + commandLineUsage() + "Try 'vel --help' for the options.\n");
     return 2;
 }
 

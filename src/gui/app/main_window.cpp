@@ -321,6 +321,12 @@ void MainWindow::onSiteRowClicked()
 
 // --- Browser ----------------------------------------------------------------
 
+void MainWindow::openPage(const QString& url)
+{
+    m_browserBar->urlEdit()->setText(url);
+    m_browserBar->navigate(url);
+}
+
 void MainWindow::onBeforeNavigate()
 {
     // During a batch download the status bar reports the download alone.

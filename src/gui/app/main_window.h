@@ -77,6 +77,9 @@ public:
     const std::shared_ptr<DownloadHistory>& history() const { return m_history; }
 
     void setStatusText(const QString& text);
+    // Shows an address in the browser and the URL box (the command line, an
+    // address handed over or dropped).
+    void openPage(const QString& url);
 
 public slots:
     void onAddToListClicked();

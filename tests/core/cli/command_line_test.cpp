@@ -19,9 +19,12 @@ TEST(CommandLineTest, ReadsTheModesAndTheirOptions)
         M mode;
         std::optional<std::string> settings{};
         std::optional<std::string> extension{};
+        std::optional<std::string> page{};
     };
     const Case cases[] = {
         {{}, M::Window},
+        {{"http://example.com/"}, M::Window, {}, {}, "http://example.com/"},
+        {{"--", "--help"}, M::Window, {}, {}, "--help"},
         {{"--patrol"}, M::Patrol},
         {{"--patrol", "--settings", "/srv/vel", "--extension", "jpg"},
          M::Patrol,
@@ -35,7 +38,9 @@ TEST(CommandLineTest, ReadsTheModesAndTheirOptions)
         // Bad usage, exit status 2.
         {{"--bogus"}, M::BadUsage},
         {{"-p"}, M::BadUsage},
-        {{"http://example.com/"}, M::BadUsage},
+        {{"http://example.com/", "http://example.org/"}, M::BadUsage},
+        {{"--patrol", "http://example.com/"}, M::BadUsage},
+        {{"http://example.com/", "--extension", "jpg"}, M::BadUsage},
         {{"--patrol", "--", "--help"}, M::BadUsage},
         {{"--patrol", "--settings"}, M::BadUsage},
         {{"--patrol", "--settings="}, M::BadUsage},
@@ -53,6 +58,7 @@ TEST(CommandLineTest, ReadsTheModesAndTheirOptions)
         const CommandLine line = parseCommandLine(c.args);
         EXPECT_EQ(line.mode, c.mode) << shown;
         EXPECT_EQ(line.mode == M::BadUsage, !line.error.empty()) << shown;
+        EXPECT_EQ(line.page, c.page) << shown;
         if (c.mode == M::Patrol) {
             EXPECT_EQ(line.settingsFolder, c.settings) << shown;
             EXPECT_EQ(line.extension, c.extension) << shown;

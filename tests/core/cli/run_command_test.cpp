@@ -68,7 +68,7 @@ TEST(RunCommandTest, ExitStatusSaysWhetherEverythingWasFetched)
         {{"--patrol", "--settings", dir, "http://example.com/"}, "/a/", 2, ""},
         {{"--bogus"}, "/a/", 2, ""},
         {{"--version"}, "/a/", 0, "vel 1.0\n"},
-        {{"--help"}, "/a/", 0, "Usage: vel [--patrol"},
+        {{"--help"}, "/a/", 0, "Usage: vel [URL] | --patrol"},
     };
     HttpClient client;
     CurlDownloader downloader;

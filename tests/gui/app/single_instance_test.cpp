@@ -1,12 +1,17 @@
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "gui/app/single_instance.h"
+#include "support/http_test_server.h"
 #include "support/qt_test_main.h"
 #include "support/temp_dir.h"
 
@@ -37,6 +42,37 @@ private slots:
         }
         SingleInstance third(qtPath(runtime));
         QVERIFY(third.acquire());
+    }
+
+    void secondHandsItsAddressToTheFirst_data()
+    {
+        QTest::addColumn<QStringList>("urls");
+        QTest::newRow("one") << QStringList{QStringLiteral("http://example.com/a?b=c#d")};
+        QTest::newRow("not ASCII, one after another") << QStringList{
+            QStringLiteral("https://例え.jp/ページ"), QStringLiteral("file:///tmp/a b.html")};
+    }
+
+    void secondHandsItsAddressToTheFirst()
+    {
+        QFETCH(QStringList, urls);
+        test::TempDir runtime;
+        SingleInstance first(qtPath(runtime));
+        QVERIFY(first.acquire());
+        QSignalSpy shown(&first, &SingleInstance::pageHandedOver);
+        for (const QString& url : urls) {
+            SingleInstance second(qtPath(runtime));
+            QVERIFY(!second.acquire());
+            QVERIFY(second.handOver(url));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(shown.count(), urls.size(), 60000);
+        for (qsizetype i = 0; i < urls.size(); ++i)
+            QCOMPARE(shown.at(i).at(0).toString(), urls.at(i));
+    }
+
+    void noVelTakesTheAddressWhenNoneRuns()
+    {
+        test::TempDir runtime;
+        QVERIFY(!SingleInstance(qtPath(runtime)).handOver(QStringLiteral("http://example.com/")));
     }
 
     void withoutADisplayItSaysSoAndEnds_data()
@@ -70,7 +106,7 @@ private slots:
         QVERIFY(QString::fromUtf8(vel.readAllStandardError()).contains(message));
     }
 
-    void secondStartEndsAtOnceAndTouchesNoFile()
+    void secondStartEndsAtOnceAndHandsOverItsAddress()
     {
         test::TempDir runtime;
         test::TempDir firstDir;
@@ -89,15 +125,22 @@ private slots:
             !QDir(qtPath(runtime)).entryList({QStringLiteral("vel-*.lock")}, QDir::Files).isEmpty(),
             60000);
 
-        QProcess second;
-        second.setProcessEnvironment(env);
-        second.setWorkingDirectory(qtPath(secondDir));
-        second.start(QStringLiteral(VEL_EXECUTABLE), {});
-        QVERIFY(second.waitForFinished(60000));
-        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.exitCode(), 0);
-        QVERIFY(std::filesystem::is_empty(secondDir.path()));
-        QCOMPARE(first.state(), QProcess::Running);
+        // Without an address the second ends; with one, the first shows it.
+        test::HttpTestServer server;
+        server.route("/handed", test::page("text/html", "<title>handed</title>"));
+        const QString handed = QString::fromStdString(server.url("/handed"));
+        for (const QStringList& arguments : {QStringList{}, QStringList{handed}}) {
+            QProcess second;
+            second.setProcessEnvironment(env);
+            second.setWorkingDirectory(qtPath(secondDir));
+            second.start(QStringLiteral(VEL_EXECUTABLE), arguments);
+            QVERIFY(second.waitForFinished(60000));
+            QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(second.exitCode(), 0);
+            QVERIFY(std::filesystem::is_empty(secondDir.path()));
+            QCOMPARE(first.state(), QProcess::Running);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(std::ranges::count(server.targets(), "/handed") == 1, 60000);
 
         first.terminate();
         if (!first.waitForFinished(30000)) {
