@@ -1,5 +1,6 @@
 #include "core/download/curl_transfer.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -217,6 +218,7 @@ bool CurlTransfer::onHeaderLine(std::string_view line)
     if (line.substr(0, 5) == "HTTP/") {
         m_status = statusOf(line);
         m_hasLocation = false;
+        m_retryAfter.clear();
         m_redirected = false;
         m_inHead = true;
         return true;
@@ -232,10 +234,14 @@ bool CurlTransfer::onHeaderLine(std::string_view line)
         return true;
     }
     const std::size_t colon = line.find(':');
-    if (colon != std::string_view::npos
-        && equalsIgnoringCase(trimmed(line.substr(0, colon)), "location")
-        && !trimmed(line.substr(colon + 1)).empty())
+    if (colon == std::string_view::npos)
+        return true;
+    const std::string_view name = trimmed(line.substr(0, colon));
+    const std::string_view value = trimmed(line.substr(colon + 1));
+    if (equalsIgnoringCase(name, "location") && !value.empty())
         m_hasLocation = true;
+    else if (equalsIgnoringCase(name, "retry-after"))
+        m_retryAfter = value;
     return true;
 }
 
@@ -275,7 +281,7 @@ EntryOutcome CurlTransfer::finish(int result, bool superseded,
     }
     if (code != CURLE_OK || m_failed || !m_file.isOpen()) {
         m_file.discard();
-        return EntryOutcome::Failed;
+        return m_status == 429 || m_status == 503 ? EntryOutcome::ServerBusy : EntryOutcome::Failed;
     }
     if (superseded) {
         m_file.discard();
@@ -287,6 +293,28 @@ EntryOutcome CurlTransfer::finish(int result, bool superseded,
         return EntryOutcome::SameContent;
     }
     return m_file.commit() ? EntryOutcome::Stored : EntryOutcome::Failed;
+}
+
+std::optional<std::chrono::milliseconds> CurlTransfer::retryDelay(int result,
+                                                                  const RetryLimits& limits) const
+{
+    if (m_answered && (m_status == 429 || m_status == 503)) {
+        const std::optional<std::chrono::seconds> wait = retryAfterDelay(
+            m_retryAfter,
+            std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
+        if (wait && *wait <= limits.maxRetryAfter)
+            return *wait;
+        return std::nullopt;
+    }
+    switch (static_cast<CURLcode>(result)) {
+    case CURLE_GOT_NOTHING:  // the server dropped the connection without an answer
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:  // a reset connection
+    case CURLE_OPERATION_TIMEDOUT:
+        return limits.resetRetryDelay;
+    default:
+        return std::nullopt;
+    }
 }
 
 std::optional<std::string> CurlTransfer::redirectTarget(int result) const

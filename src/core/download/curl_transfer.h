@@ -20,6 +20,15 @@ struct FetchLimits {
     std::chrono::seconds lowSpeedTime{60};
 };
 
+// When an entry that did not arrive is requested once more.
+struct RetryLimits {
+    // A 429 or 503 answer whose Retry-After asks for at most this long is
+    // asked again after that wait; a longer wait, or none given, fails it.
+    std::chrono::seconds maxRetryAfter{120};
+    // A connection dropped or reset, or a time-out, is asked again after this.
+    std::chrono::milliseconds resetRetryDelay{2'000};
+};
+
 // The certificates an https entry is checked against: libcurl's own CA
 // bundle, unless these name others. Verification is never switched off.
 struct TlsTrust {
@@ -83,6 +92,12 @@ public:
     EntryOutcome finish(int result, bool superseded,
                         const std::function<bool(const FileDigest&)>& sameAsStored = {});
 
+    // After finish(): how long to wait before the entry is worth requesting
+    // once more (see RetryLimits), judged from libcurl's `result`; nothing
+    // when it is not.
+    std::optional<std::chrono::milliseconds> retryDelay(int result,
+                                                        const RetryLimits& limits) const;
+
     // The size and SHA-256 of the body, once finish() found it complete.
     const FileDigest& digest() const { return m_digest; }
 
@@ -109,6 +124,7 @@ private:
     FileDigest m_digest;
     int m_status = 0;
     bool m_hasLocation = false;
+    std::string m_retryAfter;  // the last head's Retry-After value
     bool m_inHead = false;
     bool m_answered = false;  // the final answer's head arrived
     bool m_failed = false;

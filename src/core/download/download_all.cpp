@@ -1,6 +1,7 @@
 #include "core/download/download_all.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <map>
@@ -56,6 +57,7 @@ public:
         , m_history(batch)
         , m_fetched(m_history.fetchedItems())
         , m_settled(batch.items.size(), false)
+        , m_retried(batch.items.size(), false)
     {}
 
     // A stopped batch: the transfers leave the multi handle before they go,
@@ -69,7 +71,7 @@ public:
             if (m_observer.cancelled())
                 return false;
             startWhatMayStart();
-            if (m_running.empty() && m_next >= m_batch.items.size())
+            if (m_running.empty() && m_waiting.empty() && m_next >= m_batch.items.size())
                 return true;
             int stillRunning = 0;
             if (curl_multi_perform(m_multi, &stillRunning) != CURLM_OK) {
@@ -80,8 +82,8 @@ public:
             const bool someEnded = collectFinished();
             if (m_observer.cancelled())
                 return false;
-            if (!someEnded && !m_running.empty()
-                && curl_multi_poll(m_multi, nullptr, 0, kWaitMs, nullptr) != CURLM_OK)
+            if (!someEnded && (!m_running.empty() || !m_waiting.empty())
+                && curl_multi_poll(m_multi, nullptr, 0, waitMs(), nullptr) != CURLM_OK)
                 failEverythingRunning();
         }
     }
@@ -111,6 +113,18 @@ public:
 private:
     void startWhatMayStart()
     {
+        const auto now = std::chrono::steady_clock::now();
+        for (auto waiting = m_waiting.begin();
+             waiting != m_waiting.end() && m_running.size() < m_parallel;) {
+            if (waiting->first > now) {
+                ++waiting;
+                continue;
+            }
+            const std::size_t index = waiting->second;
+            waiting = m_waiting.erase(waiting);
+            m_redirects.erase(index);
+            startItem(index);
+        }
         while (m_running.size() < m_parallel && m_next < m_batch.items.size()) {
             const DownloadItem& item = m_batch.items[m_next];
             if (item.url && m_fetched[m_next]) {
@@ -127,11 +141,46 @@ private:
                 endEntry(index, EntryOutcome::Skipped);
                 continue;
             }
-            std::optional<BrowserHeaders> headers;
-            if (item.asBrowser())
-                headers = BrowserHeaders{item.referer, item.cookie};
-            startTransfer(index, *item.url, headers);
+            startItem(index);
         }
+    }
+
+    void startItem(std::size_t index)
+    {
+        const DownloadItem& item = m_batch.items[index];
+        std::optional<BrowserHeaders> headers;
+        if (item.asBrowser())
+            headers = BrowserHeaders{item.referer, item.cookie};
+        startTransfer(index, *item.url, headers);
+    }
+
+    // How long the next wait for the network may last: until the first
+    // entry waiting to be asked again is due, at most kWaitMs.
+    int waitMs() const
+    {
+        auto wait = std::chrono::milliseconds(kWaitMs);
+        const auto now = std::chrono::steady_clock::now();
+        for (const auto& [due, index] : m_waiting)
+            wait = std::min(wait,
+                            std::chrono::ceil<std::chrono::milliseconds>(
+                                std::max(due - now, std::chrono::steady_clock::duration{})));
+        return static_cast<int>(wait.count());
+    }
+
+    // An entry that may arrive when asked once more waits for its turn
+    // instead of ending; each is asked again only once.
+    bool willRetry(std::size_t index, const CurlTransfer& transfer, CURLcode result,
+                   EntryOutcome outcome)
+    {
+        if (!isFailedEntry(outcome) || m_retried[index])
+            return false;
+        const std::optional<std::chrono::milliseconds> wait =
+            transfer.retryDelay(result, m_options.retry);
+        if (!wait)
+            return false;
+        m_retried[index] = true;
+        m_waiting.emplace_back(std::chrono::steady_clock::now() + *wait, index);
+        return true;
     }
 
     void startTransfer(std::size_t index, std::string_view url,
@@ -169,9 +218,12 @@ private:
 
     bool runningWithName(const std::string& name) const
     {
-        return std::any_of(m_running.begin(), m_running.end(), [&name](const auto& running) {
-            return running.second->fileName() == name;
-        });
+        return std::any_of(
+                   m_running.begin(), m_running.end(),
+                   [&name](const auto& running) { return running.second->fileName() == name; })
+            || std::any_of(m_waiting.begin(), m_waiting.end(), [&](const auto& waiting) {
+                   return m_batch.items[waiting.second].fileName == name;
+               });
     }
 
     // True when a transfer ended.
@@ -206,6 +258,8 @@ private:
                     return copy.has_value();
                 };
             const EntryOutcome outcome = transfer->finish(result, superseded, sameAsStored);
+            if (willRetry(index, *transfer, result, outcome))
+                continue;
             const DownloadItem& item = m_batch.items[index];
             // Recorded in the step that counts the file done: a file dropped
             // for a later one of its name is not there to record.
@@ -259,6 +313,9 @@ private:
     std::map<std::size_t, int> m_redirects;  // redirects followed per browser-like item
     std::vector<std::size_t> m_failures;
     std::vector<bool> m_settled;  // per item: stored, failed or skipped
+    std::vector<bool> m_retried;  // per item: asked once more already
+    // Entries to be asked once more, and when.
+    std::vector<std::pair<std::chrono::steady_clock::time_point, std::size_t>> m_waiting;
 };
 
 }  // namespace

@@ -88,6 +88,9 @@ struct DownloadOptions {
     TlsTrust trust = tlsTrustFromEnvironment();
     // Transfers at once, all to one host at most (each on its own kept connection).
     int parallelTransfers = 4;
+    // Entries that may succeed when asked once more (busy server, dropped
+    // connection, time-out) wait without holding a transfer's place.
+    RetryLimits retry;
 };
 
 // The batch download, as the window sees it; tests of the window hand in

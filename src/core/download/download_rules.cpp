@@ -1,6 +1,10 @@
 #include "core/download/download_rules.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
+
+#include "core/http/cookie_date.h"
 
 namespace vel {
 
@@ -10,6 +14,7 @@ bool isFailedEntry(EntryOutcome outcome)
     case EntryOutcome::NoHandle:
     case EntryOutcome::NotOpened:
     case EntryOutcome::Failed:
+    case EntryOutcome::ServerBusy:
         return true;
     case EntryOutcome::Stored:
     case EntryOutcome::Skipped:
@@ -18,6 +23,28 @@ bool isFailedEntry(EntryOutcome outcome)
         return false;
     }
     return true;
+}
+
+std::optional<std::chrono::seconds> retryAfterDelay(std::string_view value,
+                                                    std::chrono::sys_seconds now)
+{
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+        value.remove_prefix(1);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+        value.remove_suffix(1);
+    if (value.empty())
+        return std::nullopt;
+    if (value.find_first_not_of("0123456789") == std::string_view::npos) {
+        // More digits than any wait VEL accepts all mean "too long".
+        std::int64_t seconds = 0;
+        for (const char digit : value.substr(0, 12))
+            seconds = seconds * 10 + (digit - '0');
+        return std::chrono::seconds(seconds);
+    }
+    const std::optional<std::chrono::sys_seconds> date = parseCookieDate(value);
+    if (!date)
+        return std::nullopt;
+    return std::max(std::chrono::seconds(0), *date - now);
 }
 
 std::string downloadFinishedText(std::size_t failedEntries)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +26,8 @@ enum class EntryOutcome {
     Failed,  // an answer arrived but was not stored: a status of 400 or more, a
              // transfer that broke or was cut short, a file that could not be
              // created, written or put in place
+    ServerBusy,  // the server answered 429 or 503 (come back later), also when
+                 // asked once more; nothing stored
     Skipped,  // nothing requested: no URL to fetch, or its local name was taken
               // (skip existing files)
     AlreadyFetched,  // nothing requested: the download history holds its URL
@@ -31,6 +35,12 @@ enum class EntryOutcome {
                   // holds that is still on disk: recorded against that file,
                   // not stored again
 };
+
+// How long a Retry-After header's value asks to wait from `now`: whole
+// seconds, or an HTTP date (one already past: no wait). Nothing when it is
+// neither.
+std::optional<std::chrono::seconds> retryAfterDelay(std::string_view value,
+                                                    std::chrono::sys_seconds now);
 
 // Whether the entry counts as failed in the batch's closing report: every
 // entry that was fetched and not stored.

@@ -228,11 +228,13 @@ protected:
         return observer;
     }
 
-    // A short low-speed limit for the tests whose server goes silent.
+    // A short low-speed limit for the tests whose server goes silent; an
+    // entry that timed out is asked again at once.
     static DownloadOptions quickStall()
     {
         DownloadOptions options;
         options.limits.lowSpeedTime = std::chrono::seconds(2);
+        options.retry.resetRetryDelay = std::chrono::milliseconds(0);
         return options;
     }
 

@@ -59,6 +59,34 @@ TEST(DownloadRulesTest, OnlyEntriesRequestedAndNotStoredAreFailures)
     EXPECT_FALSE(isFailedEntry(EntryOutcome::SameContent));
 }
 
+TEST(DownloadRulesTest, RetryAfterIsSecondsOrAnHttpDate)
+{
+    // Wed, 09 Dec 2026 10:00:00 GMT
+    const std::chrono::sys_seconds now{std::chrono::seconds(1'796'810'400)};
+    const struct {
+        const char* value;
+        std::optional<long long> seconds;
+    } cases[] = {
+        {"1", 1},
+        {" 120\t", 120},
+        {"0", 0},
+        {"99999999999999999999", 999'999'999'999},  // far too long, never negative
+        {"Wed, 09 Dec 2026 10:00:30 GMT", 30},
+        {"Wednesday, 09-Dec-26 10:02:00 GMT", 120},
+        {"Wed Dec  9 10:00:05 2026", 5},
+        {"Tue, 08 Dec 2026 10:00:00 GMT", 0},  // already past
+        {"", std::nullopt},
+        {"-1", std::nullopt},
+        {"1.5", std::nullopt},
+        {"soon", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const std::optional<std::chrono::seconds> delay = retryAfterDelay(c.value, now);
+        EXPECT_EQ(delay ? std::optional<long long>(delay->count()) : std::nullopt, c.seconds)
+            << c.value;
+    }
+}
+
 TEST(DownloadRulesTest, DateFolderIsYearMonthDayInFixedWidths)
 {
     struct Case {
@@ -340,10 +368,10 @@ TEST(DownloadFolderTest, OpeningRemovesOnlyStaleTemporaries)
     fs::last_write_time(date / ".vel-dir123.part", old);
 
     ASSERT_TRUE(openDownloadFolder(dir.path() / "work", "20240506").valid());
-    EXPECT_EQ(treeOf(dir.path() / "work"),
-              (std::vector<std::string>{"20240506", "20240506/.vel-dir123.part",
-                                        "20240506/.vel-new.part", "20240506/.vel-x.jpg",
-                                        "20240506/a.part", "20240506/photo.jpg"}));
+    EXPECT_EQ(
+        treeOf(dir.path() / "work"),
+        (std::vector<std::string>{"20240506", "20240506/.vel-dir123.part", "20240506/.vel-new.part",
+                                  "20240506/.vel-x.jpg", "20240506/a.part", "20240506/photo.jpg"}));
 }
 
 }  // namespace
