@@ -45,12 +45,18 @@ struct WebUrl {
 
 enum class EscapeSet { Path, Query, UserInfo };
 
-bool needsEscape(char c, EscapeSet set)
+bool isControlOrSpace(char c)
 {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x80)
+    return byte <= 0x20 || byte == 0x7F;
+}
+
+// An ASCII character (where a character begins) that the set escapes.
+bool needsEscape(char c, EscapeSet set)
+{
+    if (static_cast<unsigned char>(c) >= 0x80)
         return false;
-    if (byte <= 0x20 || byte == 0x7F)
+    if (isControlOrSpace(c))
         return true;
     switch (set) {
     case EscapeSet::Path:
@@ -85,8 +91,8 @@ std::string cleaned(std::string_view value)
 class Reader {
 public:
     Reader(std::string text, PageCharset charset)
-        : m_text(std::move(text))
-        , m_starts(m_text, charset == PageCharset::Utf8 ? CodePage::SingleByte : currentCodePage())
+        : m_text(withoutDanglingLeadByte(std::move(text), codePageOf(charset)))
+        , m_starts(m_text, codePageOf(charset))
     {}
 
     std::size_t size() const { return m_text.size(); }
@@ -113,7 +119,9 @@ public:
         static constexpr char kHex[] = "0123456789ABCDEF";
         for (std::size_t i = from; i < to; ++i) {
             const char c = m_text[i];
-            if (m_starts.beginsCharacter(i) && needsEscape(c, set)) {
+            // A control byte is never part of a character: it is escaped
+            // even after a lead byte, so no URL ends in one.
+            if (isControlOrSpace(c) || (m_starts.beginsCharacter(i) && needsEscape(c, set))) {
                 const auto byte = static_cast<unsigned char>(c);
                 out += {'%', kHex[byte >> 4], kHex[byte & 0x0F]};
             } else {
@@ -123,6 +131,27 @@ public:
     }
 
 private:
+    static CodePage codePageOf(PageCharset charset)
+    {
+        return charset == PageCharset::Utf8 ? CodePage::SingleByte : currentCodePage();
+    }
+
+    // A lead byte that ends the text begins no character: it is kept escaped,
+    // so that nothing written after it can become its second byte.
+    static std::string withoutDanglingLeadByte(std::string text, CodePage codePage)
+    {
+        if (text.empty())
+            return text;
+        const CharBoundaries starts(text, codePage);
+        const auto last = static_cast<unsigned char>(text.back());
+        if (starts.beginsCharacter(text.size() - 1) && isLeadByte(last, codePage)) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            text.back() = '%';
+            text += {kHex[last >> 4], kHex[last & 0x0F]};
+        }
+        return text;
+    }
+
     std::string m_text;
     CharBoundaries m_starts;
 };
@@ -311,16 +340,20 @@ std::optional<std::string> resolveWebUrl(std::string_view base, std::string_view
     const bool utf8 = charset == PageCharset::Utf8;
     const Reader baseText(cleaned(base), charset);
     WebUrlParser baseParser(baseText, nullptr, utf8);
-    const bool webBase = baseParser.parse() == Outcome::Url;
+    const Outcome baseOutcome = baseParser.parse();
 
     const Reader valueText(cleaned(value), charset);
-    WebUrlParser parser(valueText, webBase ? &baseParser.url() : nullptr, utf8);
+    WebUrlParser parser(valueText, baseOutcome == Outcome::Url ? &baseParser.url() : nullptr, utf8);
     switch (parser.parse()) {
     case Outcome::Url:
         return parser.url().serialized();
     case Outcome::Rejected:
         return std::nullopt;
     case Outcome::NoBase:
+        // An http or https base that a browser rejects resolves nothing.
+        if (baseOutcome == Outcome::Rejected)
+            return std::nullopt;
+        break;
     case Outcome::OtherScheme:
         break;
     }

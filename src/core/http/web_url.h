@@ -22,9 +22,10 @@ namespace vel {
 // Bytes above 0x7F stay as they are (the wire form encodes them, see
 // encodeUrlForRequest), and on a code-page page the bytes of a double-byte
 // character are never read as ASCII. Nothing when a browser rejects the
-// value (a bad host or port, no host). A value of another scheme, or a
-// relative value against a base that is no http or https URL, is resolved as
-// RFC 3986 says (resolveUrlReference): nothing when the base has no scheme.
+// value (a bad host or port, no host), or a relative value against an http
+// or https base that a browser rejects. A value of another scheme, or a
+// relative value against a base of another scheme, is resolved as RFC 3986
+// says (resolveUrlReference): nothing when the base has no scheme.
 std::optional<std::string> resolveWebUrl(std::string_view base, std::string_view value,
                                          PageCharset charset);
 

@@ -46,6 +46,9 @@ TEST(ResolveWebUrl, PagesInTheCodePage)
         // No punycode from the code page: the host stays as written.
         {"http://\x93\xfa.JP/a.jpg", "http://\x93\xfa.JP/a.jpg"},
         {"//WWW.Example.COM:80/%2e/a.jpg", "http://www.example.com/a.jpg"},
+        // A lead byte with nothing after it, or a control byte after one, is no character.
+        {"a.jpg?\x95", "http://h/d/a.jpg?%95"},
+        {"\x95\x01.jpg", "http://h/d/\x95%01.jpg"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(resolveWebUrl("http://h/d/index.html", c.value, PageCharset::CodePage),
@@ -65,6 +68,7 @@ TEST(ResolveWebUrl, OtherSchemesAndBasesResolveAsBefore)
         {"ftp://h/d/", "a.gif", "ftp://h/d/a.gif"},
         {"ftp://h/d/", "HTTP://Example.com:80/a.gif", "http://example.com/a.gif"},
         {"no base", "a.gif", std::nullopt},
+        {"http://a b/", "a.gif", std::nullopt},
         // An international name in punycode in any locale; a UTF-8 page's path as it is.
         {"https://h/", "//\xE4\xBE\x8B\xE3\x81\x88.jp/\xE5\x86\x99.gif",
          "https://xn--r8jz45g.jp/\xE5\x86\x99.gif"},
