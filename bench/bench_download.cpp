@@ -124,7 +124,7 @@ void runDownloadAll(benchmark::State& state, const std::vector<std::string>& lis
         const vel::DownloadFolder folder = vel::openDownloadFolder(work, "20240506");
         QuietObserver observer;
         vel::CurlDownloader downloader;
-        downloader.DownloadAll({vel::test::planListedDownload(list, ""), folder.handle.get()},
+        downloader.downloadAll({vel::test::planListedDownload(list, ""), folder.handle.get()},
                                observer);
 
         state.PauseTiming();

@@ -19,6 +19,7 @@
 #include "core/search/link_scanner.h"
 #include "gui/foundfiles/found_files_list.h"
 #include "support/http_test_server.h"
+#include "support/scanned_links.h"
 
 namespace {
 
@@ -60,8 +61,8 @@ BENCHMARK(BM_Fetch)->Iterations(kFetchRounds)->Unit(benchmark::kMillisecond);
 void BM_Scan(benchmark::State& state)
 {
     for (auto _ : state) {
-        auto absolute = vel::ScanAbsoluteLinks(page(), "http://", ".gif");
-        auto relative = vel::ScanRelativeLinks(page(), "=\"", ".gif");
+        auto absolute = vel::test::scanAbsoluteLinks(page(), "http://", ".gif");
+        auto relative = vel::test::scanRelativeLinks(page(), "=\"", ".gif");
         benchmark::DoNotOptimize(absolute.data());
         benchmark::DoNotOptimize(relative.data());
     }
@@ -71,16 +72,16 @@ BENCHMARK(BM_Scan)->Unit(benchmark::kMillisecond);
 
 std::vector<std::string> entries()
 {
-    return vel::mergeFoundFiles(vel::ScanAbsoluteLinks(page(), "http://", ".gif"),
-                                vel::ScanRelativeLinks(page(), "=\"", ".gif"));
+    return vel::test::mergeFoundFiles(vel::test::scanAbsoluteLinks(page(), "http://", ".gif"),
+                                      vel::test::scanRelativeLinks(page(), "=\"", ".gif"));
 }
 
 void BM_Deduplicate(benchmark::State& state)
 {
-    const auto absolute = vel::ScanAbsoluteLinks(page(), "http://", ".gif");
-    const auto relative = vel::ScanRelativeLinks(page(), "=\"", ".gif");
+    const auto absolute = vel::test::scanAbsoluteLinks(page(), "http://", ".gif");
+    const auto relative = vel::test::scanRelativeLinks(page(), "=\"", ".gif");
     for (auto _ : state)
-        benchmark::DoNotOptimize(vel::mergeFoundFiles(absolute, relative).data());
+        benchmark::DoNotOptimize(vel::test::mergeFoundFiles(absolute, relative).data());
     state.counters["entries"] = static_cast<double>(entries().size());
 }
 BENCHMARK(BM_Deduplicate)->Unit(benchmark::kMillisecond);

@@ -8,6 +8,7 @@
 
 #include "core/search/link_scanner.h"
 #include "core/search/reference_scanner.h"
+#include "support/scanned_links.h"
 
 namespace {
 
@@ -98,7 +99,7 @@ void BM_ScanAbsoluteLinks(benchmark::State& state, int which)
     runScan(
         state,
         [](std::string_view source, std::string_view marker, std::string_view suffix) {
-            return vel::ScanAbsoluteLinks(source, marker, suffix);
+            return vel::test::scanAbsoluteLinks(source, marker, suffix);
         },
         kMarker, which);
 }
@@ -108,7 +109,7 @@ void BM_ScanRelativeLinks(benchmark::State& state, int which)
     runScan(
         state,
         [](std::string_view source, std::string_view marker, std::string_view suffix) {
-            return vel::ScanRelativeLinks(source, marker, suffix);
+            return vel::test::scanRelativeLinks(source, marker, suffix);
         },
         kOpener, which);
 }

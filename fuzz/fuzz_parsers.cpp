@@ -20,11 +20,13 @@
 #include <utility>
 #include <vector>
 
+#include "core/download/download_rules.h"
 #include "core/download/entry_request.h"
 #include "core/foundfiles/found_files_merge.h"
 #include "core/html/html_text.h"
 #include "core/html/page_charset.h"
 #include "core/http/url_resolution.h"
+#include "core/http/web_url.h"
 #include "core/search/base_url.h"
 #include "core/search/file_search.h"
 #include "core/search/frame_page.h"
@@ -36,6 +38,7 @@
 #include "core/sitelist/site_list_file.h"
 #include "core/sitelist/site_record.h"
 #include "core/text/code_page.h"
+#include "support/scanned_links.h"
 
 namespace {
 
@@ -113,7 +116,7 @@ std::size_t slowFind(std::string_view pattern, std::string_view text, std::size_
     return npos;
 }
 
-// PosAfter as its header states it.
+// posAfter as its header states it.
 long long slowPosAfter(std::string_view pattern, std::string_view text, long long after,
                        const std::vector<bool>& starts, vel::CodePage codePage)
 {
@@ -198,23 +201,25 @@ void fuzzScanners(const Input& in)
     const vel::CodePage codePage = codePageOf(in.flags & 1);
     vel::setCurrentCodePage(codePageOf(in.flags & 2));
 
-    const auto absolute = vel::ScanAbsoluteLinkSpans(source, marker, suffix, codePage);
-    const auto relative = vel::ScanRelativeLinkSpans(source, marker, suffix, codePage);
+    const auto absolute = vel::scanAbsoluteLinkSpans(source, marker, suffix, codePage);
+    const auto relative = vel::scanRelativeLinkSpans(source, marker, suffix, codePage);
     check(sameSpans(absolute, slowScan(source, marker, suffix, "\"><", codePage)),
           "absolute scan differs from the slow scan");
     check(sameSpans(relative, slowScan(source, marker, suffix, " ><", codePage)),
           "relative scan differs from the slow scan");
-    check(sameLinks(source, absolute, vel::ScanAbsoluteLinks(source, marker, suffix, codePage)),
-          "absolute links differ from their spans");
-    check(sameLinks(source, relative, vel::ScanRelativeLinks(source, marker, suffix, codePage)),
-          "relative links differ from their spans");
+    check(
+        sameLinks(source, absolute, vel::test::scanAbsoluteLinks(source, marker, suffix, codePage)),
+        "absolute links differ from their spans");
+    check(
+        sameLinks(source, relative, vel::test::scanRelativeLinks(source, marker, suffix, codePage)),
+        "relative links differ from their spans");
 
     const vel::CodePage current = vel::currentCodePage();
-    check(vel::ScanAbsoluteLinks(source, marker, suffix)
-              == vel::ScanAbsoluteLinks(source, marker, suffix, current),
+    check(vel::test::scanAbsoluteLinks(source, marker, suffix)
+              == vel::test::scanAbsoluteLinks(source, marker, suffix, current),
           "absolute scan ignores the program's code page");
-    check(vel::ScanRelativeLinks(source, marker, suffix)
-              == vel::ScanRelativeLinks(source, marker, suffix, current),
+    check(vel::test::scanRelativeLinks(source, marker, suffix)
+              == vel::test::scanRelativeLinks(source, marker, suffix, current),
           "relative scan ignores the program's code page");
     vel::setCurrentCodePage(vel::CodePage::Cp932);
 }
@@ -231,9 +236,9 @@ void fuzzPosAfter(const Input& in)
     if (in.flags & 2)
         after = in.flags & 4 ? INT_MAX : INT_MIN;
     const std::vector<bool> starts = walkedStarts(text, codePage);
-    check(vel::PosAfter(pattern, text, after)
+    check(vel::posAfter(pattern, text, after)
               == slowPosAfter(pattern, text, after, starts, codePage),
-          "PosAfter differs from its stated rule");
+          "posAfter differs from its stated rule");
 
     const vel::CharBoundaries boundaries(text, codePage);
     for (std::size_t i = 0; i <= text.size(); ++i)
@@ -271,28 +276,29 @@ void fuzzPageSearch(const Input& in)
         vel::searchFetchedPage(page, extension, rowUrl, pageUrl, contentType);
     check(result.charset == vel::detectPageCharset(contentType, page),
           "search reads the page in another character set");
-    check(result.baseUrl == vel::DeriveBaseUrl(rowUrl), "search's base URL is not the row's");
+    check(result.baseUrl == vel::deriveBaseUrl(rowUrl), "search's base URL is not the row's");
     if (pageUrl.empty())
         check(result.documentBase.empty(), "document base without a page URL");
 
     // The same list from the string scanners and the older merge.
     const vel::CodePage codePage = vel::scanningCodePage(result.charset);
     const std::string suffix = "." + std::string(extension);
-    std::vector<std::string> absolute = vel::ScanAbsoluteLinks(page, "http://", suffix, codePage);
-    for (std::string& link : vel::ScanAbsoluteLinks(page, "https://", suffix, codePage))
+    std::vector<std::string> absolute =
+        vel::test::scanAbsoluteLinks(page, "http://", suffix, codePage);
+    for (std::string& link : vel::test::scanAbsoluteLinks(page, "https://", suffix, codePage))
         absolute.push_back(std::move(link));
-    const std::vector<std::string> texts =
-        vel::mergeFoundFiles(absolute, vel::ScanRelativeLinks(page, "=\"", suffix, codePage));
+    const std::vector<std::string> texts = vel::test::mergeFoundFiles(
+        absolute, vel::test::scanRelativeLinks(page, "=\"", suffix, codePage));
     check(texts.size() == result.entries.size(), "entry count differs from the scans");
 
     // The written values, each found with a fresh search for its closing quote.
     std::vector<vel::FoundEntry> candidates;
     for (const std::string_view marker : {"http://", "https://"}) {
-        for (const vel::LinkSpan& span : vel::ScanAbsoluteLinkSpans(page, marker, suffix, codePage))
+        for (const vel::LinkSpan& span : vel::scanAbsoluteLinkSpans(page, marker, suffix, codePage))
             candidates.push_back({std::string(page.substr(span.offset, span.length)),
                                   slowWrittenValue(page, span.offset, span.offset + span.length)});
     }
-    for (const vel::LinkSpan& span : vel::ScanRelativeLinkSpans(page, "=\"", suffix, codePage))
+    for (const vel::LinkSpan& span : vel::scanRelativeLinkSpans(page, "=\"", suffix, codePage))
         candidates.push_back({vel::normaliseRelativeLink(page.substr(span.offset, span.length)),
                               slowWrittenValue(page, span.offset + 2, span.offset + span.length)});
     std::vector<vel::FoundEntry> expected;
@@ -362,7 +368,14 @@ void fuzzUrls(const Input& in)
         check(parts.scheme.has_value(), "resolved URL without a scheme");
         check(vel::withoutFragment(*target).find('#') == npos, "fragment left in the URL");
     }
-    (void)vel::DeriveBaseUrl(base);
+    (void)vel::deriveBaseUrl(base);
+
+    // What a browser requests reads back as itself.
+    for (const vel::PageCharset charset : {vel::PageCharset::Utf8, vel::PageCharset::CodePage}) {
+        const std::optional<std::string> web = vel::resolveWebUrl(base, reference, charset);
+        if (web && vel::hasFetchableScheme(*web))
+            check(vel::resolveWebUrl(*web, "", charset) == web, "a browser's URL reads otherwise");
+    }
 }
 
 // The whole rest: config.bin's bytes.

@@ -324,7 +324,7 @@ CurlDownloader::CurlDownloader(DownloadOptions options)
     : m_options(std::move(options))
 {}
 
-void CurlDownloader::DownloadAll(const DownloadBatch& batch, DownloadObserver& observer)
+void CurlDownloader::downloadAll(const DownloadBatch& batch, DownloadObserver& observer)
 {
     std::vector<std::size_t> failures;
     bool stopped = false;

@@ -13,7 +13,7 @@
 
 namespace vel {
 
-// What the batch reports to the window. DownloadAll runs on a worker thread
+// What the batch reports to the window. downloadAll runs on a worker thread
 // and calls these there; the window marshals each call to the GUI thread.
 class DownloadObserver {
 public:
@@ -48,7 +48,7 @@ struct DownloadBatch {
     // One per found-files entry, in list order (see planDownload).
     std::vector<DownloadItem> items;
     // The folder the files go into (see openDownloadFolder): a directory
-    // descriptor the caller owns and keeps open until DownloadAll returns.
+    // descriptor the caller owns and keeps open until downloadAll returns.
     // With -1 no file can be created, and every fetched entry fails.
     int targetFolder = -1;
     // An entry whose local name is already taken in the folder is not
@@ -98,7 +98,7 @@ struct DownloadOptions {
 class Downloader {
 public:
     virtual ~Downloader() = default;
-    virtual void DownloadAll(const DownloadBatch& batch, DownloadObserver& observer) = 0;
+    virtual void downloadAll(const DownloadBatch& batch, DownloadObserver& observer) = 0;
 };
 
 // Fetches every item into the batch's target folder, relative to its
@@ -117,7 +117,7 @@ class CurlDownloader final : public Downloader {
 public:
     explicit CurlDownloader(DownloadOptions options = {});
 
-    void DownloadAll(const DownloadBatch& batch, DownloadObserver& observer) override;
+    void downloadAll(const DownloadBatch& batch, DownloadObserver& observer) override;
 
 private:
     DownloadOptions m_options;

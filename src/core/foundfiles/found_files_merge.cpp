@@ -46,20 +46,4 @@ std::vector<FoundEntry> mergeFoundEntries(std::vector<FoundEntry> candidates,
     return entries;
 }
 
-std::vector<std::string> mergeFoundFiles(const std::vector<std::string>& absoluteLinks,
-                                         const std::vector<std::string>& relativeLinks)
-{
-    // The texts alone, through the same de-duplication the file search runs.
-    std::vector<FoundEntry> candidates;
-    candidates.reserve(absoluteLinks.size() + relativeLinks.size());
-    for (const std::string& link : absoluteLinks)
-        candidates.push_back({link, {}});
-    for (const std::string& link : relativeLinks)
-        candidates.push_back({normaliseRelativeLink(link), {}});
-    std::vector<std::string> entries;
-    for (FoundEntry& entry : mergeFoundEntries(std::move(candidates)))
-        entries.push_back(std::move(entry.text));
-    return entries;
-}
-
 }  // namespace vel

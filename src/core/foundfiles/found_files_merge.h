@@ -13,12 +13,6 @@ namespace vel {
 // one leading "/".
 std::string normaliseRelativeLink(std::string_view link);
 
-// The found-files list of a search: the absolute links, then the normalised
-// relative links, each text once, in the order first seen. Linear in the total
-// size of the links.
-std::vector<std::string> mergeFoundFiles(const std::vector<std::string>& absoluteLinks,
-                                         const std::vector<std::string>& relativeLinks);
-
 // The found-files list from candidates in page order (the absolute links, then
 // the attribute values): each text once, the first occurrence keeping the value
 // the page wrote for it. Linear in the total size of the candidates.

@@ -102,7 +102,7 @@ public:
         batch.recordTemplate.siteUrl = site.url;
         batch.recordTemplate.pageUrl = page.finalUrl;
         SiteBatchObserver counts(m_observer);
-        m_downloader.DownloadAll(batch, counts);
+        m_downloader.downloadAll(batch, counts);
         outcome.stored = counts.stored;
         outcome.failed = counts.failed;
         outcome.stopped = m_observer.cancelled();

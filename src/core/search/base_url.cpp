@@ -5,7 +5,7 @@
 
 namespace vel {
 
-std::string DeriveBaseUrl(std::string_view rowUrl)
+std::string deriveBaseUrl(std::string_view rowUrl)
 {
     // The last "/" that begins a character (0x2F is never a second byte in
     // Shift-JIS, but the rule is kept for every code page).
@@ -20,8 +20,8 @@ std::string DeriveBaseUrl(std::string_view rowUrl)
     if (lastSlash == rowUrl.size())
         return std::string(rowUrl);
     const int after = static_cast<int>(lastSlash);
-    if (PosAfter(".html", rowUrl, after) > 0 || PosAfter(".htm", rowUrl, after) > 0
-        || PosAfter(".cgi", rowUrl, after) > 0) {
+    if (posAfter(".html", rowUrl, after) > 0 || posAfter(".htm", rowUrl, after) > 0
+        || posAfter(".cgi", rowUrl, after) > 0) {
         return std::string(rowUrl.substr(0, lastSlash));
     }
     std::string base(rowUrl);

@@ -73,7 +73,7 @@ FileSearchResult searchFetchedPage(std::string_view pageSource, std::string_view
                                    std::string_view contentType)
 {
     FileSearchResult result = scanFetchedPage(pageSource, extension, pageUrl, contentType);
-    result.baseUrl = DeriveBaseUrl(rowUrl);
+    result.baseUrl = deriveBaseUrl(rowUrl);
     return result;
 }
 
@@ -95,7 +95,7 @@ FileSearchResult scanFetchedPage(std::string_view pageSource, std::string_view e
         // Absolute links come in page order per marker; each marker has its own
         // quote cache.
         ValueEnds ends(pageSource);
-        for (const LinkSpan& span : ScanAbsoluteLinkSpans(pageSource, marker, suffix, codePage)) {
+        for (const LinkSpan& span : scanAbsoluteLinkSpans(pageSource, marker, suffix, codePage)) {
             if (candidates.size() % kLinksBetweenChecks == 0 && isStopped())
                 return {};
             std::string text(pageSource.substr(span.offset, span.length));
@@ -107,7 +107,7 @@ FileSearchResult scanFetchedPage(std::string_view pageSource, std::string_view e
             return {};
     }
     ValueEnds ends(pageSource);
-    for (const LinkSpan& span : ScanRelativeLinkSpans(pageSource, "=\"", suffix, codePage)) {
+    for (const LinkSpan& span : scanRelativeLinkSpans(pageSource, "=\"", suffix, codePage)) {
         if (candidates.size() % kLinksBetweenChecks == 0 && isStopped())
             return {};
         const std::string_view link = pageSource.substr(span.offset, span.length);

@@ -153,22 +153,9 @@ std::vector<LinkSpan> scanLinks(std::string_view source, std::string_view marker
     return links;
 }
 
-std::vector<std::string> linksOf(std::string_view source, const std::vector<LinkSpan>& spans)
-{
-    std::vector<std::string> links;
-    try {
-        links.reserve(spans.size());
-        for (const LinkSpan& span : spans)
-            links.emplace_back(source.substr(span.offset, span.length));
-    } catch (const std::exception&) {
-        // Out of memory: keep what was gathered.
-    }
-    return links;
-}
-
 }  // namespace
 
-int PosAfter(std::string_view pattern, std::string_view text, int after)
+int posAfter(std::string_view pattern, std::string_view text, int after)
 {
     if (pattern.empty() || text.empty())
         return 0;
@@ -181,38 +168,14 @@ int PosAfter(std::string_view pattern, std::string_view text, int after)
     return found == npos ? 0 : static_cast<int>(found + 1);
 }
 
-std::vector<std::string> ScanAbsoluteLinks(std::string_view source, std::string_view marker,
-                                           std::string_view suffix)
-{
-    return ScanAbsoluteLinks(source, marker, suffix, currentCodePage());
-}
-
-std::vector<std::string> ScanAbsoluteLinks(std::string_view source, std::string_view marker,
-                                           std::string_view suffix, CodePage codePage)
-{
-    return linksOf(source, ScanAbsoluteLinkSpans(source, marker, suffix, codePage));
-}
-
-std::vector<LinkSpan> ScanAbsoluteLinkSpans(std::string_view source, std::string_view marker,
+std::vector<LinkSpan> scanAbsoluteLinkSpans(std::string_view source, std::string_view marker,
                                             std::string_view suffix, CodePage codePage)
 {
     static const ByteSet excluded = byteSet("\"><");
     return scanLinks(source, marker, suffix, excluded, codePage);
 }
 
-std::vector<std::string> ScanRelativeLinks(std::string_view source, std::string_view marker,
-                                           std::string_view suffix)
-{
-    return ScanRelativeLinks(source, marker, suffix, currentCodePage());
-}
-
-std::vector<std::string> ScanRelativeLinks(std::string_view source, std::string_view marker,
-                                           std::string_view suffix, CodePage codePage)
-{
-    return linksOf(source, ScanRelativeLinkSpans(source, marker, suffix, codePage));
-}
-
-std::vector<LinkSpan> ScanRelativeLinkSpans(std::string_view source, std::string_view marker,
+std::vector<LinkSpan> scanRelativeLinkSpans(std::string_view source, std::string_view marker,
                                             std::string_view suffix, CodePage codePage)
 {
     static const ByteSet excluded = byteSet(" ><");

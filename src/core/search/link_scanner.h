@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -16,21 +15,7 @@ namespace vel {
 // double-byte character, the search starts after the whole character. An
 // `after` of 0 or less searches from position 1; one at or beyond the text's
 // length finds nothing.
-int PosAfter(std::string_view pattern, std::string_view text, int after);
-
-// Every stretch of source from a marker to the nearest suffix after it, in the
-// order of the markers, that holds no '"', '>' or '<' (second bytes of
-// double-byte characters aside). After a rejected stretch the next marker is
-// sought after the marker's fifth byte, after an accepted one after the
-// suffix's first byte. Stays linear in the source's length however the page is
-// built; an error (out of memory) ends the scan with what was gathered.
-std::vector<std::string> ScanAbsoluteLinks(std::string_view source, std::string_view marker,
-                                           std::string_view suffix);
-
-// The same loop for attribute values: the excluded characters are space, '>'
-// and '<'.
-std::vector<std::string> ScanRelativeLinks(std::string_view source, std::string_view marker,
-                                           std::string_view suffix);
+int posAfter(std::string_view pattern, std::string_view text, int after);
 
 // Where a scan found a link in the source: the link is
 // source.substr(offset, length).
@@ -39,17 +24,18 @@ struct LinkSpan {
     std::size_t length = 0;
 };
 
-// The two scans as spans of the source, with the page read in a given code page.
-std::vector<LinkSpan> ScanAbsoluteLinkSpans(std::string_view source, std::string_view marker,
+// Every stretch of source from a marker to the nearest suffix after it, in the
+// order of the markers, that holds no '"', '>' or '<' (second bytes of
+// double-byte characters aside), with the page read in the given code page (a
+// UTF-8 page byte by byte). After a rejected stretch the next marker is
+// sought after the marker's fifth byte, after an accepted one after the
+// suffix's first byte. Stays linear in the source's length however the page is
+// built; an error (out of memory) ends the scan with what was gathered.
+std::vector<LinkSpan> scanAbsoluteLinkSpans(std::string_view source, std::string_view marker,
                                             std::string_view suffix, CodePage codePage);
-std::vector<LinkSpan> ScanRelativeLinkSpans(std::string_view source, std::string_view marker,
+// The same loop for attribute values: the excluded characters are space, '>'
+// and '<'.
+std::vector<LinkSpan> scanRelativeLinkSpans(std::string_view source, std::string_view marker,
                                             std::string_view suffix, CodePage codePage);
-
-// The same two scans with the page read in a given code page rather than the
-// program's setting (a UTF-8 page is scanned as single bytes).
-std::vector<std::string> ScanAbsoluteLinks(std::string_view source, std::string_view marker,
-                                           std::string_view suffix, CodePage codePage);
-std::vector<std::string> ScanRelativeLinks(std::string_view source, std::string_view marker,
-                                           std::string_view suffix, CodePage codePage);
 
 }  // namespace vel

@@ -41,7 +41,7 @@ bool extensionListTooLarge(const std::filesystem::path& directory)
     return !error && size > kMaxExtensionListBytes;
 }
 
-bool SaveExtensionList(const std::vector<std::string>& entries,
+bool saveExtensionList(const std::vector<std::string>& entries,
                        const std::filesystem::path& directory)
 {
     // The list was read only up to the cap: writing it back would cut the file.

@@ -35,7 +35,7 @@ bool extensionListTooLarge(const std::filesystem::path& directory);
 // directory), replacing the old file in one step. False when it could not be
 // written or is too large to replace (not reported to the user; the old file
 // then stays as it was).
-bool SaveExtensionList(const std::vector<std::string>& entries,
+bool saveExtensionList(const std::vector<std::string>& entries,
                        const std::filesystem::path& directory);
 
 // What the extension chooser shows: its items and the selected index, the first

@@ -124,7 +124,7 @@ DownloadController::start(const std::vector<FoundEntry>& entries, const EntrySou
     // The job keeps the history alive until the batch is over.
     const bool started = m_job->start([this, batch = std::move(batch), history = m_history] {
         Observer observer(this);
-        m_downloader->DownloadAll(batch, observer);
+        m_downloader->downloadAll(batch, observer);
     });
     if (!started)
         m_targetFolder = DirectoryHandle();

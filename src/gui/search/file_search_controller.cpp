@@ -174,7 +174,7 @@ void FileSearchController::showFound()
     // have changed meanwhile.
     FileSearchResult found = std::move(m_found);
     m_found = FileSearchResult{};
-    m_source = {DeriveBaseUrl(m_grid.cell(SiteGrid::kUrlColumn, m_grid.currentRow())),
+    m_source = {deriveBaseUrl(m_grid.cell(SiteGrid::kUrlColumn, m_grid.currentRow())),
                 std::move(found.documentBase), found.charset};
     const std::size_t count = found.entries.size();
     if (m_showEntries)

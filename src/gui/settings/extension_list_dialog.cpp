@@ -178,7 +178,7 @@ void ExtensionListDialog::saveExtensionList()
     std::error_code error;
     if (std::filesystem::is_directory(m_programDirectory, error))
         m_workingFolder.moveTo(m_programDirectory);
-    SaveExtensionList(m_editor.items(), m_programDirectory);
+    vel::saveExtensionList(m_editor.items(), m_programDirectory);
 }
 
 void ExtensionListDialog::showWorkingList()

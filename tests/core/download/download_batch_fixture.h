@@ -200,7 +200,7 @@ protected:
         batch.recordTemplate = m_recordTemplate;
         batch.skipFetched = m_skipFetched;
         batch.dedupeContent = m_dedupeContent;
-        downloader.DownloadAll(batch, observer);
+        downloader.downloadAll(batch, observer);
         EXPECT_EQ(currentDirectory(), before);
         const std::size_t total = batch.items.size();
         const bool stopped = !observer.statuses.empty()

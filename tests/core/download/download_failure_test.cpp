@@ -154,7 +154,7 @@ TEST_F(DownloadFailureTest, ABatchCutShortByAnErrorFailsEveryEntryNotStored)
     batch.items =
         test::planListedDownload({"a.gif", "stalled.bin", "c.gif"}, m_server.url("/dir/"));
     batch.targetFolder = folder.handle.get();
-    CurlDownloader(options).DownloadAll(batch, observer);
+    CurlDownloader(options).downloadAll(batch, observer);
 
     EXPECT_EQ(filesIn(dateDir()), (Files{{"a.gif", "alpha"}}));
     EXPECT_EQ(observer.failed, (std::vector<std::size_t>{1, 2}));

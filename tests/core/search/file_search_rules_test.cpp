@@ -5,6 +5,7 @@
 
 #include "core/foundfiles/found_files_merge.h"
 #include "core/search/base_url.h"
+#include "support/scanned_links.h"
 
 namespace vel {
 namespace {
@@ -31,7 +32,7 @@ TEST(DeriveBaseUrl, CutsPageNamesAndTakesOtherSegmentsForDirectories)
         {"http://HOST/\x83\x5C.html", "http://HOST/"},  // Shift-JIS name before .html
     };
     for (const auto& c : cases)
-        EXPECT_EQ(DeriveBaseUrl(c.rowUrl), c.baseUrl) << c.rowUrl;
+        EXPECT_EQ(deriveBaseUrl(c.rowUrl), c.baseUrl) << c.rowUrl;
 }
 
 TEST(FoundFiles, WorkedExampleKeepsFirstSeenOrderWithoutRepeats)
@@ -43,7 +44,7 @@ TEST(FoundFiles, WorkedExampleKeepsFirstSeenOrderWithoutRepeats)
                                             "=\"/img/top.gif",
                                             "=\"../up.gif",
                                             "=\"thumbs/small.gif"};
-    EXPECT_EQ(mergeFoundFiles(absolute, relative),
+    EXPECT_EQ(test::mergeFoundFiles(absolute, relative),
               (std::vector<std::string>{"http://HOST/pics/big.gif", "thumbs/small.gif",
                                         "./logo.gif", "img/top.gif", "../up.gif"}));
 }
@@ -52,10 +53,10 @@ TEST(FoundFiles, RepeatsAreExactByteComparisons)
 {
     const std::vector<std::string> absolute{"http://h/a.gif", "http://h/a.gif", "http://h/A.gif"};
     const std::vector<std::string> relative{"=\"//cdn/a.gif", "=\"a.gif", "=\"/a.gif", "=\"A.gif"};
-    EXPECT_EQ(mergeFoundFiles(absolute, relative),
+    EXPECT_EQ(test::mergeFoundFiles(absolute, relative),
               (std::vector<std::string>{"http://h/a.gif", "http://h/A.gif", "/cdn/a.gif", "a.gif",
                                         "A.gif"}));
-    EXPECT_TRUE(mergeFoundFiles({}, {}).empty());
+    EXPECT_TRUE(test::mergeFoundFiles({}, {}).empty());
 }
 
 TEST(FoundFiles, NormalisingRemovesTheOpenerAndOneSlash)
@@ -74,7 +75,7 @@ TEST(FoundFiles, ManyDistinctLinksAllSurvive)
         absolute.push_back("http://h/" + std::to_string(i) + ".gif");
         relative.push_back("=\"" + std::to_string(i % 500) + ".gif");
     }
-    const auto entries = mergeFoundFiles(absolute, relative);
+    const auto entries = test::mergeFoundFiles(absolute, relative);
     ASSERT_EQ(entries.size(), 20500u);
     EXPECT_EQ(entries[20000], "0.gif");
     EXPECT_EQ(entries.back(), "499.gif");

@@ -9,6 +9,7 @@
 #include "core/search/link_scanner.h"
 #include "core/search/reference_scanner.h"
 #include "support/code_page_scope.h"
+#include "support/scanned_links.h"
 
 namespace vel {
 namespace {
@@ -35,8 +36,8 @@ TEST_P(ScanTableTest, BothScannersAndTheReferenceAgreeWithTheTable)
 {
     const ScanCase& c = GetParam();
     const CodePageScope scope(c.codePage);
-    EXPECT_THAT(ScanAbsoluteLinks(c.source, kMarker, kSuffix), ElementsAreArray(c.absolute));
-    EXPECT_THAT(ScanRelativeLinks(c.source, kOpener, kSuffix), ElementsAreArray(c.relative));
+    EXPECT_THAT(test::scanAbsoluteLinks(c.source, kMarker, kSuffix), ElementsAreArray(c.absolute));
+    EXPECT_THAT(test::scanRelativeLinks(c.source, kOpener, kSuffix), ElementsAreArray(c.relative));
     EXPECT_THAT(reference::scanAbsolute(c.source, kMarker, kSuffix), ElementsAreArray(c.absolute));
     EXPECT_THAT(reference::scanRelative(c.source, kOpener, kSuffix), ElementsAreArray(c.relative));
 }
@@ -105,11 +106,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ScanLinksTest, EmptyOrNulHoldingPatternsFindNothing)
 {
     const std::string page = "http://h/a.gif =\"b.gif";
-    EXPECT_TRUE(ScanAbsoluteLinks(page, "", kSuffix).empty());
-    EXPECT_TRUE(ScanAbsoluteLinks(page, kMarker, "").empty());
-    EXPECT_TRUE(ScanRelativeLinks(page, "=\"\0"s, kSuffix).empty());
-    EXPECT_TRUE(ScanRelativeLinks(page + "\0"s, kOpener, "gif\0"s).empty());
-    EXPECT_TRUE(ScanAbsoluteLinks("", kMarker, kSuffix).empty());
+    EXPECT_TRUE(test::scanAbsoluteLinks(page, "", kSuffix).empty());
+    EXPECT_TRUE(test::scanAbsoluteLinks(page, kMarker, "").empty());
+    EXPECT_TRUE(test::scanRelativeLinks(page, "=\"\0"s, kSuffix).empty());
+    EXPECT_TRUE(test::scanRelativeLinks(page + "\0"s, kOpener, "gif\0"s).empty());
+    EXPECT_TRUE(test::scanAbsoluteLinks("", kMarker, kSuffix).empty());
 }
 
 TEST(ScanLinksTest, OneByteLeadMarkerSeesItsLinkOnlyUpToTheNul)
@@ -117,7 +118,7 @@ TEST(ScanLinksTest, OneByteLeadMarkerSeesItsLinkOnlyUpToTheNul)
     // The suffix search steps over the whole character at the marker, NUL
     // included; the excluded-character test of the link then ends at that NUL.
     const std::string page = "\x83\0<x.gif"s;
-    EXPECT_THAT(ScanAbsoluteLinks(page, "\x83", kSuffix), ElementsAreArray(Links{page}));
+    EXPECT_THAT(test::scanAbsoluteLinks(page, "\x83", kSuffix), ElementsAreArray(Links{page}));
     EXPECT_THAT(reference::scanAbsolute(page, "\x83", kSuffix), ElementsAreArray(Links{page}));
 }
 
@@ -126,7 +127,7 @@ TEST(ScanLinksTest, ResumeAfterRejectionStepsOverACharacterAndTheNulInIt)
     // Five past the rejected opener lies a lead byte; the next search starts
     // after its whole character, beyond the NUL, and finds the second opener.
     const std::string page = "=\"<xa\x83\0=\"yx"s;
-    EXPECT_THAT(ScanRelativeLinks(page, kOpener, "x"), ElementsAreArray(Links{"=\"yx"}));
+    EXPECT_THAT(test::scanRelativeLinks(page, kOpener, "x"), ElementsAreArray(Links{"=\"yx"}));
     EXPECT_THAT(reference::scanRelative(page, kOpener, "x"), ElementsAreArray(Links{"=\"yx"}));
 }
 
@@ -144,7 +145,7 @@ TEST_P(PosAfterTest, FindsTheFirstCountedOccurrenceAfterThePosition)
 {
     const PosAfterCase& c = GetParam();
     const CodePageScope scope(c.codePage);
-    EXPECT_EQ(PosAfter(c.pattern, c.text, c.after), c.expected);
+    EXPECT_EQ(posAfter(c.pattern, c.text, c.after), c.expected);
     EXPECT_EQ(reference::posAfter(c.pattern, c.text, c.after), c.expected);
 }
 
@@ -228,9 +229,9 @@ TEST_P(RandomComparisonTest, ScannersEqualTheReferenceLoop)
         const std::string suffix = random.suffix();
         SCOPED_TRACE(::testing::PrintToString(page) + " marker " + ::testing::PrintToString(marker)
                      + " suffix " + ::testing::PrintToString(suffix));
-        ASSERT_EQ(ScanAbsoluteLinks(page, marker, suffix),
+        ASSERT_EQ(test::scanAbsoluteLinks(page, marker, suffix),
                   reference::scanAbsolute(page, marker, suffix));
-        ASSERT_EQ(ScanRelativeLinks(page, marker, suffix),
+        ASSERT_EQ(test::scanRelativeLinks(page, marker, suffix),
                   reference::scanRelative(page, marker, suffix));
     }
 }
@@ -245,7 +246,7 @@ TEST_P(RandomComparisonTest, PosAfterEqualsTheReference)
         const int after = random.pick(static_cast<int>(text.size()) + 5) - 2;
         SCOPED_TRACE(::testing::PrintToString(text) + " pattern "
                      + ::testing::PrintToString(pattern) + " after " + std::to_string(after));
-        ASSERT_EQ(PosAfter(pattern, text, after), reference::posAfter(pattern, text, after));
+        ASSERT_EQ(posAfter(pattern, text, after), reference::posAfter(pattern, text, after));
     }
 }
 
@@ -271,9 +272,9 @@ TEST(ScanLinksTest, ManyRejectedLinksBeforeFarSuffixesEqualTheReference)
     page += "http://h/last.gif";
     for (const CodePage codePage : {CodePage::Cp932, CodePage::SingleByte}) {
         const CodePageScope scope(codePage);
-        EXPECT_EQ(ScanAbsoluteLinks(page, kMarker, kSuffix),
+        EXPECT_EQ(test::scanAbsoluteLinks(page, kMarker, kSuffix),
                   reference::scanAbsolute(page, kMarker, kSuffix));
-        EXPECT_EQ(ScanRelativeLinks(page, kOpener, kSuffix),
+        EXPECT_EQ(test::scanRelativeLinks(page, kOpener, kSuffix),
                   reference::scanRelative(page, kOpener, kSuffix));
     }
 }

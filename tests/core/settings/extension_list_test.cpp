@@ -44,16 +44,16 @@ TEST(ExtensionListFile, WritesCrLfPerEntryAndReadsItBack)
     TempDir dir;
     EXPECT_TRUE(readExtensionList(dir.path()).empty());
     for (const Lines& entries : {Lines{}, Lines{""}, Lines{"gif", "", "jpg", "GIF"}}) {
-        ASSERT_TRUE(SaveExtensionList(entries, dir.path()));
+        ASSERT_TRUE(saveExtensionList(entries, dir.path()));
         EXPECT_EQ(readExtensionList(dir.path()), entries);
     }
     EXPECT_EQ(readBytes(dir.file("config.lis")), "gif\r\n\r\njpg\r\nGIF\r\n");
-    ASSERT_TRUE(SaveExtensionList({}, dir.path()));
+    ASSERT_TRUE(saveExtensionList({}, dir.path()));
     EXPECT_EQ(std::filesystem::file_size(dir.file("config.lis")), 0u);
 
     writeBytes(dir.file("config.lis"), "gif\r\n");
     makeReadOnly(dir.file("config.lis"));
-    EXPECT_FALSE(SaveExtensionList({"jpg"}, dir.path()));
+    EXPECT_FALSE(saveExtensionList({"jpg"}, dir.path()));
     EXPECT_EQ(readExtensionList(dir.path()), Lines{"gif"});
 }
 
@@ -73,7 +73,7 @@ TEST(ExtensionListFile, ALongListIsReadWholeAndOneTooLongIsNeverRewritten)
     writeBytes(dir.file("config.lis"), formatExtensionList(longList));
     EXPECT_FALSE(extensionListTooLarge(dir.path()));
     EXPECT_EQ(readExtensionList(dir.path()), longList);
-    ASSERT_TRUE(SaveExtensionList(readExtensionList(dir.path()), dir.path()));
+    ASSERT_TRUE(saveExtensionList(readExtensionList(dir.path()), dir.path()));
     EXPECT_EQ(readBytes(dir.file("config.lis")), formatExtensionList(longList));
 
     const std::string tooLong = formatExtensionList(listOf(kMaxExtensionListBytes + 1));
@@ -81,7 +81,7 @@ TEST(ExtensionListFile, ALongListIsReadWholeAndOneTooLongIsNeverRewritten)
     writeBytes(dir.file("config.lis"), tooLong);
     EXPECT_TRUE(extensionListTooLarge(dir.path()));
     EXPECT_FALSE(readExtensionList(dir.path()).empty());
-    EXPECT_FALSE(SaveExtensionList({"gif"}, dir.path()));
+    EXPECT_FALSE(saveExtensionList({"gif"}, dir.path()));
     EXPECT_EQ(readBytes(dir.file("config.lis")), tooLong);
 
     std::filesystem::remove(dir.file("config.lis"));

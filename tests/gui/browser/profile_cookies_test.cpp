@@ -105,7 +105,7 @@ private slots:
         DirectoryHandle target = DirectoryHandle::open(folder.path());
         batch.targetFolder = target.get();
         test::RecordingObserver observer;
-        CurlDownloader().DownloadAll(batch, observer);
+        CurlDownloader().downloadAll(batch, observer);
         QVERIFY(observer.failed.empty());
 
         // The browser fetched the picture too: the batch's request is VEL's own.

@@ -36,7 +36,7 @@ class ScriptedDownloader final : public Downloader {
 public:
     std::function<void(const DownloadBatch&, DownloadObserver&)> script;
 
-    void DownloadAll(const DownloadBatch& batch, DownloadObserver& observer) override
+    void downloadAll(const DownloadBatch& batch, DownloadObserver& observer) override
     {
         if (script)
             script(batch, observer);
