@@ -27,18 +27,20 @@ constexpr int kSchemaVersion = 1;
 constexpr int kBusyTimeoutMs = 10'000;
 constexpr int kMaxAsideNames = 1000;
 
-// Bytes, not text: URLs and names keep whatever bytes they have.
+// One row per URL fetched. Bytes, not text: URLs and names keep whatever bytes
+// they have. Content lookups go by size, then compare the digest: an index of
+// sizes stays small, so recording a file touches few pages.
 constexpr const char* kCreateSchema = "CREATE TABLE history("
                                       " url BLOB NOT NULL UNIQUE,"
                                       " local_path BLOB NOT NULL,"
                                       " size INTEGER NOT NULL,"
-                                      " sha256 TEXT NOT NULL,"
+                                      " sha256 BLOB NOT NULL,"
                                       " stored_at INTEGER NOT NULL,"
                                       " site_number INTEGER NOT NULL,"
                                       " site_name BLOB NOT NULL,"
                                       " site_url BLOB NOT NULL,"
                                       " page_url BLOB NOT NULL);"
-                                      "CREATE INDEX history_content ON history(size, sha256);"
+                                      "CREATE INDEX history_content ON history(size);"
                                       "PRAGMA user_version = 1;";
 
 constexpr const char* kColumns =
@@ -109,12 +111,6 @@ void bindBytes(sqlite3_stmt* statement, int column, std::string_view bytes)
                         SQLITE_TRANSIENT);
 }
 
-void bindText(sqlite3_stmt* statement, int column, std::string_view text)
-{
-    sqlite3_bind_text64(statement, column, text.data() ? text.data() : "", text.size(),
-                        SQLITE_TRANSIENT, SQLITE_UTF8);
-}
-
 std::string bytesOf(sqlite3_stmt* statement, int column)
 {
     const void* data = sqlite3_column_blob(statement, column);
@@ -123,13 +119,51 @@ std::string bytesOf(sqlite3_stmt* statement, int column)
                 : std::string();
 }
 
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// A digest is kept as its 32 bytes, half the size of its hex digits (in the
+// table and again in the content index); anything else as it is.
+void bindDigest(sqlite3_stmt* statement, int column, std::string_view hex)
+{
+    std::string bytes;
+    for (std::size_t i = 0; hex.size() == 64 && i + 1 < hex.size(); i += 2) {
+        const int high = hexValue(hex[i]);
+        const int low = hexValue(hex[i + 1]);
+        if (high < 0 || low < 0)
+            break;
+        bytes.push_back(static_cast<char>(high * 16 + low));
+    }
+    bindBytes(statement, column, bytes.size() == 32 ? std::string_view(bytes) : hex);
+}
+
+std::string digestOf(sqlite3_stmt* statement, int column)
+{
+    std::string bytes = bytesOf(statement, column);
+    if (bytes.size() != 32)
+        return bytes;
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const char byte : bytes) {
+        hex.push_back(kDigits[static_cast<unsigned char>(byte) >> 4]);
+        hex.push_back(kDigits[static_cast<unsigned char>(byte) & 0x0f]);
+    }
+    return hex;
+}
+
 HistoryRecord recordOf(sqlite3_stmt* statement)
 {
     HistoryRecord record;
     record.url = bytesOf(statement, 0);
     record.localPath = bytesOf(statement, 1);
     record.size = sqlite3_column_int64(statement, 2);
-    record.sha256 = bytesOf(statement, 3);
+    record.sha256 = digestOf(statement, 3);
     record.storedAt = sqlite3_column_int64(statement, 4);
     record.siteNumber = sqlite3_column_int(statement, 5);
     record.siteName = bytesOf(statement, 6);
@@ -215,7 +249,7 @@ struct DownloadHistory::Connection {
         bindBytes(statement, 1, record.url);
         bindBytes(statement, 2, record.localPath);
         sqlite3_bind_int64(statement, 3, record.size);
-        bindText(statement, 4, record.sha256);
+        bindDigest(statement, 4, record.sha256);
         sqlite3_bind_int64(statement, 5, record.storedAt);
         sqlite3_bind_int(statement, 6, record.siteNumber);
         bindBytes(statement, 7, record.siteName);
@@ -320,6 +354,10 @@ Attempt attemptOpen(const fs::path& file)
     }
     // In WAL a crash may lose the last records, never the file's consistency.
     execute(db, "PRAGMA synchronous = NORMAL");
+    // Fewer, larger checkpoints: a batch records each file in its own
+    // transaction. The journal is cut back to 64 MiB after each.
+    execute(db, "PRAGMA wal_autocheckpoint = 10000");
+    execute(db, "PRAGMA journal_size_limit = 67108864");
     attempt.verdict = ensureSchema(db, &attempt.created);
     return attempt;
 }
@@ -367,7 +405,7 @@ DownloadHistory::Opening DownloadHistory::open(const fs::path& file)
         };
         if (!prepared(connection->find, select + "WHERE url = ?1")
             || !prepared(connection->findByContent,
-                         select + "WHERE size = ?1 AND sha256 = ?2 ORDER BY stored_at, rowid")
+                         select + "WHERE size = ?1 AND sha256 = ?2 ORDER BY stored_at, url")
             || !prepared(connection->upsert,
                          std::string("INSERT INTO history(") + kColumns
                              + ") VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"
@@ -417,7 +455,7 @@ std::vector<HistoryRecord> DownloadHistory::findByContent(std::int64_t size,
     const std::lock_guard lock(m_connection->mutex);
     sqlite3_stmt* statement = m_connection->findByContent.get();
     sqlite3_bind_int64(statement, 1, size);
-    bindText(statement, 2, sha256);
+    bindDigest(statement, 2, sha256);
     while (sqlite3_step(statement) == SQLITE_ROW)
         found.push_back(recordOf(statement));
     sqlite3_reset(statement);
