@@ -35,10 +35,7 @@ ConnectionScript busy(const std::string& status, const std::string& retryAfter)
 }
 
 // A connection closed as soon as the request arrived.
-ConnectionScript dropped()
-{
-    return {receive()};
-}
+const ConnectionScript dropped{receive()};
 
 std::string httpDateIn(std::chrono::seconds ahead)
 {
@@ -50,15 +47,14 @@ std::string httpDateIn(std::chrono::seconds ahead)
     return text;
 }
 
-class DownloadRetryTest : public test::DownloadBatchTest {
-protected:
-    static DownloadOptions quickRetry()
-    {
-        DownloadOptions options;
-        options.retry.resetRetryDelay = std::chrono::milliseconds(50);
-        return options;
-    }
-};
+using DownloadRetryTest = test::DownloadBatchTest;
+
+DownloadOptions quickRetry()
+{
+    DownloadOptions options;
+    options.retry.resetRetryDelay = std::chrono::milliseconds(50);
+    return options;
+}
 
 TEST_F(DownloadRetryTest, BusyAnswersAndDroppedConnectionsAreAskedOnceMore)
 {
@@ -85,8 +81,8 @@ TEST_F(DownloadRetryTest, BusyAnswersAndDroppedConnectionsAreAskedOnceMore)
          {busy("429 Too Many Requests", "0"), busy("429 Too Many Requests", "0")},
          EntryOutcome::ServerBusy,
          2},
-        {"dropped", {dropped()}, EntryOutcome::Stored, 2},
-        {"dropped twice", {dropped(), dropped()}, EntryOutcome::NotOpened, 2},
+        {"dropped", {dropped}, EntryOutcome::Stored, 2},
+        {"dropped twice", {dropped, dropped}, EntryOutcome::NotOpened, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

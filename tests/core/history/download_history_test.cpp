@@ -27,10 +27,7 @@ HistoryRecord sample(int n, std::int64_t size = 100, std::string sha256 = std::s
             std::move(sha256),
             1'800'000'000 + n,
             n % 7,
-            std::string("\x83T\x83"
-                        "C\x83g\0",
-                        7)
-                + number,  // code-page bytes, a NUL too
+            std::string("\x83T\x83\x43\x83g\0", 7) + number,  // code-page bytes, a NUL too
             "https://example.com/",
             "https://example.com/page" + number + ".html"};
 }
@@ -190,18 +187,16 @@ TEST(DownloadHistory, HistoryOutOfReachIsLeftAsItIs)
         const fs::path file = noFolder ? dir.file("gone") / "history.db" : dir.file("history.db");
         c.prepare(file);
         const std::string before = readBytes(file);
-        std::vector<fs::path> namesBefore;
-        for (const auto& entry : fs::directory_iterator(dir.path()))
-            namesBefore.push_back(entry.path());
+        const auto names = [&dir] {
+            return std::vector<fs::directory_entry>(fs::directory_iterator(dir.path()), {});
+        };
+        const auto namesBefore = names();
 
         const DownloadHistory::Opening opening = DownloadHistory::open(file);
         EXPECT_EQ(opening.state, HistoryOpenState::Unavailable);
         EXPECT_FALSE(opening.history);
         EXPECT_TRUE(readBytes(file) == before);
-        std::vector<fs::path> namesAfter;
-        for (const auto& entry : fs::directory_iterator(dir.path()))
-            namesAfter.push_back(entry.path());
-        EXPECT_EQ(namesAfter, namesBefore);
+        EXPECT_EQ(names(), namesBefore);
     }
 }
 
