@@ -84,7 +84,7 @@ double patrol(const fs::path& work, vel::DownloadHistory& history, std::size_t e
     vel::PatrolRequest request;
     request.sites = fixture().sites;
     request.extension = "gif";
-    request.workingFolder = work;
+    request.downloadRoot = work;
     request.dateFolder = "20260102";
     request.history = &history;
     vel::HttpClient client;

@@ -84,6 +84,17 @@ std::string displayProblem()
     return {};
 }
 
+// An installed VEL's batches go to the user's download folder
+// (XDG_DOWNLOAD_DIR); a portable VEL's stay beside it.
+std::filesystem::path userDownloadsIfInstalled()
+{
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || !vel::runsInstalled(program.parent_path()))
+        return {};
+    return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation).toStdString();
+}
+
 // A patrol from a terminal stops cleanly on Ctrl+C or a service's stop: what
 // the handler touches is an atomic flag and the client's abort pipe.
 std::atomic<bool> g_stopRequested{false};
@@ -113,6 +124,7 @@ int runWithoutWindow(const vel::CommandLine& line)
     context.client = &client;
     context.downloader = &downloader;
     context.outIsTerminal = isatty(STDOUT_FILENO) == 1;
+    context.userDownloads = userDownloadsIfInstalled();
     const std::time_t now = std::time(nullptr);
     std::tm today{};
     if (localtime_r(&now, &today))
@@ -202,6 +214,7 @@ int main(int argc, char** argv)
     services.programDirectory = vel::programDirectory(
         QCoreApplication::applicationDirPath().toStdString(),
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
+    services.userDownloads = userDownloadsIfInstalled();
     vel::MainWindow window(std::move(services));
     QObject::connect(&instance, &vel::SingleInstance::pageHandedOver, &window,
                      [&window](const QString& url) {

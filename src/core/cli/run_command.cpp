@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/download/download_root.h"
 #include "core/history/download_history.h"
 #include "core/http/http_client.h"
 #include "core/patrol/patrol.h"
@@ -103,7 +104,7 @@ int patrolCommand(const CommandLine& line, const CommandContext& context)
                   + " (cannot be written): every file counts as new\n");
 
     request.sites = patrolSites(grid);
-    request.workingFolder = folder;
+    request.downloadRoot = downloadRoot({folder, folder, context.userDownloads});
     request.dateFolder = context.dateFolder;
     request.codePageToUtf8 = context.codePageToUtf8;
     request.history = opening.history.get();

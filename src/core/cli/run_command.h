@@ -28,6 +28,9 @@ struct CommandContext {
     std::FILE* err = stderr;
     // A terminal gets a progress bar that is redrawn in place.
     bool outIsTerminal = false;
+    // An installed VEL's: the user's download folder (see chooseDownloadRoot);
+    // empty for a portable VEL.
+    std::filesystem::path userDownloads;
     // The date folder's name (yyyymmdd of today).
     std::string dateFolder;
     // Raised from outside (a signal) to stop the patrol; may be null.

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include <sys/stat.h>
@@ -38,19 +39,25 @@ DownloadFolder failed(DownloadFolderFailure failure)
 
 }  // namespace
 
-DownloadFolder openDownloadFolder(const std::filesystem::path& workingFolder,
-                                  std::string_view dateFolder)
+DownloadFolder openDownloadFolder(const DownloadRoot& root, std::string_view dateFolder)
 {
-    const DirectoryHandle working = DirectoryHandle::open(workingFolder);
+    if (!root.holdsSettings && !root.folder.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(root.folder, error);
+    }
+    const DirectoryHandle working = DirectoryHandle::open(root.folder);
     if (!working.valid())
         return failed(DownloadFolderFailure::WorkingFolder);
 
     // Anything at `down` other than a folder counts as no `down`; a folder the
     // user cannot enter does not, or the files would land beside the program.
     const std::string downName = "down";
-    const DirectoryHandle down = DirectoryHandle::openAt(working.get(), downName);
-    if (!down.valid() && isFolderAt(working.get(), downName))
-        return failed(DownloadFolderFailure::DownFolder);
+    DirectoryHandle down;
+    if (root.holdsSettings) {
+        down = DirectoryHandle::openAt(working.get(), downName);
+        if (!down.valid() && isFolderAt(working.get(), downName))
+            return failed(DownloadFolderFailure::DownFolder);
+    }
     const int parent = down.valid() ? down.get() : working.get();
 
     const std::string name(dateFolder);

@@ -6,12 +6,17 @@
 
 namespace vel {
 
-std::filesystem::path programDirectory(const std::filesystem::path& executableDirectory,
-                                       const std::string& perUserDataDirectory)
+bool runsInstalled(const std::filesystem::path& executableDirectory)
 {
     // The same test as for the settings files themselves, so a directory without
     // write permission counts as read-only also when run as root.
-    if (isWritable(executableDirectory) || perUserDataDirectory.empty())
+    return !isWritable(executableDirectory);
+}
+
+std::filesystem::path programDirectory(const std::filesystem::path& executableDirectory,
+                                       const std::string& perUserDataDirectory)
+{
+    if (!runsInstalled(executableDirectory) || perUserDataDirectory.empty())
         return executableDirectory;
     const std::filesystem::path dataDirectory(perUserDataDirectory);
     std::error_code ec;

@@ -5,6 +5,10 @@
 
 namespace vel {
 
+// Whether VEL runs installed: its own directory cannot be written (a
+// portable copy keeps its files beside the program).
+bool runsInstalled(const std::filesystem::path& executableDirectory);
+
 // The program's own directory, where the site list and the extension list are
 // written: the executable's directory when it is writable (a portable copy keeps
 // its files beside the program), otherwise the per-user data directory the

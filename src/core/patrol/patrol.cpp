@@ -136,11 +136,11 @@ private:
         return unknown;
     }
 
-    // down/<date>/<site>/, made when missing; the date folder is opened once.
+    // <date>/<site>/ in the download root, made when missing; the date folder is opened once.
     DirectoryHandle siteFolder(const std::string& name)
     {
         if (!m_dateFolder.valid()) {
-            DownloadFolder date = openDownloadFolder(m_request.workingFolder, m_request.dateFolder);
+            DownloadFolder date = openDownloadFolder(m_request.downloadRoot, m_request.dateFolder);
             if (!date.valid())
                 return {};
             m_dateFolder = std::move(date.handle);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/download/download_root.h"
 #include "core/patrol/patrol_texts.h"
 #include "core/sitelist/site_grid.h"
 
@@ -32,8 +33,8 @@ std::vector<PatrolSite> patrolSites(const SiteGrid& grid);
 struct PatrolRequest {
     std::vector<PatrolSite> sites;
     std::string extension;  // bytes, as the chooser holds them
-    // The folder holding `down` (see openDownloadFolder) and the date folder's name.
-    std::filesystem::path workingFolder;
+    // Where the date folder goes (see openDownloadFolder) and its name.
+    DownloadRoot downloadRoot;
     std::string dateFolder;
     // Code-page bytes to UTF-8, for the names shown and the folders and files
     // made (the file system's names are UTF-8).

@@ -64,6 +64,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     , m_workingFolder(startFolderOr(std::move(services.startFolder)))
     , m_browser(services.browser)
     , m_programDirectory(std::move(services.programDirectory))
+    , m_userDownloads(std::move(services.userDownloads))
     , m_saveSiteList(std::move(services.saveSiteList))
 {
     setObjectName(QStringLiteral("Form1"));
@@ -405,12 +406,14 @@ void MainWindow::onDownloadConfirmed()
     // repainting; the download button alone stays usable, to stop the batch.
     QPushButton* button = m_foundFiles->downloadButton();
     m_inputLock = std::make_unique<InputLock>(button);
+    const DownloadRoot root = batchRoot();
     const DownloadController::StartResult started = m_downloads->start(
-        m_foundFiles->entries(), m_fileSearch->entrySource(), m_workingFolder.path(), dateFolder,
+        m_foundFiles->entries(), m_fileSearch->entrySource(), root, dateFolder,
         m_downloadConfirmDialog->skipExisting(),
         m_browser ? m_browser->browserCookies() : std::vector<BrowserCookie>{}, historyChoice());
     switch (started) {
     case DownloadController::StartResult::Started:
+        m_lastBatchFolder = dateFoldersParent(root) / dateFolder;
         m_fileSearch->setHeld(true);
         button->setText(QStringLiteral("中止"));
         button->setFocus();

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 
 #include "core/download/download_all.h"
+#include "core/download/download_root.h"
 #include "core/history/download_history.h"
 #include "core/http/http_client.h"
 #include "core/io/working_folder.h"
@@ -54,6 +55,9 @@ struct MainWindowServices {
     std::filesystem::path programDirectory;
     // Where the settings are read; empty means the folder VEL was started in.
     std::filesystem::path startFolder;
+    // An installed VEL's: the user's download folder, where batches go (see
+    // chooseDownloadRoot); empty for a portable VEL.
+    std::filesystem::path userDownloads;
     // Replaces the site list save at the end of the run (tests).
     std::function<void(const SiteGrid&)> saveSiteList;
 };
@@ -121,11 +125,17 @@ private:
     void markSearchResult();
     void markFetchedEntries();
     DownloadHistoryChoice historyChoice() const;
+    // Where batches and patrols make their date folders now.
+    DownloadRoot batchRoot() const;
+    void showDownloadFolder();
 
     SiteGrid m_grid;
     WorkingFolder m_workingFolder;
     BrowserPane* m_browser = nullptr;
     std::filesystem::path m_programDirectory;
+    std::filesystem::path m_userDownloads;
+    // The date folder of the last batch or patrol started.
+    std::filesystem::path m_lastBatchFolder;
     std::function<void(const SiteGrid&)> m_saveSiteList;
     SiteListLoad m_siteListLoad;
     std::string m_startPageUrl;

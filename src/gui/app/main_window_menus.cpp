@@ -2,10 +2,15 @@
 // the browser shows, which they start.
 #include <QAction>
 #include <QComboBox>
+#include <QDate>
+#include <QDesktopServices>
+#include <QFile>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QUrl>
 
+#include "core/download/download_rules.h"
 #include "gui/app/about_box.h"
 #include "gui/app/main_window.h"
 #include "gui/browser/browser_pane.h"
@@ -39,6 +44,9 @@ void MainWindow::createMenus()
     QAction* liveSearch = createLiveSearch();
     menu->addAction(liveSearch);
     menu->addAction(m_patrolAction);
+    QAction* folder = menu->addAction(QStringLiteral("保存フォルダを開く"));
+    folder->setObjectName(QStringLiteral("openFolder"));
+    connect(folder, &QAction::triggered, this, &MainWindow::showDownloadFolder);
     QAction* exit = menu->addAction(QStringLiteral("終了(&X)"));
     exit->setObjectName(QStringLiteral("Exit1"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -79,6 +87,19 @@ void MainWindow::createMenus()
         connect(view, &QWidget::customContextMenuRequested, this,
                 [this, view](const QPoint& pos) { m_windowMenu->popup(view->mapToGlobal(pos)); });
     }
+}
+
+DownloadRoot MainWindow::batchRoot() const
+{
+    return downloadRoot({m_workingFolder.path(), m_programDirectory, m_userDownloads});
+}
+
+void MainWindow::showDownloadFolder()
+{
+    const QDate today = QDate::currentDate();
+    const std::filesystem::path folder = folderToShow(
+        batchRoot(), m_lastBatchFolder, dateFolderName(today.year(), today.month(), today.day()));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(folder.c_str())));
 }
 
 QAction* MainWindow::createLiveSearch()

@@ -56,8 +56,10 @@ void MainWindow::onPatrolTriggered()
     PatrolRequest request;
     request.sites = patrolSites(m_grid);
     request.extension = extensionChooserItem(chooser, chooser->currentIndex());
-    request.workingFolder = m_workingFolder.path();
+    request.downloadRoot = batchRoot();
     request.dateFolder = dateFolderName(today.year(), today.month(), today.day());
+    const std::filesystem::path dateFolder =
+        dateFoldersParent(request.downloadRoot) / request.dateFolder;
     request.codePageToUtf8 = [](std::string_view bytes) { return toQString(bytes).toStdString(); };
     QPushButton* button = m_siteList->searchButton();
     // The windows take no input but keep repainting; the search button stops the patrol.
@@ -66,6 +68,7 @@ void MainWindow::onPatrolTriggered()
         m_inputLock.reset();
         return;
     }
+    m_lastBatchFolder = dateFolder;
     button->setText(QStringLiteral("中止"));
     button->setFocus();
 }

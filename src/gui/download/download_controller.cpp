@@ -91,7 +91,7 @@ DownloadController::~DownloadController()
 
 DownloadController::StartResult
 DownloadController::start(const std::vector<FoundEntry>& entries, const EntrySource& source,
-                          const std::filesystem::path& workingFolder, const std::string& dateFolder,
+                          const DownloadRoot& root, const std::string& dateFolder,
                           bool skipExisting, const std::vector<BrowserCookie>& browserCookies,
                           const DownloadHistoryChoice& historyChoice)
 {
@@ -100,7 +100,7 @@ DownloadController::start(const std::vector<FoundEntry>& entries, const EntrySou
     // The folder is found and made here, so the batch never resolves a name
     // against the process's current directory. Without it the batch does not
     // start: the files would otherwise land beside the program's own.
-    DownloadFolder folder = openDownloadFolder(workingFolder, dateFolder);
+    DownloadFolder folder = openDownloadFolder(root, dateFolder);
     if (!folder.valid())
         return StartResult::NoFolder;
     m_cancel = false;

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include "core/download/browser_cookies.h"
+#include "core/download/download_root.h"
 #include "core/foundfiles/found_entry.h"
 #include "core/history/download_history.h"
 #include "core/io/directory_handle.h"
@@ -64,15 +65,15 @@ public:
     void setHistory(std::shared_ptr<DownloadHistory> history) { m_history = std::move(history); }
     const std::shared_ptr<DownloadHistory>& history() const { return m_history; }
     // Downloads the entries (the found-files list, in list order, from the
-    // search that `source` describes) into the date folder `dateFolder` (see
-    // openDownloadFolder) under the working folder. Local names in the code
+    // search that `source` describes) into the date folder `dateFolder` of
+    // `root` (see openDownloadFolder). Local names in the code
     // page are turned into the file system's UTF-8. With `skipExisting` an
     // entry whose name is taken in the folder is not fetched. Entries collected
     // from the page shown carry that page as referrer and the matching ones of
     // `browserCookies` (the browser's, now). Unless Started, nothing is
     // reported and no file is touched.
     StartResult start(const std::vector<FoundEntry>& entries, const EntrySource& source,
-                      const std::filesystem::path& workingFolder, const std::string& dateFolder,
+                      const DownloadRoot& root, const std::string& dateFolder,
                       bool skipExisting = false,
                       const std::vector<BrowserCookie>& browserCookies = {},
                       const DownloadHistoryChoice& historyChoice = {});

@@ -345,7 +345,7 @@ TEST(DownloadFolderTest, AWorkingFolderThatCannotBeOpenedGivesNoFolder)
     // A relative working folder is taken from the current directory once, when opened.
     const fs::path saved = fs::current_path();
     fs::current_path(dir.path());
-    const DownloadFolder relative = openDownloadFolder(".", "56");
+    const DownloadFolder relative = openDownloadFolder(fs::path("."), "56");
     fs::current_path(saved);
     ASSERT_TRUE(relative.valid());
     EXPECT_TRUE(namesFolder(relative.handle.get(), dir.path() / "56"));

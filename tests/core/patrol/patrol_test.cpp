@@ -69,7 +69,7 @@ protected:
         PatrolRequest request;
         request.sites = sites;
         request.extension = "gif";
-        request.workingFolder = root.path();
+        request.downloadRoot = root.path();
         request.dateFolder = kDate;
         request.history = history.get();
         client.resetAbort();

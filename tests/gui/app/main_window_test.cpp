@@ -176,7 +176,7 @@ private slots:
                  (QStringList{QStringLiteral("拡張子の追加と削除(&T)"),
                               QStringLiteral("トップページ設定"),
                               QStringLiteral("表示中のページからサーチ"), QStringLiteral("巡回"),
-                              QStringLiteral("終了(&X)")}));
+                              QStringLiteral("保存フォルダを開く"), QStringLiteral("終了(&X)")}));
         // No two commands of the window share a shortcut.
         QSet<QKeySequence> shortcuts;
         for (const QAction* action : m_form->findChildren<QAction*>()) {

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDate>
+#include <QDesktopServices>
 #include <QItemSelectionModel>
 
 #include "gui/download/download_confirm_dialog.h"
@@ -26,6 +27,7 @@ class DownloadWindowTest final : public test::WindowTest {
 
 private:
     fs::path m_program;
+    QList<QUrl> m_shownFolders;
 
     template <typename Box>
     QPushButton* boxButton(const char* name) const
@@ -54,6 +56,20 @@ private:
                     .programDirectory = m_program,
                     .extensions = {QStringLiteral("gif")}});
     }
+
+    // メニュー → 保存フォルダを開く, with the desktop's file manager stood in for.
+    fs::path shownFolder()
+    {
+        m_shownFolders.clear();
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "showFolder");
+        ui().action("openFolder")->trigger();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        return m_shownFolders.size() == 1 ? fs::path(m_shownFolders[0].toLocalFile().toStdString())
+                                          : fs::path();
+    }
+
+public slots:
+    void showFolder(const QUrl& folder) { m_shownFolders << folder; }
 
 private slots:
     void init()
@@ -131,7 +147,9 @@ private slots:
         ui().foundList()->setRowSelected(1, true);
         QSignalSpy steps(ui().downloads(), &DownloadController::progress);
         QSignalSpy texts(ui().downloads(), &DownloadController::statusText);
+        QCOMPARE(shownFolder(), m_program / "down");
         downloadAll();
+        QCOMPARE(shownFolder(), dateFolder());
         QVERIFY(!ui().dialog<DownloadConfirmDialog>()->isVisible());
 
         QCOMPARE(test::readBytes(dateFolder() / "a.gif"), std::string("GIF-A"));
