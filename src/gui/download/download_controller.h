@@ -63,7 +63,7 @@ public:
     // The download history every batch records into, and asks with
     // DownloadHistoryChoice::skipFetched; none: nothing is recorded.
     void setHistory(std::shared_ptr<DownloadHistory> history) { m_history = std::move(history); }
-    const std::shared_ptr<DownloadHistory>& history() const { return m_history; }
+
     // Downloads the entries (the found-files list, in list order, from the
     // search that `source` describes) into the date folder `dateFolder` of
     // `root` (see openDownloadFolder). Local names in the code
