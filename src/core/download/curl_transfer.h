@@ -102,6 +102,8 @@ public:
     const FileDigest& digest() const { return m_digest; }
 
     const std::string& fileName() const { return m_fileName; }
+    // The status code of the last response head (0 before any).
+    int status() const { return m_status; }
 
     // Called from libcurl's callbacks.
     bool onHeaderLine(std::string_view line);
