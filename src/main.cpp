@@ -215,6 +215,10 @@ int main(int argc, char** argv)
         QCoreApplication::applicationDirPath().toStdString(),
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
     services.userDownloads = userDownloadsIfInstalled();
+    services.pictureCacheFolder =
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation).toStdString();
+    if (!services.pictureCacheFolder.empty())
+        services.pictureCacheFolder /= "pictures";
     vel::MainWindow window(std::move(services));
     QObject::connect(&instance, &vel::SingleInstance::pageHandedOver, &window,
                      [&window](const QString& url) {

@@ -80,8 +80,7 @@ ImageHeader readGif(std::string_view b)
 
 bool isFrameHeader(std::uint32_t marker)
 {
-    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8
-        && marker != 0xCC;
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
 ImageHeader readJpeg(std::string_view b)
@@ -191,8 +190,7 @@ std::optional<double> pixels(std::string_view value)
         value.remove_suffix(2);
     double number = 0;
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
-    if (error != std::errc() || end != value.data() + value.size() || !(number > 0)
-        || number > 1e9)
+    if (error != std::errc() || end != value.data() + value.size() || !(number > 0) || number > 1e9)
         return std::nullopt;
     return number;
 }
@@ -293,7 +291,7 @@ ImageHeader readSvg(std::string_view b)
     const std::size_t end = tag.find('>');
     if (end == std::string_view::npos)
         return tag.size() >= kSvgTagCap || at + tag.size() >= kMaxImageHeaderBytes ? notPicture()
-                                                                                  : needMore();
+                                                                                   : needMore();
     return svgSize(tag.substr(0, end), at + end + 1);
 }
 

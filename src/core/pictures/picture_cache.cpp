@@ -71,8 +71,8 @@ std::optional<std::string> CachedBody::readAll() const
     std::string bytes(m_size, '\0');
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t got = ::pread(m_fd, bytes.data() + done, bytes.size() - done,
-                                    static_cast<off_t>(done));
+        const ssize_t got =
+            ::pread(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)

@@ -100,7 +100,8 @@ void PictureFetchQueue::run()
     shared.multi = curl_multi_init();
     const auto parallel = static_cast<std::size_t>(std::max(1, m_options.parallelTransfers));
     if (shared.multi) {
-        curl_multi_setopt(shared.multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, static_cast<long>(parallel));
+        curl_multi_setopt(shared.multi, CURLMOPT_MAX_TOTAL_CONNECTIONS,
+                          static_cast<long>(parallel));
         curl_multi_setopt(shared.multi, CURLMOPT_MAXCONNECTS, static_cast<long>(parallel));
     }
     {
@@ -201,10 +202,9 @@ void PictureFetchQueue::run()
                 }
                 const EntryOutcome outcome = transfer->curl->finish(result, false);
                 const PictureFetchEnd end = endOf(*transfer, outcome, result);
-                const std::uint64_t size =
-                    end == PictureFetchEnd::Stored
-                        ? static_cast<std::uint64_t>(transfer->curl->digest().size)
-                        : 0;
+                const std::uint64_t size = end == PictureFetchEnd::Stored
+                    ? static_cast<std::uint64_t>(transfer->curl->digest().size)
+                    : 0;
                 if (end == PictureFetchEnd::Stored)
                     m_cache.added(transfer->request.url, size);
                 finishRequest({transfer->request.url, end, transfer->curl->status(), size});

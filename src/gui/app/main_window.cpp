@@ -40,6 +40,7 @@
 #include "gui/settings/extension_list_dialog.h"
 #include "gui/settings/start_page_dialog.h"
 #include "gui/sitelist/site_list_panel.h"
+#include "gui/thumbnails/thumbnail_controller.h"
 
 namespace vel {
 
@@ -66,6 +67,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     , m_programDirectory(std::move(services.programDirectory))
     , m_userDownloads(std::move(services.userDownloads))
     , m_saveSiteList(std::move(services.saveSiteList))
+    , m_pictureCacheFolder(std::move(services.pictureCacheFolder))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("VEL"));
@@ -195,6 +197,8 @@ void MainWindow::layoutForClientSize(int width, int height)
     m_browserFrame->setGeometry(-1, 211, 783 + dw, 310 + dh);
     if (m_browser)
         m_browser->widget()->setGeometry(1, 1, 781 + dw, 308 + dh);
+    if (m_thumbnails)
+        m_thumbnails->layOut();
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)
@@ -264,6 +268,8 @@ void MainWindow::stopWorkers()
     m_fileSearch->abortAndWait();
     m_downloads->cancelAndWait();
     m_patrol->stopAndWait();
+    if (m_thumbnails)
+        m_thumbnails->stop();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -39,6 +39,7 @@ class PatrolController;
 class SiteListPanel;
 class StartPageDialog;
 class StatusBar;
+class ThumbnailController;
 
 // What the main window is given by the program (or by a test).
 struct MainWindowServices {
@@ -60,6 +61,9 @@ struct MainWindowServices {
     std::filesystem::path userDownloads;
     // Replaces the site list save at the end of the run (tests).
     std::function<void(const SiteGrid&)> saveSiteList;
+    // Where pictures fetched for thumbnails are kept for the batch; empty: a
+    // temporary folder of the run.
+    std::filesystem::path pictureCacheFolder;
 };
 
 // The main window composes the site list, the browser bar, the browser, the
@@ -104,6 +108,7 @@ private:
     void createPanels();
     void createMenus();
     QAction* createLiveSearch();
+    void createThumbnails(QMenu* menu);
     void onLiveSearchFinished(const LiveSearchResult& result);
     QAction* createPatrol(std::unique_ptr<HttpClient> client,
                           std::unique_ptr<Downloader> downloader);
@@ -137,6 +142,7 @@ private:
     // The date folder of the last batch or patrol started.
     std::filesystem::path m_lastBatchFolder;
     std::function<void(const SiteGrid&)> m_saveSiteList;
+    std::filesystem::path m_pictureCacheFolder;
     SiteListLoad m_siteListLoad;
     std::string m_startPageUrl;
     bool m_saved = false;
@@ -160,6 +166,7 @@ private:
     LiveSearchController* m_liveSearch = nullptr;
     PatrolController* m_patrol = nullptr;
     QAction* m_patrolAction = nullptr;
+    ThumbnailController* m_thumbnails = nullptr;
     AboutBox* m_aboutBox = nullptr;
     ExtensionListDialog* m_extensionListDialog = nullptr;
     DownloadConfirmDialog* m_downloadConfirmDialog = nullptr;

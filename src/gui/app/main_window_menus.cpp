@@ -16,11 +16,13 @@
 #include "gui/browser/browser_pane.h"
 #include "gui/download/download_controller.h"
 #include "gui/foundfiles/found_files_panel.h"
+#include "gui/search/file_search_controller.h"
 #include "gui/search/live_search_controller.h"
 #include "gui/settings/extension_chooser.h"
 #include "gui/settings/extension_list_dialog.h"
 #include "gui/settings/start_page_dialog.h"
 #include "gui/sitelist/site_list_panel.h"
+#include "gui/thumbnails/thumbnail_controller.h"
 
 namespace vel {
 
@@ -44,6 +46,7 @@ void MainWindow::createMenus()
     QAction* liveSearch = createLiveSearch();
     menu->addAction(liveSearch);
     menu->addAction(m_patrolAction);
+    createThumbnails(menu);
     QAction* folder = menu->addAction(QStringLiteral("保存フォルダを開く"));
     folder->setObjectName(QStringLiteral("openFolder"));
     connect(folder, &QAction::triggered, this, &MainWindow::showDownloadFolder);
@@ -117,6 +120,21 @@ QAction* MainWindow::createLiveSearch()
     addAction(action);
     connect(action, &QAction::triggered, this, &MainWindow::onLiveSearchTriggered);
     return action;
+}
+
+void MainWindow::createThumbnails(QMenu* menu)
+{
+    ThumbnailServices services;
+    services.cacheFolder = m_pictureCacheFolder;
+    services.entrySource = [this]() -> const EntrySource& { return m_fileSearch->entrySource(); };
+    services.browserCookies = [this] {
+        return m_browser ? m_browser->browserCookies() : std::vector<BrowserCookie>{};
+    };
+    services.listLocked = [this] { return m_downloads->running(); };
+    m_thumbnails = new ThumbnailController(m_foundFiles, m_browserFrame, std::move(services), this);
+    connect(m_thumbnails, &ThumbnailController::statusText, this, &MainWindow::setStatusText);
+    menu->addAction(m_thumbnails->viewAction());
+    menu->addAction(m_thumbnails->filterAction());
 }
 
 void MainWindow::onLiveSearchTriggered()

@@ -32,6 +32,7 @@ public:
     // Marks the entries whose files were stored (see FoundFilesModel::setFetchedTimes).
     void setFetchedTimes(std::vector<std::int64_t> times);
 
+    FoundFilesModel* entryModel() const { return m_model; }
     int count() const;
     const std::vector<FoundEntry>& entries() const;
     FoundEntry entryAt(int row) const;

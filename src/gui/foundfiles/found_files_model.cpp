@@ -6,6 +6,7 @@
 
 #include <QGuiApplication>
 #include <QPalette>
+#include <QStringList>
 
 #include "core/download/fetched_entries.h"
 #include "gui/common/qt_text.h"
@@ -27,17 +28,85 @@ QVariant FoundFilesModel::data(const QModelIndex& index, int role) const
         return {};
     const std::size_t row = static_cast<std::size_t>(index.row());
     const std::int64_t fetchedAt = row < m_fetchedAt.size() ? m_fetchedAt[row] : 0;
-    if (fetchedAt != 0 && role == Qt::ToolTipRole)
-        return textAt(index.row()) + u'\n' + QString::fromStdString(fetchedMarkText(fetchedAt));
-    if (fetchedAt != 0 && role == Qt::AccessibleDescriptionRole)
-        return QString::fromStdString(fetchedMarkText(fetchedAt));
-    if (fetchedAt != 0 && role == Qt::ForegroundRole)
-        return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole)
-        return textAt(index.row());
-    if (role == Qt::SizeHintRole && m_itemSize.isValid())
-        return m_itemSize;
-    return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return withPixelSize(index.row());
+    case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole: {
+        // What is known of the entry besides its text: stored before, its
+        // picture's size, why it has no thumbnail.
+        QStringList notes;
+        if (fetchedAt != 0)
+            notes << QString::fromStdString(fetchedMarkText(fetchedAt));
+        const PictureNote note = pictureNote(index.row());
+        if (const QString size = pictureSizeText(note.facts); !size.isEmpty())
+            notes << size;
+        if (!note.problem.isEmpty())
+            notes << note.problem;
+        if (role == Qt::AccessibleDescriptionRole)
+            return notes.join(QStringLiteral("、"));
+        notes.prepend(textAt(index.row()));
+        return notes.join(u'\n');
+    }
+    case Qt::ForegroundRole:
+        if (fetchedAt != 0)
+            return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+        return {};
+    case Qt::SizeHintRole:
+        return m_itemSize.isValid() ? QVariant(m_itemSize) : QVariant();
+    case NameRole: {
+        const QString text = textAt(index.row());
+        return text.mid(text.lastIndexOf(u'/') + 1);
+    }
+    case ThumbnailRole:
+        return pictureNote(index.row()).thumbnail;
+    case ProblemRole:
+        return pictureNote(index.row()).problem;
+    case PictureSizeRole:
+        return pictureSizeText(pictureNote(index.row()).facts);
+    default:
+        return {};
+    }
+}
+
+QString FoundFilesModel::pictureSizeText(const PictureFacts& facts)
+{
+    QStringList parts;
+    if (const std::string pixels = pixelSizeText(facts); !pixels.empty())
+        parts << QString::fromStdString(pixels);
+    if (const std::string kilobytes = kilobytesText(facts); !kilobytes.empty())
+        parts << QString::fromStdString(kilobytes);
+    return parts.join(u' ');
+}
+
+QString FoundFilesModel::withPixelSize(int row) const
+{
+    const std::string pixels = pixelSizeText(pictureNote(row).facts);
+    if (pixels.empty())
+        return textAt(row);
+    return textAt(row) + QStringLiteral("  ") + QString::fromStdString(pixels);
+}
+
+PictureNote FoundFilesModel::pictureNote(int row) const
+{
+    if (!m_pictureNote)
+        return {};
+    return m_pictureNote(m_entries[static_cast<std::size_t>(row)]);
+}
+
+void FoundFilesModel::setPictureNotes(std::function<PictureNote(const FoundEntry&)> notes)
+{
+    m_pictureNote = std::move(notes);
+    picturesChanged();
+}
+
+void FoundFilesModel::picturesChanged()
+{
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, 0),
+                         {Qt::DisplayRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole,
+                          ThumbnailRole, ProblemRole, PictureSizeRole});
 }
 
 void FoundFilesModel::setEntries(std::vector<FoundEntry> entries, PageCharset charset)

@@ -28,9 +28,10 @@ FoundFilesPanel::FoundFilesPanel(QWidget* parent)
     m_list->setAccessibleName(QStringLiteral("見つかったファイル"));
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_list->setToolTip(QStringLiteral("選択項目が画像ファイル（gif・jpg・png・webp・bmp・svg）の場合\n"
-                                      "スペースキーにてプレビューを見ることができます。\n"
-                                      "複数選択時はプレビューできません"));
+    m_list->setToolTip(
+        QStringLiteral("選択項目が画像ファイル（gif・jpg・png・webp・bmp・svg）の場合\n"
+                       "スペースキーにてプレビューを見ることができます。\n"
+                       "複数選択時はプレビューできません"));
     m_list->setToolTipDuration(kHintMilliseconds);
 
     m_deleteSelected = makePushButton(this, "Button2", QStringLiteral("選択ファイルの削除"),
@@ -56,14 +57,54 @@ FoundFilesPanel::FoundFilesPanel(QWidget* parent)
     connect(m_remove, &QAction::triggered, this, &FoundFilesPanel::onDeleteSelectedFilesClicked);
     connect(m_open, &QAction::triggered, this, &FoundFilesPanel::requestOpenCurrent);
     connect(m_menu, &QMenu::aboutToShow, this, &FoundFilesPanel::updateMenu);
-    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_list, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { m_menu->popup(m_list->viewport()->mapToGlobal(pos)); });
+    wireView(m_list);
 
     connect(m_deleteSelected, &QPushButton::clicked, this,
             &FoundFilesPanel::onDeleteSelectedFilesClicked);
     connect(m_download, &QPushButton::clicked, this, &FoundFilesPanel::downloadClicked);
-    m_list->installEventFilter(this);
+}
+
+void FoundFilesPanel::addView(QAbstractItemView* view)
+{
+    view->setModel(m_list->model());
+    QItemSelectionModel* own = view->selectionModel();
+    view->setSelectionModel(m_list->selectionModel());
+    delete own;
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    wireView(view);
+}
+
+// Every view of the list takes the same menu, keys and double click.
+void FoundFilesPanel::wireView(QAbstractItemView* view)
+{
+    m_views.push_back(view);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view, &QWidget::customContextMenuRequested, this,
+            [this, view](const QPoint& pos) { m_menu->popup(view->viewport()->mapToGlobal(pos)); });
+    connect(view, &QAbstractItemView::doubleClicked, this, &FoundFilesPanel::requestOpenCurrent);
+    view->installEventFilter(this);
+}
+
+void FoundFilesPanel::addMenuAction(QAction* action)
+{
+    m_menu->addAction(action);
+}
+
+void FoundFilesPanel::setPictureNotes(std::function<PictureNote(const FoundEntry&)> notes)
+{
+    m_list->entryModel()->setPictureNotes(std::move(notes));
+}
+
+void FoundFilesPanel::picturesChanged()
+{
+    m_list->entryModel()->picturesChanged();
+}
+
+void FoundFilesPanel::removeEntries(const std::vector<int>& rows)
+{
+    m_list->entryModel()->removeRows(rows);
+    if (m_list->count() == 0)
+        setButtonsEnabled(false);
 }
 
 void FoundFilesPanel::setExtraWidth(int pixels)
@@ -157,9 +198,17 @@ void FoundFilesPanel::setButtonsEnabled(bool enabled)
 
 bool FoundFilesPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    // Space previews a single selected image entry; the list still gets the key.
-    if (watched == m_list && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space
+    const bool view = std::find(m_views.begin(), m_views.end(), watched) != m_views.end();
+    if (!view || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    // Delete takes the selected entries off, as the button does.
+    if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
+        onDeleteSelectedFilesClicked();
+        return true;
+    }
+    // Space previews a single selected image entry; the view still gets the key.
+    if (key->key() == Qt::Key_Space
         && spaceOpensEntry(static_cast<int>(m_list->selectedRows().size()),
                            m_list->entryAt(m_list->currentRow()).text))
         requestOpenCurrent();

@@ -1,13 +1,16 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <QWidget>
 
 #include "core/foundfiles/found_entry.h"
+#include "gui/foundfiles/found_files_model.h"
 
+class QAbstractItemView;
 class QAction;
 class QMenu;
 class QPushButton;
@@ -53,6 +56,17 @@ public:
     // Lays the panel out for a width beyond its own (the window grew).
     void setExtraWidth(int pixels);
 
+    // Another view of the list (the thumbnail grid): the same model and
+    // selection, menu, Delete, Space and double click.
+    void addView(QAbstractItemView* view);
+    // An item of the list's context menu after its own.
+    void addMenuAction(QAction* action);
+    // Where the entries' pictures are known from (FoundFilesModel::setPictureNotes).
+    void setPictureNotes(std::function<PictureNote(const FoundEntry&)> notes);
+    void picturesChanged();
+    // Takes these rows off the list in one step.
+    void removeEntries(const std::vector<int>& rows);
+
 public slots:
     void onDeleteSelectedFilesClicked();
     // Enables the menu's items for the list as it is now.
@@ -69,6 +83,7 @@ protected:
 private:
     void requestOpenCurrent();
     void setButtonsEnabled(bool enabled);
+    void wireView(QAbstractItemView* view);
 
     FoundFilesList* m_list = nullptr;
     QPushButton* m_deleteSelected = nullptr;
@@ -77,6 +92,7 @@ private:
     QAction* m_preview = nullptr;
     QAction* m_remove = nullptr;
     QAction* m_open = nullptr;
+    std::vector<QAbstractItemView*> m_views;  // the list first
 };
 
 }  // namespace vel

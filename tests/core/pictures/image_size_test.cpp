@@ -20,8 +20,8 @@ const std::string kPng = std::string("\x89PNG\r\n\x1A\n", 8) + bytes({0, 0, 0, 1
     + bytes({0, 0, 1, 0x40, 0, 0, 0, 0xF0, 8, 6, 0, 0, 0});
 const std::string kGif = "GIF89a" + bytes({0x40, 1, 0xF0, 0, 0, 0, 0});
 // SOI, an APP0 segment, fill bytes, then a progressive frame header.
-const std::string kJpeg = bytes({0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 'J', 'F', 0xFF, 0xFF, 0xC2, 0, 11,
-                                 8, 0, 0xF0, 1, 0x40, 3});
+const std::string kJpeg = bytes(
+    {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 'J', 'F', 0xFF, 0xFF, 0xC2, 0, 11, 8, 0, 0xF0, 1, 0x40, 3});
 const std::string kWebpLossy = "RIFF" + bytes({0, 0, 0, 0}) + "WEBPVP8 "
     + bytes({0, 0, 0, 0, 0, 0, 0, 0x9D, 1, 0x2A, 0x40, 1, 0xF0, 0});
 // Lossless: 14 bits of width - 1 (319) and of height - 1 (239).
@@ -81,8 +81,7 @@ TEST(ImageHeader, ReadsTheSizeWholeAndByteByByte)
             // Every prefix short of what it read asks for more; every longer
             // input answers the same.
             for (std::size_t n = 0; n < whole.consumed; ++n)
-                ASSERT_EQ(readImageHeader(c.input.substr(0, n)).status,
-                          ImageHeaderStatus::NeedMore)
+                ASSERT_EQ(readImageHeader(c.input.substr(0, n)).status, ImageHeaderStatus::NeedMore)
                     << c.name << " at " << n;
             EXPECT_EQ(readImageHeader(c.input + std::string(100, 'x')), whole) << c.name;
         } else {

@@ -54,7 +54,8 @@ TEST(PictureFetchQueue, FetchesIntoTheCacheAndSaysWhyNot)
     Ends ends;
     PictureFetchOptions options;
     options.maxBody = 4096;
-    PictureFetchQueue queue(cache, [&ends](const PictureFetched& f) { ends.add(f); }, options);
+    PictureFetchQueue queue(
+        cache, [&ends](const PictureFetched& f) { ends.add(f); }, options);
 
     const auto url = [&server](const char* target) { return server.url(target); };
     queue.want({{url("/a.gif")},

@@ -26,9 +26,9 @@ TEST(LruBytes, DropsTheLeastRecentlyUsedFirst)
         unsigned long long total;
     };
     const Step steps[] = {
-        {"a", 40, {}, 40},       {"b", 40, {}, 80},        {"a", -1, {}, 80},
-        {"c", 30, {"b"}, 70},    {"a", 50, {}, 80},        {"d", 30, {"c"}, 80},
-        {"e", 101, {"e"}, 80},   {"x", -1, {}, 80},        {"f", 100, {"a", "d"}, 100},
+        {"a", 40, {}, 40},     {"b", 40, {}, 80}, {"a", -1, {}, 80},
+        {"c", 30, {"b"}, 70},  {"a", 50, {}, 80}, {"d", 30, {"c"}, 80},
+        {"e", 101, {"e"}, 80}, {"x", -1, {}, 80}, {"f", 100, {"a", "d"}, 100},
     };
     LruBytes lru(100);
     for (const Step& s : steps) {
@@ -65,7 +65,9 @@ TEST(SizeFilter, TakesOffWhatIsKnownToBeBelow)
     for (const Case& c : cases)
         EXPECT_EQ(rowsBelowMinimum(facts, c.minimum), c.rows)
             << c.minimum.width << "x" << c.minimum.height << " " << c.minimum.kilobytes;
-    EXPECT_EQ(pixelSizeText(facts[0]), "320\xC3\x97" "240");
+    EXPECT_EQ(pixelSizeText(facts[0]),
+              "320\xC3\x97"
+              "240");
     EXPECT_EQ(kilobytesText(facts[1]) + kilobytesText(facts[0]), "1 KB2 KB");
 }
 

@@ -176,6 +176,7 @@ private slots:
                  (QStringList{QStringLiteral("拡張子の追加と削除(&T)"),
                               QStringLiteral("トップページ設定"),
                               QStringLiteral("表示中のページからサーチ"), QStringLiteral("巡回"),
+                              QStringLiteral("サムネイル表示"), QStringLiteral("サイズで絞り込み"),
                               QStringLiteral("保存フォルダを開く"), QStringLiteral("終了(&X)")}));
         // No two commands of the window share a shortcut.
         QSet<QKeySequence> shortcuts;
