@@ -44,11 +44,14 @@ public:
     {
         if (outcome == EntryOutcome::Stored)
             ++stored;
+        else if (outcome == EntryOutcome::ServerBusy)
+            ++busy;
     }
     bool cancelled() override { return m_patrol.cancelled(); }
 
     std::size_t stored = 0;
     std::size_t failed = 0;
+    std::size_t busy = 0;
 
 private:
     PatrolObserver& m_patrol;
@@ -105,6 +108,7 @@ public:
         m_downloader.downloadAll(batch, counts);
         outcome.stored = counts.stored;
         outcome.failed = counts.failed;
+        outcome.busy = counts.busy;
         outcome.stopped = m_observer.cancelled();
         return outcome;
     }

@@ -38,6 +38,8 @@ std::optional<std::string> patrolRowText(const SiteOutcome& outcome)
         : "新しいファイル" + std::to_string(outcome.stored) + "個を保存しました";
     if (outcome.failed > 0)
         text += "（" + std::to_string(outcome.failed) + "個失敗）";
+    if (outcome.busy > 0)
+        text += "（うち" + std::to_string(outcome.busy) + "個はサーバーが混雑中のため次回の巡回で取得）";
     return text;
 }
 

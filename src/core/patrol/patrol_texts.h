@@ -24,10 +24,15 @@ struct SiteOutcome {
     bool stopped = false;
     std::size_t stored = 0;  // new files written
     std::size_t failed = 0;  // new entries not stored
+    // Of the failed ones, those a busy server turned away (429 or 503, a wait
+    // it asked for that was too long or a second refusal): worth another
+    // patrol later rather than a look at the site.
+    std::size_t busy = 0;
 };
 
 // The site row's 状態 text: the files saved, or that nothing was new, with
-// "（N個失敗）" when entries failed; the fetch's own row text when the page
+// "（N個失敗）" when entries failed (and how many of them a busy server
+// turned away, to be fetched by a later patrol); the fetch's own row text when the page
 // could not be had. Nothing (the row keeps its text) for a site the stop cut
 // short before anything was stored or failed.
 std::optional<std::string> patrolRowText(const SiteOutcome& outcome);

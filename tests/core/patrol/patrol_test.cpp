@@ -105,6 +105,8 @@ TEST_F(PatrolTest, EachSiteBringsHomeOnlyWhatTheHistoryDoesNotHold)
     sitePage("/a/index.html", {"1.gif", "2.gif", "gone.gif"});
     server.route("/a/1.gif", ok("GIF-1"));
     server.route("/a/2.gif", ok("GIF-2"));
+    // Busy for longer than a patrol waits: a failure of its own, tried next time.
+    server.route("/a/gone.gif", reply("503 Service Unavailable", "", "Retry-After: 3600\r\n"));
     server.route("/b/index.html", reply("404 Not Found", "no"));
     // A second site of the same name, linking to a file the first one fetched.
     sitePage("/c/index.html", {"../a/1.gif", "3.gif"});
@@ -115,8 +117,8 @@ TEST_F(PatrolTest, EachSiteBringsHomeOnlyWhatTheHistoryDoesNotHold)
 
     const PatrolSummary first = patrol(sites);
     EXPECT_EQ(recorder->rows,
-              (Strings{"新しいファイル2個を保存しました（1個失敗）", "利用できません",
-                       "新しいファイル1個を保存しました"}));
+              (Strings{"新しいファイル2個を保存しました（1個失敗）（うち1個はサーバーが混雑中のため次回の巡回で取得）",
+                       "利用できません", "新しいファイル1個を保存しました"}));
     EXPECT_EQ(recorder->statuses,
               (Strings{"巡回中（1/3）A", "巡回中（2/3）B/b", "巡回中（3/3）A",
                        "巡回が終了しました（新しいファイル3個、失敗2個）"}));
@@ -139,8 +141,8 @@ TEST_F(PatrolTest, EachSiteBringsHomeOnlyWhatTheHistoryDoesNotHold)
     recorder = std::make_unique<PatrolRecorder>();
     const PatrolSummary second = patrol(sites);
     EXPECT_EQ(recorder->rows,
-              (Strings{"新しいファイル1個を保存しました（1個失敗）", "利用できません",
-                       "新しいファイルはありません"}));
+              (Strings{"新しいファイル1個を保存しました（1個失敗）（うち1個はサーバーが混雑中のため次回の巡回で取得）",
+                       "利用できません", "新しいファイルはありません"}));
     EXPECT_EQ(recorder->statuses.back(), "巡回が終了しました（新しいファイル1個、失敗2個）");
     EXPECT_EQ(second.newFiles, 1u);
     const Strings targets = server.targets();
