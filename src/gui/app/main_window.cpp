@@ -31,6 +31,7 @@
 #include "gui/common/input_lock.h"
 #include "gui/common/message_box.h"
 #include "gui/common/qt_text.h"
+#include "gui/desktop/desktop_notifier.h"
 #include "gui/download/download_confirm_dialog.h"
 #include "gui/download/download_controller.h"
 #include "gui/foundfiles/found_files_panel.h"
@@ -75,6 +76,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
         m_browser->setParent(this);
     m_fileSearch = new FileSearchController(std::move(services.httpClient), m_grid, this);
     m_downloads = new DownloadController(std::move(services.downloader), this);
+    m_notifier = new DesktopNotifier(this);
     m_patrolAction =
         createPatrol(std::move(services.patrolHttpClient), std::move(services.patrolDownloader));
 
@@ -444,6 +446,7 @@ void MainWindow::onDownloadFinished()
     if (!m_closing) {
         m_foundFiles->selectEntries(m_downloads->failedEntries());
         markFetchedEntries();
+        m_notifier->notifyIfAway(m_statusBar->text());
     }
     // The batch ends in the program's folder, which later file names follow.
     if (!m_programDirectory.empty())

@@ -25,6 +25,7 @@ class AboutBox;
 class BrowserBar;
 class BrowserPane;
 class DefaultButtons;
+class DesktopNotifier;
 class DownloadConfirmDialog;
 class DownloadController;
 class DownloadHistory;
@@ -163,6 +164,7 @@ private:
     DefaultButtons* m_defaultButtons = nullptr;
     FileSearchController* m_fileSearch = nullptr;
     DownloadController* m_downloads = nullptr;
+    DesktopNotifier* m_notifier = nullptr;
     LiveSearchController* m_liveSearch = nullptr;
     PatrolController* m_patrol = nullptr;
     QAction* m_patrolAction = nullptr;

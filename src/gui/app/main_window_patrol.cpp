@@ -13,6 +13,7 @@
 #include "gui/app/status_bar.h"
 #include "gui/common/input_lock.h"
 #include "gui/common/qt_text.h"
+#include "gui/desktop/desktop_notifier.h"
 #include "gui/download/download_controller.h"
 #include "gui/patrol/patrol_controller.h"
 #include "gui/search/file_search_controller.h"
@@ -79,6 +80,7 @@ void MainWindow::onPatrolFinished(const QString& statusText)
     m_siteList->searchButton()->setText(QStringLiteral("ファイルサーチ"));
     m_statusBar->progressBar()->setValue(0);
     setStatusText(statusText);
+    m_notifier->notifyIfAway(statusText);
     // The list's entries the patrol fetched are marked as such.
     markFetchedEntries();
 }

@@ -35,4 +35,9 @@ void StatusBar::setText(const QString& text)
     m_text->setText(text);
 }
 
+QString StatusBar::text() const
+{
+    return m_text->text();
+}
+
 }  // namespace vel

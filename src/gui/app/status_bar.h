@@ -20,6 +20,7 @@ public:
     explicit StatusBar(QWidget* parent = nullptr);
 
     void setText(const QString& text);
+    QString text() const;
     QProgressBar* progressBar() const { return m_progress; }
 
 private:
