@@ -28,29 +28,33 @@ constexpr std::size_t kMaxConnections = 64;
 // How often a waiting thread looks again at what a poll cannot see.
 constexpr auto kRecheck = 20ms;
 
-sockaddr_in loopbackAddress()
+// A socket bound to 127.0.0.1 (or ::1) on an ephemeral port; throws when
+// there is none.
+int bindLoopback(std::uint16_t& port, Loopback loopback = Loopback::V4)
 {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
-// A socket bound to 127.0.0.1 on an ephemeral port; throws when there is none.
-int bindLoopback(std::uint16_t& port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool v6 = loopback == Loopback::V6;
+    const int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         throw std::system_error(errno, std::generic_category(), "socket");
-    sockaddr_in address = loopbackAddress();
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+    sockaddr_storage address{};
+    if (v6) {
+        auto& in6 = reinterpret_cast<sockaddr_in6&>(address);
+        in6.sin6_family = AF_INET6;
+        in6.sin6_addr = in6addr_loopback;
+    } else {
+        auto& in4 = reinterpret_cast<sockaddr_in&>(address);
+        in4.sin_family = AF_INET;
+        in4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+    socklen_t length = v6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0
         || ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         const int error = errno;
         ::close(fd);
         throw std::system_error(error, std::generic_category(), "bind");
     }
-    port = ntohs(address.sin_port);
+    port = ntohs(v6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
+                    : reinterpret_cast<sockaddr_in&>(address).sin_port);
     return fd;
 }
 
@@ -179,10 +183,15 @@ HttpTestServer::HttpTestServer(std::vector<ConnectionScript> scripts, TlsCredent
     m_tls = makeServerTlsContext(tls);
 }
 
-HttpTestServer::HttpTestServer(std::vector<ConnectionScript> scripts)
+HttpTestServer::HttpTestServer(Loopback loopback)
+    : HttpTestServer(std::vector<ConnectionScript>{}, loopback)
+{}
+
+HttpTestServer::HttpTestServer(std::vector<ConnectionScript> scripts, Loopback loopback)
     : m_scripts(std::move(scripts))
+    , m_host(loopback == Loopback::V6 ? "[::1]" : "127.0.0.1")
 {
-    m_listenFd = bindLoopback(m_port);
+    m_listenFd = bindLoopback(m_port, loopback);
     m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (::listen(m_listenFd, 64) != 0 || m_wakeFd < 0) {
         const int error = errno;
@@ -234,7 +243,7 @@ void HttpTestServer::release(const std::string& target)
 
 std::string HttpTestServer::origin() const
 {
-    return "http://127.0.0.1:" + std::to_string(m_port);
+    return "http://" + m_host + ":" + std::to_string(m_port);
 }
 
 std::string HttpTestServer::url(std::string_view target) const

@@ -93,10 +93,15 @@ std::string requestTarget(std::string_view head);
 // Made with TLS credentials, the server speaks https too, on the same port:
 // a connection whose first byte opens a TLS handshake is served over TLS
 // (scripts and routes alike), any other in plain HTTP.
+enum class Loopback { V4, V6 };
+
 class HttpTestServer {
 public:
     HttpTestServer();
-    explicit HttpTestServer(std::vector<ConnectionScript> scripts);
+    // On ::1 with V6 (throws std::system_error where there is no IPv6 loopback).
+    explicit HttpTestServer(Loopback loopback);
+    explicit HttpTestServer(std::vector<ConnectionScript> scripts,
+                            Loopback loopback = Loopback::V4);
     explicit HttpTestServer(TlsCredentials tls);
     HttpTestServer(std::vector<ConnectionScript> scripts, TlsCredentials tls);
     ~HttpTestServer();
@@ -153,6 +158,7 @@ private:
     int m_listenFd = -1;
     int m_wakeFd = -1;  // readable once the server stops: wakes every waiting thread
     std::uint16_t m_port = 0;
+    std::string m_host;  // as a URL names it: "127.0.0.1" or "[::1]"
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_accepted{0};
 

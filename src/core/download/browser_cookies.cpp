@@ -56,8 +56,10 @@ std::string cookieHeaderFor(std::string_view url, const std::vector<BrowserCooki
     const UrlReading reading = readHttpUrl(url);
     if (!reading.ok() || reading.url.host.empty())
         return {};
-    // A trailing dot makes another host, as browsers keep cookies.
-    const std::string_view host = reading.url.host;
+    // A trailing dot makes another host, as browsers keep cookies; an IPv6
+    // address is in brackets, as the browser names its cookies' host.
+    const std::string& bare = reading.url.host;
+    const std::string host = bare.find(':') != std::string::npos ? "[" + bare + "]" : bare;
     std::string_view path = reading.url.target;
     path = path.substr(0, path.find('?'));
     if (path.empty() || path.front() != '/')

@@ -11,7 +11,9 @@ std::string buildGetRequest(const HttpUrl& url, std::string_view cookies)
     request += " HTTP/1.1\r\n";
     request += "Content-Type: text/html\r\n";
     request += "Host: ";
-    request += url.host;
+    // An IPv6 address goes in brackets, as in the URL.
+    const bool ipv6 = url.host.find(':') != std::string::npos;
+    request += ipv6 ? "[" + url.host + "]" : url.host;
     if (url.portText != url.defaultPortText()) {
         request += ':';
         request += url.portText;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <arpa/inet.h>
+
 #include "core/http/header_text.h"
 #include "core/text/code_page.h"
 
@@ -27,6 +29,27 @@ std::uint16_t parsePort(std::string_view text)
             return 0;
     }
     return static_cast<std::uint16_t>(value);
+}
+
+// The target as a browser sends it: spaces, bytes above 0x7F (UTF-8 or the
+// code page's) and "`{}<> percent-encoded in the path, "'<> in the query. A
+// backslash left is a double-byte character's second byte, escaped with it.
+std::string requestTarget(std::string_view target)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const std::size_t query = target.find('?');
+    std::string out;
+    out.reserve(target.size());
+    for (std::size_t i = 0; i < target.size(); ++i) {
+        const char c = target[i];
+        const auto byte = static_cast<unsigned char>(c);
+        const std::string_view escaped = i < query ? "\"`{}<> \\" : "\"'<> \\";
+        if (byte >= 0x80 || escaped.find(c) != std::string_view::npos)
+            out += {'%', kHex[byte >> 4], kHex[byte & 0x0F]};
+        else
+            out.push_back(c);
+    }
+    return out;
 }
 
 }  // namespace
@@ -67,8 +90,23 @@ UrlReading readHttpUrl(std::string_view text)
     if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos)
         authority.remove_prefix(at + 1);
 
-    const std::size_t colon = authority.find(':');
-    out.host = std::string(authority.substr(0, colon));
+    // "[::1]:8080": an IPv6 address, kept without its brackets.
+    std::size_t colon = authority.find(':');
+    if (authority.starts_with('[')) {
+        const std::size_t close = authority.find(']');
+        in6_addr address{};
+        if (close == std::string_view::npos
+            || ::inet_pton(AF_INET6, std::string(authority.substr(1, close - 1)).c_str(), &address)
+                != 1
+            || (close + 1 < authority.size() && authority[close + 1] != ':')) {
+            reading.error = FetchError::InvalidUrl;
+            return reading;
+        }
+        out.host = std::string(authority.substr(1, close - 1));
+        colon = close + 1 < authority.size() ? close + 1 : std::string_view::npos;
+    } else {
+        out.host = std::string(authority.substr(0, colon));
+    }
     if (colon != std::string_view::npos && colon + 1 < authority.size()) {
         out.portText = std::string(authority.substr(colon + 1));
         out.port = parsePort(out.portText);
@@ -90,7 +128,7 @@ UrlReading readHttpUrl(std::string_view text)
         const std::size_t fileStart = path.rfind('/') + 1;
         if (const std::size_t hash = target.find('#', fileStart); hash != std::string_view::npos)
             target = target.substr(0, hash);
-        out.target = std::string(target);
+        out.target = requestTarget(target);
     }
     return reading;
 }

@@ -1,8 +1,10 @@
 #include <chrono>
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -104,6 +106,28 @@ TEST_F(DownloadBrowserTest, LiveEntriesSendTheBrowsersCookiesAndPageAndSourceEnt
     ASSERT_FALSE(source.empty());
     EXPECT_EQ(source.find("Cookie:"), std::string::npos) << source;
     EXPECT_EQ(source.find("Referer:"), std::string::npos) << source;
+}
+
+TEST_F(DownloadBrowserTest, AnIpv6HostIsReachedWithItsOwnCookiesAlone)
+{
+    std::unique_ptr<test::HttpTestServer> v6;
+    try {
+        v6 = std::make_unique<test::HttpTestServer>(test::Loopback::V6);
+    } catch (const std::system_error&) {
+        GTEST_SKIP() << "no IPv6 loopback";
+    }
+    v6->route("/img/a.jpg", ok("alpha"));
+    const std::string url = v6->url("/img/a.jpg");
+
+    const RecordingObserver observer =
+        runEntries({{url, url, v6->url("/p.html")}},
+                   {cookie("mine", "1", "[::1]"), cookie("v4", "2", "127.0.0.1")});
+
+    EXPECT_TRUE(observer.failed.empty());
+    EXPECT_EQ(filesIn(dateDir()), (std::map<std::string, std::string>{{"a.jpg", "alpha"}}));
+    ASSERT_EQ(v6->requests().size(), 1U);
+    EXPECT_EQ(headerValue(v6->requests()[0], "Host"), "[::1]:" + std::to_string(v6->port()));
+    EXPECT_EQ(headerValue(v6->requests()[0], "Cookie"), "mine=1");
 }
 
 TEST_F(DownloadBrowserTest, LiveEntryWithoutMatchingCookiesSendsNoCookieHeader)

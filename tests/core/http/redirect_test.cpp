@@ -1,4 +1,6 @@
+#include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -48,6 +50,24 @@ TEST(Redirects, EachRedirectStatusIsFollowedWithAGet)
         // The redirect's body was read to its end, so the connection went on.
         EXPECT_EQ(server.accepted(), 1);
     }
+}
+
+TEST(Redirects, TargetsGoOutEncodedAndIpv6HostsInBrackets)
+{
+    std::unique_ptr<HttpTestServer> server;
+    try {
+        server = std::make_unique<HttpTestServer>(test::Loopback::V6);
+    } catch (const std::system_error&) {
+        GTEST_SKIP() << "no IPv6 loopback";
+    }
+    server->route("/start", reply("302 Found", "", "Location: /a b/\xE5\x86\x99.html?q='x'\r\n"));
+    server->route("/a%20b/%E5%86%99.html?q=%27x%27", reply("200 OK", "page"));
+    const FetchResult result = HttpClient(guardedOptions()).get(server->url("/start"));
+    EXPECT_EQ(result.body, "page") << describe(result.error);
+    EXPECT_EQ(server->targets(), (Texts{"/start", "/a%20b/%E5%86%99.html?q=%27x%27"}));
+    for (const std::string& head : server->requests())
+        EXPECT_NE(head.find("\r\nHost: [::1]:" + std::to_string(server->port()) + "\r\n"),
+                  std::string::npos);
 }
 
 TEST(Redirects, LocationsResolveAgainstTheUrlThatAnswered)
