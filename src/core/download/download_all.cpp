@@ -19,7 +19,9 @@
 #include "core/download/batch_history.h"
 #include "core/download/browser_cookies.h"
 #include "core/download/curl_transfer.h"
+#include "core/download/download_file.h"
 #include "core/download/download_rules.h"
+#include "core/history/file_digest.h"
 
 namespace vel {
 
@@ -148,10 +150,51 @@ private:
     void startItem(std::size_t index)
     {
         const DownloadItem& item = m_batch.items[index];
+        if (storedFromCache(index))
+            return;
         std::optional<BrowserHeaders> headers;
         if (item.asBrowser())
             headers = BrowserHeaders{item.referer, item.cookie};
         startTransfer(index, *item.url, headers);
+    }
+
+    // An entry whose body the run fetched already is stored from the picture
+    // cache, judged as a transfer's complete body is (see collectFinished);
+    // false when the cache cannot give it, and the server is asked.
+    bool storedFromCache(std::size_t index)
+    {
+        const DownloadItem& item = m_batch.items[index];
+        std::optional<CachedBody> body =
+            m_batch.pictureCache ? m_batch.pictureCache->open(*item.url) : std::nullopt;
+        const std::optional<std::string> bytes = body ? body->readAll() : std::nullopt;
+        if (!bytes)
+            return false;
+        DownloadFile file;
+        if (!file.create(m_batch.targetFolder, item.fileName)
+            || !file.write(bytes->data(), bytes->size())) {
+            file.discard();
+            endEntry(index, EntryOutcome::Failed);
+            return true;
+        }
+        const FileDigest digest{static_cast<std::int64_t>(bytes->size()), sha256Hex(*bytes)};
+        const auto taken = m_nameTakenBy.find(item.fileName);
+        EntryOutcome outcome = EntryOutcome::Stored;
+        std::optional<HistoryRecord> copy;
+        if (taken != m_nameTakenBy.end() && taken->second > index) {
+            file.discard();
+        } else if (m_history.dedupes() && !digest.sha256.empty()
+                   && (copy = m_history.storedCopy(digest))) {
+            file.discard();
+            m_history.recordCopy(item, *copy);
+            outcome = EntryOutcome::SameContent;
+        } else if (file.commit()) {
+            m_nameTakenBy[item.fileName] = index;
+            m_history.recordStored(item, item.fileName, digest);
+        } else {
+            outcome = EntryOutcome::Failed;
+        }
+        endEntry(index, outcome);
+        return true;
     }
 
     // How long the next wait for the network may last: until the first

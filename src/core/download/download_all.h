@@ -10,6 +10,7 @@
 #include "core/download/download_plan.h"
 #include "core/download/download_rules.h"
 #include "core/history/download_history.h"
+#include "core/pictures/picture_cache.h"
 
 namespace vel {
 
@@ -81,6 +82,11 @@ struct DownloadBatch {
     // still there with them is not stored again (SameContent): the history
     // records the entry's URL against that file.
     bool dedupeContent = false;
+    // Bodies fetched earlier in the run (for thumbnails), or none. An entry
+    // whose URL it holds is stored from there, byte for byte as its server
+    // sent it, instead of being asked for again: under a temporary name,
+    // renamed when complete and recorded like any file the batch stores.
+    PictureCache* pictureCache = nullptr;
 };
 
 struct DownloadOptions {

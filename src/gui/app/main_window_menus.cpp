@@ -23,6 +23,7 @@
 #include "gui/settings/start_page_dialog.h"
 #include "gui/sitelist/site_list_panel.h"
 #include "gui/thumbnails/thumbnail_controller.h"
+#include "gui/thumbnails/thumbnail_store.h"
 
 namespace vel {
 
@@ -133,6 +134,7 @@ void MainWindow::createThumbnails(QMenu* menu)
     services.listLocked = [this] { return m_downloads->running(); };
     m_thumbnails = new ThumbnailController(m_foundFiles, m_browserFrame, std::move(services), this);
     connect(m_thumbnails, &ThumbnailController::statusText, this, &MainWindow::setStatusText);
+    m_downloads->setPictureCache(&m_thumbnails->store()->cache());
     menu->addAction(m_thumbnails->viewAction());
     menu->addAction(m_thumbnails->filterAction());
 }

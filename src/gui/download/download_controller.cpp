@@ -121,6 +121,7 @@ DownloadController::start(const std::vector<FoundEntry>& entries, const EntrySou
     batch.recordTemplate = historyChoice.recordTemplate;
     batch.skipFetched = historyChoice.skipFetched;
     batch.dedupeContent = historyChoice.skipFetched;
+    batch.pictureCache = m_pictureCache;
     // The job keeps the history alive until the batch is over.
     const bool started = m_job->start([this, batch = std::move(batch), history = m_history] {
         Observer observer(this);

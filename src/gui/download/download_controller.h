@@ -23,6 +23,7 @@ namespace vel {
 
 class BackgroundJob;
 class Downloader;
+class PictureCache;
 
 // What a batch tells the download history and asks of it.
 struct DownloadHistoryChoice {
@@ -63,6 +64,9 @@ public:
     // The download history every batch records into, and asks with
     // DownloadHistoryChoice::skipFetched; none: nothing is recorded.
     void setHistory(std::shared_ptr<DownloadHistory> history) { m_history = std::move(history); }
+    // Bodies fetched earlier in the run, which batches store instead of
+    // asking again (see DownloadBatch::pictureCache); it must outlive them.
+    void setPictureCache(PictureCache* cache) { m_pictureCache = cache; }
 
     // Downloads the entries (the found-files list, in list order, from the
     // search that `source` describes) into the date folder `dateFolder` of
@@ -103,6 +107,7 @@ private:
 
     std::unique_ptr<Downloader> m_downloader;
     std::shared_ptr<DownloadHistory> m_history;
+    PictureCache* m_pictureCache = nullptr;
     std::function<void(const QString&)> m_showMessage;
     BackgroundJob* m_job = nullptr;
     DirectoryHandle m_targetFolder;

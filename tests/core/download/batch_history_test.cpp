@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <ctime>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "core/history/download_history.h"
 #include "core/history/file_digest.h"
+#include "core/pictures/picture_fetch_queue.h"
 #include "download_batch_fixture.h"
 #include "support/http_test_server.h"
 #include "support/temp_dir.h"
@@ -179,6 +181,34 @@ TEST_F(BatchHistoryTest, SameBytesAsAFileStillThereAreNotStoredAgain)
                   c.stored ? EntryOutcome::Stored : EntryOutcome::SameContent);
         EXPECT_EQ(recorded(url), expectedRecord(url, localPath, c.body));
     }
+}
+
+TEST_F(BatchHistoryTest, BodiesFetchedForThumbnailsAreStoredAsTheyCame)
+{
+    m_server.route("/dir/a.gif", ok("alpha"));
+    m_server.route("/dir/b.gif", ok("bravo"));
+    const std::string a = m_server.url("/dir/a.gif");
+    PictureCache cache(m_root.file("cache"));
+    {
+        std::promise<PictureFetched> fetched;
+        PictureFetchQueue queue(cache,
+                                [&fetched](const PictureFetched& f) { fetched.set_value(f); });
+        queue.want({{a}});
+        ASSERT_EQ(fetched.get_future().get().end, PictureFetchEnd::Stored);
+    }
+    // The server has changed its mind since: the batch stores what it sent.
+    m_server.route("/dir/a.gif", ok("changed"));
+    const DownloadFolder folder = openDownloadFolder(work(), "20240506");
+    DownloadBatch batch;
+    batch.items = test::planListedDownload({"a.gif", "b.gif"}, m_server.url("/dir/"), {});
+    batch.targetFolder = folder.handle.get();
+    batch.pictureCache = &cache;
+    EXPECT_TRUE(runBatch(std::move(batch)).failed.empty());
+
+    EXPECT_EQ(filesIn(dateDir()), (Files{{"a.gif", "alpha"}, {"b.gif", "bravo"}}));
+    const auto targets = m_server.targets();
+    EXPECT_EQ(std::count(targets.begin(), targets.end(), "/dir/a.gif"), 1);
+    EXPECT_EQ(recorded(a), expectedRecord(a, "20240506/a.gif", "alpha"));
 }
 
 }  // namespace

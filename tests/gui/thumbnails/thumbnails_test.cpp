@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QBuffer>
+#include <QDate>
 #include <QImage>
 #include <QPushButton>
 #include <QSpinBox>
@@ -166,6 +167,25 @@ private slots:
         QCOMPARE(test::part<QSpinBox>(dialog, "minWidth")->value(), 100);
         for (const char* target : {"/p0.png", "/icon.bmp", "/photo.jpg", "/gone.png"})
             QCOMPARE(requestsFor(target), 1);
+    }
+
+    void aBatchStoresWhatTheGridFetched()
+    {
+        const std::filesystem::path program = testFolder();
+        std::filesystem::create_directories(program / "down");
+        enterFolder(program);
+        openWindow({.downloadFiles = true, .programDirectory = program});
+        list({"/p0.png", "/p1.png", "/icon.bmp"});
+        ui().action("thumbnailView")->trigger();
+        for (int row = 0; row < 3; ++row)
+            QTRY_VERIFY_WITH_TIMEOUT(!thumbnailAt(row).isNull(), test::kWindowTimeout);
+        downloadAll();
+        const std::filesystem::path stored = program / "down"
+            / QDate::currentDate().toString(QStringLiteral("yyyyMMdd")).toStdString();
+        for (const char* name : {"p0.png", "p1.png", "icon.bmp"}) {
+            QCOMPARE(requestsFor(std::string("/") + name), 1);
+            QVERIFY(std::filesystem::file_size(stored / name) > 0);
+        }
     }
 };
 
