@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QUrl>
 
 #include "core/download/download_all.h"
 #include "core/download/download_folder.h"
@@ -32,6 +33,7 @@
 #include "gui/common/message_box.h"
 #include "gui/common/qt_text.h"
 #include "gui/desktop/desktop_notifier.h"
+#include "gui/desktop/url_drop_target.h"
 #include "gui/download/download_confirm_dialog.h"
 #include "gui/download/download_controller.h"
 #include "gui/foundfiles/found_files_panel.h"
@@ -159,6 +161,7 @@ void MainWindow::connectPanels()
     connect(m_siteList, &SiteListPanel::rowClicked, this, &MainWindow::onSiteRowClicked);
     connect(m_siteList, &SiteListPanel::searchClicked, this, &MainWindow::onSearchClicked);
     connect(m_siteList, &SiteListPanel::deleteClicked, this, &MainWindow::onDeleteSiteClicked);
+    connect(m_siteList, &SiteListPanel::urlDropped, this, &MainWindow::onSiteUrlDropped);
     connect(m_siteList, &SiteListPanel::titleConfirmed, this,
             [this] { m_browserBar->urlEdit()->setFocus(); });
     connect(m_browserBar, &BrowserBar::addToListClicked, this, &MainWindow::onAddToListClicked);
@@ -187,6 +190,8 @@ void MainWindow::connectPanels()
                 &QLineEdit::setText);
         connect(m_browser, &BrowserPane::beforeNavigate, this, &MainWindow::onBeforeNavigate);
         connect(m_browser, &BrowserPane::navigateComplete, this, &MainWindow::onNavigateComplete);
+        connect(new UrlDropTarget(m_browser->widget()), &UrlDropTarget::urlDropped, this,
+                [this](const QUrl& url) { openPage(url.toString()); });
     }
 }
 
@@ -310,6 +315,16 @@ void MainWindow::onAddToListClicked()
     }
     if (result == AddResult::EmptyUrl)
         message(QStringLiteral("URLは必ず記入して下さい"));
+}
+
+void MainWindow::onSiteUrlDropped(const QUrl& url)
+{
+    const std::string address = fromQString(url.toString());
+    if (!mayAddPageToList(address))
+        return;
+    const bool shown = m_browser && QUrl(m_browser->locationUrl()) == url;
+    const SiteListPanel::Batch batch(*m_siteList);
+    addSite(m_grid, fromQString(shown ? m_siteList->titleEdit()->text() : url.host()), address);
 }
 
 void MainWindow::onDeleteSiteClicked()

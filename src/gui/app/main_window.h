@@ -18,6 +18,7 @@
 
 class QAction;
 class QMenu;
+class QUrl;
 
 namespace vel {
 
@@ -93,6 +94,9 @@ public:
 public slots:
     void onAddToListClicked();
     void onDeleteSiteClicked();
+    // Adds a dropped address as リストに追加 does, named by the page's title
+    // when it is the page shown, else by its host.
+    void onSiteUrlDropped(const QUrl& url);
     void onSiteRowClicked();
     void onSearchClicked();
     void onDownloadClicked();

@@ -13,6 +13,7 @@
 #include <QTableView>
 
 #include "gui/common/push_button.h"
+#include "gui/desktop/url_drop_target.h"
 #include "gui/sitelist/site_grid_model.h"
 
 namespace vel {
@@ -42,6 +43,8 @@ void SiteListPanel::createTable()
     m_table->setObjectName(QStringLiteral("StringGrid1"));
     m_table->setAccessibleName(QStringLiteral("サイト一覧"));
     m_table->setModel(m_model);
+    connect(new UrlDropTarget(m_table), &UrlDropTarget::urlDropped, this,
+            &SiteListPanel::urlDropped);
     m_table->setFocusPolicy(Qt::StrongFocus);
     m_table->setTabKeyNavigation(false);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -9,6 +9,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+class QUrl;
 
 namespace vel {
 
@@ -57,6 +58,8 @@ signals:
     void deleteClicked();
     // Shift+Enter in the title box: the user is done with the title.
     void titleConfirmed();
+    // A web address was dropped on the table.
+    void urlDropped(const QUrl& url);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
