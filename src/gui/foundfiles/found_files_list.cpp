@@ -119,6 +119,9 @@ int FoundFilesList::widestEntryWidth() const
     int widest = 0;
     for (std::size_t i = 0; i < measured; ++i)
         widest = std::max(widest, metrics.horizontalAdvance(m_model->textAt(rows[i])));
+    // Room for a pixel size shown after the text once it is known.
+    if (widest > 0 && m_model->showsPictureSizes())
+        widest += metrics.horizontalAdvance(QStringLiteral("  00000×00000"));
     return widest;
 }
 

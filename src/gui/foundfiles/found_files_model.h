@@ -66,6 +66,7 @@ public:
     // after the text, and the tool tip and accessible description tell the
     // pixel size, the size in KB and why there is no thumbnail.
     void setPictureNotes(std::function<PictureNote(const FoundEntry&)> notes);
+    bool showsPictureSizes() const { return static_cast<bool>(m_pictureNote); }
     // Some entries' pictures became known.
     void picturesChanged();
 

@@ -84,7 +84,7 @@ void ThumbnailController::setGridShown(bool shown)
         m_grid->setFocus();
     } else {
         // Nothing out of view is fetched for the grid.
-        m_store->want({}, {});
+        m_store->want({}, m_services.browserCookies());
     }
 }
 

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QBuffer>
 #include <QDate>
@@ -89,6 +90,8 @@ private slots:
         for (int i = 0; i < 16; ++i)
             targets.push_back("/p" + std::to_string(i) + ".png");
         list(targets);
+        const QAbstractItemModelTester tester(
+            ui().foundList()->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         QWidget* browser = m_browser->widget()->parentWidget();
         QTest::keyClick(m_form.get(), Qt::Key_T, Qt::ControlModifier);
         QVERIFY(ui().action("thumbnailView")->isChecked());
@@ -148,6 +151,8 @@ private slots:
     void sizeFilterMeasuresWhatIsNotKnownOnce()
     {
         list({"/p0.png", "/icon.bmp", "/gone.png", "/photo.jpg", "/p1.png"});
+        const QAbstractItemModelTester tester(
+            ui().foundList()->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         ui().action("sizeFilterAction")->trigger();
         auto* dialog = ui().dialog<SizeFilterDialog>();
         QVERIFY(dialog->isVisible());
