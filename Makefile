@@ -6,7 +6,7 @@ BENCH_DIR   ?= build-bench
 PORTABLE    ?= portable
 JOBS        ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test bench clean portable
+.PHONY: all deps build run test bench clean portable package
 
 all: build
 
@@ -26,6 +26,10 @@ portable: build
 	@cp -f $(BUILD_DIR)/vel $(PORTABLE)/vel
 	@[ -e $(PORTABLE)/config.bin ] || : > $(PORTABLE)/config.bin
 	@[ -e $(PORTABLE)/config.lis ] || printf 'gif\r\njpg\r\npng\r\n' > $(PORTABLE)/config.lis
+
+# The Debian package, $(BUILD_DIR)/vel_<version>_amd64.deb.
+package: build
+	cmake --build $(BUILD_DIR) --target package
 
 run: portable
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
