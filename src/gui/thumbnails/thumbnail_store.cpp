@@ -66,6 +66,7 @@ ThumbnailStore::~ThumbnailStore()
 void ThumbnailStore::stop()
 {
     m_stopped = true;
+    m_changeTimer.stop();
     if (m_queue)
         m_queue->stop();
     m_decoders.clear();
