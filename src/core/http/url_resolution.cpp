@@ -18,7 +18,8 @@ bool isSchemeChar(char c)
     return isAlpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
 }
 
-// What a browser's URL parser does to an attribute value before reading it.
+}  // namespace
+
 std::string cleanedReference(std::string_view reference)
 {
     auto isTrimmed = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
@@ -34,6 +35,8 @@ std::string cleanedReference(std::string_view reference)
     }
     return cleaned;
 }
+
+namespace {
 
 // Everything of the base path up to and including its last "/", after which the
 // reference's path is appended (RFC 3986, 5.2.3).

@@ -16,6 +16,11 @@ struct UrlParts {
     std::optional<std::string> fragment;
 };
 
+// What a browser's URL parser does to an attribute value before reading it:
+// leading and trailing spaces and control bytes trimmed, tabs and line breaks
+// inside dropped.
+std::string cleanedReference(std::string_view reference);
+
 // Splits a reference; never fails (anything is at least a relative path).
 UrlParts splitUrlReference(std::string_view reference);
 

@@ -69,23 +69,6 @@ bool needsEscape(char c, EscapeSet set)
     return false;
 }
 
-// What a browser does to an attribute value before reading it.
-std::string cleaned(std::string_view value)
-{
-    const auto trimmed = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
-    while (!value.empty() && trimmed(value.front()))
-        value.remove_prefix(1);
-    while (!value.empty() && trimmed(value.back()))
-        value.remove_suffix(1);
-    std::string out;
-    out.reserve(value.size());
-    for (const char c : value) {
-        if (c != '\t' && c != '\n' && c != '\r')
-            out.push_back(c);
-    }
-    return out;
-}
-
 // The value's bytes, an ASCII character being one only where a character
 // begins.
 class Reader {
@@ -338,11 +321,11 @@ std::optional<std::string> resolveWebUrl(std::string_view base, std::string_view
                                          PageCharset charset)
 {
     const bool utf8 = charset == PageCharset::Utf8;
-    const Reader baseText(cleaned(base), charset);
+    const Reader baseText(cleanedReference(base), charset);
     WebUrlParser baseParser(baseText, nullptr, utf8);
     const Outcome baseOutcome = baseParser.parse();
 
-    const Reader valueText(cleaned(value), charset);
+    const Reader valueText(cleanedReference(value), charset);
     WebUrlParser parser(valueText, baseOutcome == Outcome::Url ? &baseParser.url() : nullptr, utf8);
     switch (parser.parse()) {
     case Outcome::Url:
