@@ -1,7 +1,10 @@
 #pragma once
 
+#include <ctime>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace vel {
 
@@ -35,5 +38,12 @@ private:
 
     int m_fd = -1;
 };
+
+// Removes the regular files (never links, folders or others) directly inside
+// the directory `dirFd` for which `chosen` answers true, given each one's name
+// and the time it was last written. Failures are passed over. Returns how many
+// were removed.
+int removeRegularFilesAt(
+    int dirFd, const std::function<bool(std::string_view name, std::time_t written)>& chosen);
 
 }  // namespace vel

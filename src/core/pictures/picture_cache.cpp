@@ -1,24 +1,21 @@
 #include "core/pictures/picture_cache.h"
 
 #include <cerrno>
-#include <memory>
+#include <ctime>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/history/file_digest.h"
+#include "core/io/directory_handle.h"
 
 namespace vel {
 
 namespace {
-
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
 
 bool isCacheName(std::string_view name)
 {
@@ -36,21 +33,8 @@ bool isCacheName(std::string_view name)
 // Bodies and temporaries an earlier run left; nothing else is touched.
 void removeEarlierRuns(int folder)
 {
-    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listing < 0)
-        return;
-    const std::unique_ptr<DIR, DirCloser> dir(::fdopendir(listing));
-    if (!dir) {
-        ::close(listing);
-        return;
-    }
-    while (const dirent* entry = ::readdir(dir.get())) {
-        struct stat info {};
-        if (isCacheName(entry->d_name)
-            && ::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0
-            && S_ISREG(info.st_mode))
-            ::unlinkat(folder, entry->d_name, 0);
-    }
+    removeRegularFilesAt(folder,
+                         [](std::string_view name, std::time_t) { return isCacheName(name); });
 }
 
 }  // namespace
